@@ -72,17 +72,22 @@ std::string DecodeQuotedPrintable(std::string_view text) {
 
   while (in != end) {
     const unsigned char c = *in++;
-    switch (kQuotedPrintableClass[c]) {
-      case kCopy:
-        *out++ = static_cast<char>(c);
+    const std::uint8_t kind = kQuotedPrintableClass[c];
+    if (kind == kCopy) {
+      *out++ = static_cast<char>(c);
+      continue;
+    }
+    if (kind == kDrop) continue;
+    if (kind == kEndOfValue) break;
+    // Fast path: a well-formed escape "=XX".
+    if (end - in >= 2) {
+      const int high = kHexValue[in[0]];
+      const int low = kHexValue[in[1]];
+      if ((high | low) >= 0) {
+        *out++ = static_cast<char>(high << 4 | low);
+        in += 2;
         continue;
-      case kDrop:
-        continue;
-      case kEndOfValue:
-        in = end;
-        continue;
-      case kEscape:
-        break;
+      }
     }
     // An escape: up to two hex digits; the first byte that is not one ends the
     // escape and is consumed with it.
@@ -112,27 +117,13 @@ std::string DecodeQuotedPrintable(std::string_view text) {
 }
 
 std::string EncodeQuotedPrintable(std::string_view data) {
-  const auto* const begin = reinterpret_cast<const unsigned char*>(data.data());
-  const auto* const end = begin + data.size();
-
-  // First pass: the exact output length, soft breaks included.
-  std::size_t length = 0;
-  std::size_t column = 0;
-  for (const auto* in = begin; in != end; ++in) {
-    const std::size_t width = kQuotedPrintableWidth[*in];
-    if (column + width > kQuotedPrintableLineWidth) {
-      length += 2;
-      column = 0;
-    }
-    length += width;
-    column += width;
-  }
-
-  std::string result(length, '\0');
+  // Written into a buffer sized for the worst case (every byte escaped; a
+  // soft break after at least 74 columns), then cut to length.
+  const std::size_t worst = 3 * data.size();
+  std::string result(worst + 2 * (worst / (kQuotedPrintableLineWidth - 2) + 1), '\0');
   char* out = result.data();
-  column = 0;
-  for (const auto* in = begin; in != end; ++in) {
-    const unsigned char c = *in;
+  std::size_t column = 0;
+  for (const unsigned char c : data) {
     const std::size_t width = kQuotedPrintableWidth[c];
     if (column + width > kQuotedPrintableLineWidth) {
       *out++ = '=';
@@ -148,6 +139,7 @@ std::string EncodeQuotedPrintable(std::string_view data) {
     }
     column += width;
   }
+  result.resize(static_cast<std::size_t>(out - result.data()));
   return result;
 }
 

@@ -14,8 +14,9 @@
 //                     0x80..0xFF, ...) is skipped without ending the value or
 //                     breaking a group; bits left over at the end are dropped.
 //
-// Every function runs in one pass (the encoders size their output exactly
-// first) and allocates its result once: they run for every value of a file.
+// Every function runs in one pass over its input and allocates its result
+// once, sized for the worst case and cut to length: they run for every value
+// of a file.
 #pragma once
 
 #include <span>
