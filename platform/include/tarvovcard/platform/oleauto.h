@@ -130,8 +130,12 @@ UINT SafeArrayGetElemsize(SAFEARRAY* psa);
 HRESULT SafeArrayGetVartype(SAFEARRAY* psa, VARTYPE* pvt);
 HRESULT SafeArrayGetLBound(SAFEARRAY* psa, UINT nDim, LONG* plLbound);
 HRESULT SafeArrayGetUBound(SAFEARRAY* psa, UINT nDim, LONG* plUbound);
-// Element access by index (one index per dimension). Strings are copied in and
-// out, object references gain a reference, variants are copied.
+// Element access by index (one index per dimension, the first dimension
+// first). Strings are copied in and out, object references gain a reference,
+// variants are copied. For strings and object references PutElement's pv is
+// the BSTR or interface pointer itself; for everything else it points to the
+// value. GetElement's pv points to where the copy goes; a VARIANT there must
+// be initialised, since it is cleared first (as by VariantCopy).
 HRESULT SafeArrayPutElement(SAFEARRAY* psa, LONG* rgIndices, void* pv);
 HRESULT SafeArrayGetElement(SAFEARRAY* psa, LONG* rgIndices, void* pv);
 HRESULT SafeArrayCopy(SAFEARRAY* psa, SAFEARRAY** ppsaOut);

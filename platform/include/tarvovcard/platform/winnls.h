@@ -12,6 +12,8 @@
 constexpr UINT CP_ACP = 0;
 constexpr UINT CP_UTF8 = 65001;
 
+// No conversion flag changes anything here; dwFlags is accepted and ignored.
+//
 // cbMultiByte -1 converts up to and including the NUL terminator. A
 // cchWideChar of 0 asks for the required length. Returns the number of UTF-16
 // units written (or required), 0 on failure with GetLastError set
