@@ -1,8 +1,453 @@
 #include "writer/save.h"
 
-namespace tarvovcard::writer {
+#include <sys/stat.h>
 
-HRESULT SaveCollection(IVCardColl*, const VARIANT&) { return E_NOTIMPL; }
-HRESULT SaveCollectionAsXML(IVCardColl*, const VARIANT&, BSTR) { return E_NOTIMPL; }
+#include <filesystem>
+#include <memory>
+#include <new>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "coding/conversions.h"
+#include "writer/file_ops.h"
+#include "writer/unicode_file.h"
+#include "writer/vcard_writer.h"
+#include "writer/xml_writer.h"
+
+namespace tarvovcard::writer {
+namespace {
+
+using _com_util::CheckError;
+
+constexpr HRESULT kOpenFailed = HRESULT_FROM_WIN32(ERROR_OPEN_FAILED);  // 0x8007006E
+constexpr HRESULT kDiskFull = HRESULT_FROM_WIN32(ERROR_DISK_FULL);      // 0x80070070
+constexpr HRESULT kWriteFault = HRESULT_FROM_WIN32(ERROR_WRITE_FAULT);  // 0x8007001D
+
+constexpr const char* kXmlDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n";
+constexpr const char* kSetStart = "<vCardSet>\n";
+constexpr const char16_t* kSetEnd = u"</vCardSet>\n";
+
+// The file-system form of a UTF-16 name.
+std::string FileSystemName(const char16_t* name) {
+  return coding::WideToNarrow(const_cast<BSTR>(name), true);
+}
+
+// The unpacked file-name argument. For the list form the array's data stays
+// accessed for the lifetime of the object.
+class FileNames {
+ public:
+  enum Form { kEach, kOne, kList };
+
+  FileNames() = default;
+  FileNames(const FileNames&) = delete;
+  FileNames& operator=(const FileNames&) = delete;
+  ~FileNames() {
+    if (names_) SafeArrayUnaccessData(array_);
+  }
+
+  HRESULT Read(const VARIANT& argument) {
+    switch (argument.vt) {
+      case VT_EMPTY:
+        form_ = kEach;
+        return S_OK;
+      case VT_BSTR:
+        form_ = kOne;
+        one_ = argument.bstrVal;
+        return S_OK;
+      case VT_ARRAY | VT_BSTR: {
+        form_ = kList;
+        array_ = argument.parray;
+        if (!array_ || SafeArrayGetDim(array_) < 1) return E_INVALIDARG;
+        LONG lower = 0, upper = -1;
+        HRESULT hr = SafeArrayGetLBound(array_, 1, &lower);
+        if (SUCCEEDED(hr)) hr = SafeArrayGetUBound(array_, 1, &upper);
+        if (FAILED(hr)) return hr;
+        void* data = nullptr;
+        hr = SafeArrayAccessData(array_, &data);
+        if (FAILED(hr)) return hr;
+        names_ = static_cast<BSTR*>(data);
+        count_ = upper >= lower ? static_cast<LONG>(upper - lower + 1) : 0;
+        return S_OK;
+      }
+      default:
+        return E_INVALIDARG;
+    }
+  }
+
+  Form form() const { return form_; }
+  BSTR one() const { return one_; }
+  // Name number i of the list form, or null beyond its end.
+  const char16_t* Name(LONG i) const {
+    if (i >= count_) return nullptr;
+    return names_[i] ? names_[i] : u"";
+  }
+
+ private:
+  Form form_ = kEach;
+  BSTR one_ = nullptr;
+  SAFEARRAY* array_ = nullptr;
+  BSTR* names_ = nullptr;
+  LONG count_ = 0;
+};
+
+// Where each card of the VT_EMPTY form goes, worked out before any file is
+// written, so that the cards bound for one file can share it: the first
+// opens it afresh, the others add to it, and (for XML) the last one ends the
+// document.
+struct Target {
+  std::u16string path;  // FolderPath joined with Filename.
+  std::string key;      // Identifies the file, whatever the spelling of path.
+  LONG last = 0;        // The last card that goes to the same file.
+};
+
+std::u16string JoinPath(const CComBSTR& folder, const CComBSTR& file) {
+  // PathAppendW needs room for both parts, one separator and the terminator.
+  std::u16string joined(folder.Length() + file.Length() + 2, u'\0');
+  if (folder.Length() > 0) joined.replace(0, folder.Length(), folder.m_str, folder.Length());
+  if (!PathAppendW(joined.data(), file.m_str ? file.m_str : u"")) _com_issue_error(kOpenFailed);
+  joined.resize(std::char_traits<char16_t>::length(joined.c_str()));
+  return joined;
+}
+
+std::string FileKey(const std::u16string& path) {
+  const std::filesystem::path fs_path(FileSystemName(path.c_str()));
+  std::error_code error;
+  std::filesystem::path canonical = std::filesystem::weakly_canonical(fs_path, error);
+  if (error) canonical = fs_path.lexically_normal();
+  return canonical.string();
+}
+
+std::vector<Target> PlanTargets(IVCardColl* collection, LONG count) {
+  std::vector<Target> targets(static_cast<std::size_t>(count));
+  std::unordered_map<std::string, LONG> last_card;
+  for (LONG i = 0; i < count; ++i) {
+    CComPtr<IVCard> card;
+    CheckError(collection->Item(i, &card));
+    CComBSTR folder, file;
+    CheckError(card->get_FolderPath(&folder));
+    CheckError(card->get_Filename(&file));
+    Target& target = targets[static_cast<std::size_t>(i)];
+    target.path = JoinPath(folder, file);
+    target.key = FileKey(target.path);
+    last_card[target.key] = i;
+  }
+  for (Target& target : targets) target.last = last_card[target.key];
+  return targets;
+}
+
+// Deletes what a failed close left behind, if it is a plain file (never a
+// device or a link that the name happens to stand for).
+void DeleteBrokenFile(const std::string& name) {
+  struct stat status;
+  if (::lstat(name.c_str(), &status) == 0 && S_ISREG(status.st_mode)) Files().remove(name.c_str());
+}
+
+// One open vCard text file of Save.
+class TextFile {
+ public:
+  TextFile() = default;
+  TextFile(const TextFile&) = delete;
+  TextFile& operator=(const TextFile&) = delete;
+  ~TextFile() { Close(); }
+
+  HRESULT Open(const char16_t* name, bool append = false) {
+    Close();
+    HRESULT hr = OpenVCardFile(name, &stream_, append);
+    if (SUCCEEDED(hr)) name_ = FileSystemName(name);
+    return hr;
+  }
+  std::FILE* stream() const { return stream_; }
+  bool IsOpen() const { return stream_ != nullptr; }
+
+  // Closes the file; false, and the file deleted, when it could not be
+  // flushed or closed (or an earlier write had failed).
+  bool Close() {
+    if (!stream_) return true;
+    std::FILE* stream = std::exchange(stream_, nullptr);
+    bool failed = std::ferror(stream) != 0;
+    if (Files().close(stream) != 0) failed = true;
+    if (failed) DeleteBrokenFile(name_);
+    return !failed;
+  }
+
+ private:
+  std::FILE* stream_ = nullptr;
+  std::string name_;
+};
+
+HRESULT StatusOf(const std::exception_ptr& failure) {
+  try {
+    std::rethrow_exception(failure);
+  } catch (const _com_error& e) {
+    return e.Error();
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  } catch (...) {
+    return E_UNEXPECTED;
+  }
+}
+
+// --- SaveAsXML helpers --------------------------------------------------------
+
+std::unique_ptr<CUnicodeFile> CreateXmlFile(const char16_t* name, const char* mode) {
+  try {
+    return std::make_unique<CUnicodeFile>(FileSystemName(name).c_str(), mode, 0);
+  } catch (const CUnicodeFileException&) {
+    _com_issue_error(kOpenFailed);
+  }
+}
+
+void WriteDocumentHeader(CUnicodeFile& file, const CComBSTR& stylesheet) {
+  file.Printf("%s", kXmlDeclaration);
+  if (stylesheet.Length() > 0) {
+    // The stylesheet name goes through the ANSI code page, as narrow text.
+    const std::string href = coding::WideToNarrow(stylesheet, false);
+    std::string escaped;
+    for (char c : href) {
+      switch (c) {
+        case '&':
+          escaped += "&amp;";
+          break;
+        case '<':
+          escaped += "&lt;";
+          break;
+        case '>':
+          escaped += "&gt;";
+          break;
+        case '"':
+          escaped += "&quot;";
+          break;
+        default:
+          escaped += c;
+      }
+    }
+    file.Printf("<?xml-stylesheet type=\"text/xsl\" href=\"%s\"?>\n", escaped.c_str());
+  }
+  file.Printf("%s", kSetStart);
+}
+
+// Ends the document in `file` and closes it, whatever happens; false when the
+// end tag could not be written.
+bool EndDocument(std::unique_ptr<CUnicodeFile>& file) {
+  bool written = true;
+  try {
+    file->Write(kSetEnd);
+  } catch (const CUnicodeFileException&) {
+    written = false;
+  }
+  file->Close();  // Not tested, as for every XML document.
+  file.reset();
+  return written;
+}
+
+}  // namespace
+
+HRESULT OpenVCardFile(const char16_t* file_name, std::FILE** stream, bool append) {
+  if (!stream) return E_POINTER;
+  *stream = nullptr;
+  if (!file_name || !*file_name) return kOpenFailed;
+  try {
+    const std::string name = FileSystemName(file_name);
+    *stream = Files().open(name.c_str(), append ? "ab" : "wb");
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  } catch (...) {
+    return kOpenFailed;
+  }
+  return *stream ? S_OK : kOpenFailed;
+}
+
+HRESULT NormalizeVersion(IVCard* card) {
+  if (!card) return E_POINTER;
+  try {
+    CComPtr<IVCardPropertyColl> properties;
+    CheckError(card->get_Properties(&properties));
+    LONG count = 0;
+    CheckError(properties->get_Count(&count));
+    for (LONG i = 0; i < count;) {
+      CComPtr<IVCardProperty> property;
+      CheckError(properties->Item(i, &property));
+      EVCardProperty type = VCARD_PROP_UNKNOWN;
+      CheckError(property->get_Type(&type));
+      if (type == VCARD_PROP_VERSION) {
+        CheckError(properties->Remove(i));
+        --count;
+      } else {
+        ++i;
+      }
+    }
+
+    CComPtr<IVCardProperty> version;
+    CheckError(CoCreateInstance(CLSID_VCardProperty, nullptr, CLSCTX_ALL, IID_IVCardProperty,
+                                reinterpret_cast<void**>(&version)));
+    CheckError(version->put_Type(VCARD_PROP_VERSION));
+    CComPtr<IVCardValue> value;
+    CheckError(CoCreateInstance(CLSID_VCardValue, nullptr, CLSCTX_ALL, IID_IVCardValue,
+                                reinterpret_cast<void**>(&value)));
+    CheckError(value->putref_Parent(version));
+    CComVariant text;
+    text.bstrVal = SysAllocString(u"2.1");
+    if (!text.bstrVal) _com_issue_error(E_OUTOFMEMORY);
+    text.vt = VT_BSTR;
+    CheckError(value->put_DecodedValue(text));
+    CComPtr<IVCardValueColl> values;
+    CheckError(version->get_Values(&values));
+    CheckError(values->Add(value));
+
+    // InsertAt refuses an empty list, so a card left without properties (it
+    // held only VERSION, or nothing) gets its VERSION appended instead.
+    if (count == 0) {
+      CheckError(properties->Add(version));
+    } else {
+      CheckError(properties->InsertAt(0, version));
+    }
+  } catch (const _com_error& e) {
+    return e.Error();
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  } catch (...) {
+    return E_UNEXPECTED;
+  }
+  return S_OK;
+}
+
+HRESULT SaveCollection(IVCardColl* collection, const VARIANT& filenames) {
+  if (!collection) return E_POINTER;
+  FileNames names;
+  if (HRESULT hr = names.Read(filenames); FAILED(hr)) return hr;
+
+  TextFile file;
+  if (names.form() == FileNames::kOne) {
+    if (HRESULT hr = file.Open(names.one()); FAILED(hr)) return hr;
+  }
+
+  HRESULT status = S_OK;
+  bool close_failed = false;
+  try {
+    LONG count = 0;
+    CheckError(collection->get_Count(&count));
+    std::vector<Target> targets;
+    if (names.form() == FileNames::kEach) targets = PlanTargets(collection, count);
+    std::unordered_set<std::string> started;
+
+    for (LONG i = 0; i < count; ++i) {
+      CComPtr<IVCard> card;
+      CheckError(collection->Item(i, &card));
+      CheckError(NormalizeVersion(card));
+      if (names.form() == FileNames::kEach) {
+        const Target& target = targets[static_cast<std::size_t>(i)];
+        const bool append = !started.insert(target.key).second;
+        CheckError(file.Open(target.path.c_str(), append));
+      } else if (names.form() == FileNames::kList) {
+        const char16_t* name = names.Name(i);
+        if (!name) _com_issue_error(kOpenFailed);  // More cards than names.
+        CheckError(file.Open(name));
+      }
+      CheckError(WriteVCard(file.stream(), card));
+      if (names.form() != FileNames::kOne && !file.Close()) close_failed = true;
+    }
+  } catch (...) {
+    status = StatusOf(std::current_exception());
+  }
+  if (file.IsOpen() && !file.Close()) close_failed = true;
+  if (SUCCEEDED(status) && close_failed) status = kDiskFull;
+  return status;
+}
+
+HRESULT SaveCollectionAsXML(IVCardColl* collection, const VARIANT& xml_filenames,
+                            BSTR xsl_filename) {
+  if (!collection) return E_POINTER;
+  HRESULT status = S_OK;
+  std::unique_ptr<CUnicodeFile> file;
+  // Per-card documents begun but not yet ended, by file: the end tag goes on
+  // after the last card bound for the file, or after a failure.
+  std::unordered_map<std::string, std::u16string> unended;
+  std::string current_key;
+  try {
+    const CComBSTR stylesheet(xsl_filename);
+    FileNames names;
+    if (HRESULT hr = names.Read(xml_filenames); FAILED(hr)) return hr;
+
+    if (names.form() == FileNames::kOne) {
+      try {
+        file = std::make_unique<CUnicodeFile>(FileSystemName(names.one()).c_str(), "w", 0);
+      } catch (const CUnicodeFileException&) {
+        return kOpenFailed;
+      }
+      try {
+        WriteDocumentHeader(*file, stylesheet);
+      } catch (const CUnicodeFileException&) {
+        file->Close();
+        return kWriteFault;
+      }
+    }
+
+    try {
+      LONG count = 0;
+      CheckError(collection->get_Count(&count));
+      std::vector<Target> targets;
+      if (names.form() == FileNames::kEach) targets = PlanTargets(collection, count);
+
+      for (LONG i = 0; i < count; ++i) {
+        CComPtr<IVCard> card;
+        CheckError(collection->Item(i, &card));
+        CheckError(NormalizeVersion(card));
+        if (names.form() == FileNames::kEach) {
+          const Target& target = targets[static_cast<std::size_t>(i)];
+          const bool begun = unended.count(target.key) != 0;
+          file = CreateXmlFile(target.path.c_str(), begun ? "a" : "w");
+          current_key = target.key;
+          if (!begun) {
+            unended.emplace(target.key, target.path);
+            WriteDocumentHeader(*file, stylesheet);
+          }
+        } else if (names.form() == FileNames::kList) {
+          const char16_t* name = names.Name(i);
+          if (!name) _com_issue_error(kOpenFailed);  // More cards than names.
+          file = CreateXmlFile(name, "w");
+          WriteDocumentHeader(*file, stylesheet);
+        }
+        CheckError(WriteVCardAsXML(*file, card));
+        if (names.form() == FileNames::kList) {
+          if (!EndDocument(file)) _com_issue_error(E_UNEXPECTED);
+        } else if (names.form() == FileNames::kEach) {
+          const bool last = targets[static_cast<std::size_t>(i)].last == i;
+          if (last) {
+            unended.erase(current_key);
+            if (!EndDocument(file)) _com_issue_error(E_UNEXPECTED);
+          } else {
+            file->Close();
+            file.reset();
+          }
+        }
+      }
+    } catch (const CUnicodeFileException&) {
+      status = E_UNEXPECTED;  // A header or an end tag of a per-card document.
+    } catch (...) {
+      status = StatusOf(std::current_exception());
+    }
+
+    // A document still open (the one file, or the file of the card that
+    // failed) is ended now; so is every per-card document whose later cards
+    // were never written.
+    if (file) {
+      unended.erase(current_key);
+      if (!EndDocument(file) && SUCCEEDED(status)) status = kWriteFault;
+    }
+    for (const auto& [key, path] : unended) {
+      try {
+        std::unique_ptr<CUnicodeFile> rest = CreateXmlFile(path.c_str(), "a");
+        EndDocument(rest);
+      } catch (...) {
+        // The writing already failed; that failure is the status.
+      }
+    }
+  } catch (...) {
+    status = StatusOf(std::current_exception());
+  }
+  return status;
+}
 
 }  // namespace tarvovcard::writer

@@ -1,0 +1,195 @@
+#include "writer/vcard_writer.h"
+
+#include <new>
+#include <string>
+#include <string_view>
+
+#include "coding/conversions.h"
+#include "writer/file_ops.h"
+
+namespace tarvovcard::writer {
+namespace {
+
+using _com_util::CheckError;
+
+constexpr VARTYPE kEncodedText = VT_BYREF | VT_I1;
+constexpr const char* kDatePattern = "%Y%m%dT%H%M%S";
+// Text is handed to the stream in pieces of about this size.
+constexpr std::size_t kFlushSize = 64 * 1024;
+
+bool IsBase64(BSTR value) {
+  static constexpr std::u16string_view kBase64 = u"BASE64";
+  return value && std::u16string_view(value, SysStringLen(value)) == kBase64;
+}
+
+class TextWriter {
+ public:
+  explicit TextWriter(std::FILE* stream) : stream_(stream) {}
+  ~TextWriter() { Flush(); }
+
+  void WriteCard(IVCard* card);
+  // Hands the text gathered so far to the stream. Its result is not looked
+  // at: a failed write shows in the stream's error indicator at close.
+  void Flush() {
+    if (!out_.empty()) Files().write(out_.data(), out_.size(), stream_);
+    out_.clear();
+  }
+
+ private:
+  // Appends 8-bit text, every LF as CR LF.
+  void Put(std::string_view text) {
+    std::size_t start = 0;
+    for (std::size_t lf = text.find('\n'); lf != std::string_view::npos;
+         lf = text.find('\n', start)) {
+      out_.append(text.substr(start, lf - start));
+      out_.append("\r\n");
+      start = lf + 1;
+    }
+    out_.append(text.substr(start));
+    if (out_.size() >= kFlushSize) Flush();
+  }
+  void PutWide(BSTR text) { Put(coding::WideToNarrow(text, false)); }
+
+  void WriteProperty(IVCardProperty* property);
+  void WriteValue(IVCardProperty* property, IVCardValue* value);
+  bool HasBase64Encoding(IVCardProperty* property);
+
+  std::FILE* stream_;
+  std::string out_;
+};
+
+void TextWriter::WriteCard(IVCard* card) {
+  CComPtr<IVCardPropertyColl> properties;
+  CheckError(card->get_Properties(&properties));
+  LONG count = 0;
+  CheckError(properties->get_Count(&count));
+  Put("BEGIN:VCARD\n");
+  for (LONG i = 0; i < count; ++i) {
+    CComPtr<IVCardProperty> property;
+    CheckError(properties->Item(i, &property));
+    WriteProperty(property);
+  }
+  Put("END:VCARD\n");
+}
+
+void TextWriter::WriteProperty(IVCardProperty* property) {
+  CComBSTR name, group;
+  CheckError(property->get_Name(&name));
+  CheckError(property->get_Group(&group));
+  if (group.Length() > 0) {
+    PutWide(group);
+    Put(".");
+  }
+  PutWide(name);
+
+  CComPtr<IVCardParameterColl> parameters;
+  CheckError(property->get_Parameters(&parameters));
+  LONG parameter_count = 0;
+  CheckError(parameters->get_Count(&parameter_count));
+  for (LONG i = 0; i < parameter_count; ++i) {
+    CComPtr<IVCardParameter> parameter;
+    CheckError(parameters->Item(i, &parameter));
+    EVCardParameter type = VCARD_PARAM_UNKNOWN;
+    CComBSTR parameter_name, parameter_value;
+    CheckError(parameter->get_Type(&type));
+    CheckError(parameter->get_Name(&parameter_name));
+    CheckError(parameter->get_Value(&parameter_value));
+    Put(";");
+    // A TYPE parameter is written as its bare value (";HOME"), whatever its
+    // name looked like in the file it came from.
+    if (type != VCARD_PARAM_TYPE) {
+      PutWide(parameter_name);
+      Put("=");
+    }
+    PutWide(parameter_value);
+  }
+  Put(":");
+
+  CComPtr<IVCardValueColl> values;
+  CheckError(property->get_Values(&values));
+  LONG value_count = 0;
+  CheckError(values->get_Count(&value_count));
+  for (LONG j = 0; j < value_count; ++j) {
+    // The separator stands even before a value that writes nothing, so the
+    // positions of structured components survive.
+    if (j > 0) Put(";");
+    CComPtr<IVCardValue> value;
+    CheckError(values->Item(j, &value));
+    WriteValue(property, value);
+  }
+  Put("\n");
+}
+
+void TextWriter::WriteValue(IVCardProperty* property, IVCardValue* value) {
+  EncodedValue encoded;
+  CheckError(value->get_EncodedValue(&encoded));
+  switch (encoded.vt) {
+    case VT_UNKNOWN: {
+      Put("\n");
+      if (!encoded.punkVal) _com_issue_error(E_POINTER);
+      CComPtr<IVCard> nested;
+      CheckError(encoded.punkVal->QueryInterface(IID_IVCard, reinterpret_cast<void**>(&nested)));
+      WriteCard(nested);
+      break;
+    }
+    case VT_DATE:
+      Put(coding::FormatDateText(encoded.date, kDatePattern));
+      break;
+    case kEncodedText: {
+      const std::string_view text = encoded.pcVal ? encoded.pcVal : "";
+      if (HasBase64Encoding(property)) {
+        // A Base64 block starts on its own line and is followed by an empty one.
+        Put("\n");
+        Put(text);
+        Put("\n");
+      } else {
+        Put(text);
+      }
+      break;
+    }
+    default:  // A value never set: nothing, but its separator stays.
+      break;
+  }
+}
+
+bool TextWriter::HasBase64Encoding(IVCardProperty* property) {
+  CComPtr<IVCardParameterColl> encodings;
+  CheckError(property->QueryParameterByType(VCARD_PARAM_ENCODING, &encodings));
+  LONG count = 0;
+  CheckError(encodings->get_Count(&count));
+  if (count == 0) return false;
+  CComPtr<IVCardParameter> first;
+  CheckError(encodings->Item(0, &first));
+  CComBSTR value;
+  CheckError(first->get_Value(&value));
+  return IsBase64(value);
+}
+
+}  // namespace
+
+void ClearEncodedValue(VARIANT& encoded) {
+  if (encoded.vt == kEncodedText) {
+    CoTaskMemFree(encoded.pcVal);
+    encoded.vt = VT_EMPTY;
+    encoded.pcVal = nullptr;
+  } else {
+    VariantClear(&encoded);
+  }
+}
+
+HRESULT WriteVCard(std::FILE* stream, IVCard* card) {
+  if (!stream || !card) return E_POINTER;
+  try {
+    TextWriter writer(stream);
+    writer.WriteCard(card);
+  } catch (const _com_error& e) {
+    return e.Error();
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  } catch (...) {
+    return E_UNEXPECTED;
+  }
+  return S_OK;
+}
+
+}  // namespace tarvovcard::writer

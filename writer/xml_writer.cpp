@@ -1,0 +1,364 @@
+#include "writer/xml_writer.h"
+
+#include <algorithm>
+#include <new>
+#include <vector>
+
+#include "coding/conversions.h"
+#include "writer/vcard_writer.h"
+
+namespace tarvovcard::writer {
+namespace {
+
+using _com_util::CheckError;
+
+constexpr HRESULT kWriteFault = static_cast<HRESULT>(0x8007001D);
+constexpr const char* kDatePattern = "%Y%m%dT%H%M%S";
+// Text is handed to the file in pieces of about this many units.
+constexpr std::size_t kFlushSize = 32 * 1024;
+
+std::u16string_view View(BSTR text) {
+  return text ? std::u16string_view(text, SysStringLen(text)) : std::u16string_view();
+}
+
+// 8-bit text that is ASCII by construction (dates, Base64), widened as it is.
+void AppendAscii(std::u16string& out, std::string_view text) {
+  for (char c : text) out += static_cast<char16_t>(static_cast<unsigned char>(c));
+}
+
+// The prefix of a property's type attribute.
+std::u16string TypeAttributePrefix(EVCardProperty type, BSTR name) {
+  switch (type) {
+    case VCARD_PROP_ADR:
+    case VCARD_PROP_LABEL:
+      return u"del";
+    case VCARD_PROP_TEL:
+      return u"tel";
+    case VCARD_PROP_EMAIL:
+      return u"email";
+    case VCARD_PROP_PHOTO:
+    case VCARD_PROP_LOGO:
+      return u"img";
+    case VCARD_PROP_SOUND:
+      return u"aud";
+    default:
+      return std::u16string(View(name));
+  }
+}
+
+// A lang or value attribute; a repeated parameter adds its value to the first.
+struct Attribute {
+  EVCardParameter type;
+  std::u16string text;
+};
+
+using StringGetter = HRESULT (*)(IUnknown* view, BSTR* text);
+struct ChildElement {
+  const char16_t* tag;
+  StringGetter get;
+};
+
+template <class View, HRESULT (View::*Get)(BSTR*)>
+HRESULT CallGetter(IUnknown* view, BSTR* text) {
+  return (static_cast<View*>(view)->*Get)(text);
+}
+
+constexpr ChildElement kNameElements[] = {
+    {u"family", CallGetter<IVCardPropertyName, &IVCardPropertyName::get_FamilyName>},
+    {u"given", CallGetter<IVCardPropertyName, &IVCardPropertyName::get_GivenName>},
+    {u"other", CallGetter<IVCardPropertyName, &IVCardPropertyName::get_AdditionalNames>},
+    {u"prefix", CallGetter<IVCardPropertyName, &IVCardPropertyName::get_NamePrefix>},
+    {u"suffix", CallGetter<IVCardPropertyName, &IVCardPropertyName::get_NameSuffix>},
+};
+constexpr ChildElement kAddressElements[] = {
+    {u"pobox", CallGetter<IVCardPropertyAddress, &IVCardPropertyAddress::get_PostOfficeAddress>},
+    {u"extadd", CallGetter<IVCardPropertyAddress, &IVCardPropertyAddress::get_Extended>},
+    {u"street", CallGetter<IVCardPropertyAddress, &IVCardPropertyAddress::get_Street>},
+    {u"locality", CallGetter<IVCardPropertyAddress, &IVCardPropertyAddress::get_Locality>},
+    {u"region", CallGetter<IVCardPropertyAddress, &IVCardPropertyAddress::get_Region>},
+    {u"pcode", CallGetter<IVCardPropertyAddress, &IVCardPropertyAddress::get_PostalCode>},
+    {u"country", CallGetter<IVCardPropertyAddress, &IVCardPropertyAddress::get_Country>},
+};
+constexpr ChildElement kOrganisationElements[] = {
+    {u"orgname",
+     CallGetter<IVCardPropertyOrganisation, &IVCardPropertyOrganisation::get_OrganisationName>},
+    {u"orgunit",
+     CallGetter<IVCardPropertyOrganisation, &IVCardPropertyOrganisation::get_OrganisationalUnit>},
+};
+
+class XmlWriter {
+ public:
+  explicit XmlWriter(CUnicodeFile& file) : file_(file) {}
+
+  void WriteCard(IVCard* card);
+  // Hands the text gathered so far to the file; throws CUnicodeFileException.
+  void Flush() {
+    if (out_.empty()) return;
+    std::u16string pending;
+    pending.swap(out_);
+    file_.Write(pending);
+  }
+
+ private:
+  void Put(std::u16string_view text) {
+    out_ += text;
+    if (out_.size() >= kFlushSize) Flush();
+  }
+  void PutEscaped(std::u16string_view text) { AppendXmlEscaped(out_, text); }
+
+  void WriteProperty(IVCardProperty* property);
+  template <class ViewInterface, std::size_t N>
+  void WriteStructured(IVCardProperty* property,
+                       HRESULT (IVCardProperty::*get_view)(ViewInterface**),
+                       const ChildElement (&elements)[N]);
+  void WriteValues(IVCardProperty* property, EVCardProperty type, BSTR first_type);
+  void WriteByteArray(IVCardValue* value, EVCardProperty type, BSTR first_type);
+
+  CUnicodeFile& file_;
+  std::u16string out_;
+};
+
+void XmlWriter::WriteCard(IVCard* card) {
+  CComPtr<IVCardPropertyColl> properties;
+  CheckError(card->get_Properties(&properties));
+  LONG count = 0;
+  CheckError(properties->get_Count(&count));
+  Put(u"<vCard version=\"2.1\">\n");
+  for (LONG i = 0; i < count; ++i) {
+    CComPtr<IVCardProperty> property;
+    CheckError(properties->Item(i, &property));
+    WriteProperty(property);
+  }
+  Put(u"</vCard>\n");
+}
+
+void XmlWriter::WriteProperty(IVCardProperty* property) {
+  EVCardProperty type = VCARD_PROP_UNKNOWN;
+  CComBSTR name, group;
+  CheckError(property->get_Type(&type));
+  CheckError(property->get_Name(&name));
+  CheckError(property->get_Group(&group));  // Read, as every property is, but not written.
+  Put(u"<");
+  Put(View(name));
+
+  CComPtr<IVCardParameterColl> parameters;
+  CheckError(property->get_Parameters(&parameters));
+  LONG parameter_count = 0;
+  CheckError(parameters->get_Count(&parameter_count));
+  std::vector<CComBSTR> type_values;
+  std::vector<Attribute> attributes;
+  for (LONG i = 0; i < parameter_count; ++i) {
+    CComPtr<IVCardParameter> parameter;
+    CheckError(parameters->Item(i, &parameter));
+    EVCardParameter parameter_type = VCARD_PARAM_UNKNOWN;
+    CComBSTR value;
+    CheckError(parameter->get_Type(&parameter_type));
+    CheckError(parameter->get_Value(&value));
+    if (parameter_type == VCARD_PARAM_TYPE) {
+      type_values.push_back(std::move(value));
+    } else if (parameter_type == VCARD_PARAM_LANGUAGE || parameter_type == VCARD_PARAM_VALUE) {
+      auto same = std::find_if(attributes.begin(), attributes.end(),
+                               [&](const Attribute& a) { return a.type == parameter_type; });
+      if (same == attributes.end()) {
+        attributes.push_back({parameter_type, std::u16string(View(value))});
+      } else {
+        same->text += u' ';
+        same->text += View(value);
+      }
+    }
+  }
+  for (const Attribute& attribute : attributes) {
+    Put(attribute.type == VCARD_PARAM_LANGUAGE ? u" lang=\"" : u" value=\"");
+    PutEscaped(attribute.text);
+    Put(u"\" ");
+  }
+  if (!type_values.empty()) {
+    Put(u" ");
+    Put(TypeAttributePrefix(type, name));
+    Put(u".type=\"");
+    for (const CComBSTR& value : type_values) {
+      PutEscaped(View(value));
+      Put(u" ");
+    }
+    Put(u"\"");
+  }
+  Put(u">");
+
+  switch (type) {
+    case VCARD_PROP_N:
+      WriteStructured(property, &IVCardProperty::get_AsName, kNameElements);
+      break;
+    case VCARD_PROP_ADR:
+      WriteStructured(property, &IVCardProperty::get_AsAddress, kAddressElements);
+      break;
+    case VCARD_PROP_ORG:
+      WriteStructured(property, &IVCardProperty::get_AsOrganisation, kOrganisationElements);
+      break;
+    default:
+      WriteValues(property, type, type_values.empty() ? nullptr : type_values.front().m_str);
+      break;
+  }
+  Put(u"</");
+  Put(View(name));
+  Put(u">\n");
+}
+
+template <class ViewInterface, std::size_t N>
+void XmlWriter::WriteStructured(IVCardProperty* property,
+                                HRESULT (IVCardProperty::*get_view)(ViewInterface**),
+                                const ChildElement (&elements)[N]) {
+  CComPtr<ViewInterface> view;
+  CheckError((property->*get_view)(&view));
+  for (const ChildElement& element : elements) {
+    CComBSTR text;
+    CheckError(element.get(view, &text));
+    Put(u"<");
+    Put(element.tag);
+    Put(u">");
+    PutEscaped(View(text));
+    Put(u"</");
+    Put(element.tag);
+    Put(u">");
+  }
+}
+
+void XmlWriter::WriteValues(IVCardProperty* property, EVCardProperty type, BSTR first_type) {
+  CComPtr<IVCardValueColl> values;
+  CheckError(property->get_Values(&values));
+  LONG count = 0;
+  CheckError(values->get_Count(&count));
+  for (LONG k = 0; k < count; ++k) {
+    if (k > 0) Put(u";");
+    CComPtr<IVCardValue> value;
+    CheckError(values->Item(k, &value));
+    CComVariant decoded;
+    CheckError(value->get_DecodedValue(&decoded));
+    switch (decoded.vt) {
+      case VT_UNKNOWN: {
+        Put(u"\n");
+        if (!decoded.punkVal) _com_issue_error(E_POINTER);
+        CComPtr<IVCard> nested;
+        CheckError(decoded.punkVal->QueryInterface(IID_IVCard, reinterpret_cast<void**>(&nested)));
+        WriteCard(nested);
+        break;
+      }
+      case VT_DATE:
+        AppendAscii(out_, coding::FormatDateText(decoded.date, kDatePattern));
+        break;
+      case VT_BSTR:
+        PutEscaped(View(decoded.bstrVal));
+        break;
+      case VT_ARRAY | VT_UI1:
+        WriteByteArray(value, type, first_type);
+        break;
+      default:
+        break;
+    }
+  }
+}
+
+void XmlWriter::WriteByteArray(IVCardValue* value, EVCardProperty type, BSTR first_type) {
+  const char16_t* format_prefix = nullptr;  // The start of the fmttype attribute, if any.
+  switch (type) {
+    case VCARD_PROP_PHOTO:
+    case VCARD_PROP_LOGO:
+      format_prefix = u"<b64bin fmttype=\"IMAGE/";
+      break;
+    case VCARD_PROP_SOUND:
+      format_prefix = u"<b64bin fmttype=\"SOUND/";
+      break;
+    case VCARD_PROP_KEY:
+      break;
+    default:  // Bytes of any other property have no XML form.
+      return;
+  }
+  EncodedValue encoded;
+  CheckError(value->get_EncodedValue(&encoded));
+  if (format_prefix) {
+    Put(format_prefix);
+    PutEscaped(View(first_type));
+    Put(u"\">\n");
+  } else {
+    Put(u"<b64bin>\n");
+  }
+  if (encoded.vt == (VT_BYREF | VT_I1) && encoded.pcVal) AppendAscii(out_, encoded.pcVal);
+  Put(u"\n</b64bin>\n");
+}
+
+bool IsHighSurrogate(char16_t unit) {
+  return unit >= 0xD800 && unit <= 0xDBFF;
+}
+bool IsLowSurrogate(char16_t unit) {
+  return unit >= 0xDC00 && unit <= 0xDFFF;
+}
+
+}  // namespace
+
+void AppendXmlEscaped(std::u16string& out, std::u16string_view text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t unit = text[i];
+    switch (unit) {
+      case u'&':
+        out += u"&amp;";
+        continue;
+      case u'<':
+        out += u"&lt;";
+        continue;
+      case u'>':
+        out += u"&gt;";
+        continue;
+      case u'"':
+        out += u"&quot;";
+        continue;
+      case u'\t':
+      case u'\n':
+      case u'\r':
+        out += unit;
+        continue;
+      default:
+        break;
+    }
+    if (unit < 0x20 || unit == 0xFFFE || unit == 0xFFFF) {
+      out += u'\uFFFD';
+    } else if (IsHighSurrogate(unit)) {
+      if (i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
+        out += unit;
+        out += text[++i];
+      } else {
+        out += u'\uFFFD';
+      }
+    } else if (IsLowSurrogate(unit)) {
+      out += u'\uFFFD';
+    } else {
+      out += unit;
+    }
+  }
+}
+
+HRESULT WriteVCardAsXML(CUnicodeFile& file, IVCard* card) {
+  if (!card) return E_POINTER;
+  XmlWriter writer(file);
+  HRESULT hr = S_OK;
+  try {
+    writer.WriteCard(card);
+  } catch (const CUnicodeFileException&) {
+    return kWriteFault;
+  } catch (const _com_error& e) {
+    hr = e.Error();
+  } catch (const std::bad_alloc&) {
+    hr = E_OUTOFMEMORY;
+  } catch (...) {
+    hr = E_UNEXPECTED;
+  }
+  // What was gathered before a failure goes into the file too.
+  try {
+    writer.Flush();
+  } catch (const CUnicodeFileException&) {
+    if (SUCCEEDED(hr)) hr = kWriteFault;
+  } catch (...) {
+    if (SUCCEEDED(hr)) hr = E_UNEXPECTED;
+  }
+  return hr;
+}
+
+}  // namespace tarvovcard::writer
