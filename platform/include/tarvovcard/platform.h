@@ -9,3 +9,4 @@
 #include "tarvovcard/platform/comdef.h"
 #include "tarvovcard/platform/objbase.h"
 #include "tarvovcard/platform/atlbase.h"
+#include "tarvovcard/platform/winreg.h"

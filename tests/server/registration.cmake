@@ -1,0 +1,5 @@
+# Registration and activation. Every test points the runtime at a registry
+# file of its own (tests/server/scratch_registry.h).
+tarvovcard_add_test(registry_test
+  ${CMAKE_CURRENT_LIST_DIR}/registry_test.cpp
+  LIBS tarvovcard_platform)
