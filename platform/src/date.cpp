@@ -120,6 +120,18 @@ HRESULT VarDateFromStr(LPCOLESTR strIn, LCID /*lcid*/, ULONG /*dwFlags*/, DATE* 
       return DISP_E_TYPEMISMATCH;
     if (*p == u':' && !(++p, ReadNumber(p, 1, 2, &second))) return DISP_E_TYPEMISMATCH;
     while (IsSpace(*p)) ++p;
+    // A zone offset after the time ("-05:00", "+0100", or "0500" once its sign
+    // has become a space) is read and ignored: dates hold the clock time as
+    // written, and dropping the whole date for its offset would lose it.
+    if (*p == u'+' || *p == u'-' || IsDigit(*p)) {
+      if (*p == u'+' || *p == u'-') ++p;
+      unsigned zone_hours = 0, zone_minutes = 0;
+      if (!ReadNumber(p, 2, 2, &zone_hours) || zone_hours > 14) return DISP_E_TYPEMISMATCH;
+      if (*p == u':') ++p;
+      if (IsDigit(*p) && (!ReadNumber(p, 2, 2, &zone_minutes) || zone_minutes > 59))
+        return DISP_E_TYPEMISMATCH;
+      while (IsSpace(*p)) ++p;
+    }
   }
   if (*p) return DISP_E_TYPEMISMATCH;
   if (!IsValidDateTime(year, month, day, hour, minute, second)) return DISP_E_TYPEMISMATCH;

@@ -149,6 +149,12 @@ TEST(Date, ParsesTheNormalisedForms) {
   EXPECT_DOUBLE_EQ(d, 35170.0 + 8.5 / 24);
   ASSERT_EQ(Parse(u"  1996-04-15 08:30:00 ", &d), S_OK);  // spaces around, as after a "Z"
   EXPECT_DOUBLE_EQ(d, 35170.0 + 8.5 / 24);
+  // Zone offsets are ignored: the date keeps the clock time as written.
+  for (const char16_t* text : {u"1996-04-15 08:30:00 0500", u"1996-04-15 08:30:00-05:00",
+                               u"1996-04-15 08:30:00+0100 ", u"1996-04-15 08:30 +01"}) {
+    ASSERT_EQ(Parse(text, &d), S_OK);
+    EXPECT_DOUBLE_EQ(d, 35170.0 + 8.5 / 24);
+  }
   ASSERT_EQ(Parse(u"1995-10-31 22:27:10", &d), S_OK);
   EXPECT_DOUBLE_EQ(d, 35003.0 + (22 * 3600 + 27 * 60 + 10) / 86400.0);
   ASSERT_EQ(Parse(u"1996-4-5 8:30", &d), S_OK);
@@ -169,7 +175,8 @@ TEST(Date, RejectsWhatItCannotRead) {
       u"1995-04-",  // from a six-digit basic form
       u"19960415",  // no dashes
       u"19960415 0830:00: 0500",
-      u"1996-04-15 08:30:00 0500",  // a zone offset left behind
+      u"1996-04-15 08:30:00 25:00",  // no such zone offset
+      u"1996-04-15 08:30:00 +05:00x",
       u"1996-04-15T08:30:00",
       u"1996-04-15 08",
       u"1996-04-15 08:",
