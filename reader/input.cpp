@@ -1,0 +1,121 @@
+#include "reader/input.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tarvovcard::reader {
+namespace {
+
+constexpr int kFileNotFound = 2;  // ERROR_FILE_NOT_FOUND
+constexpr int kAccessDenied = 5;  // ERROR_ACCESS_DENIED
+constexpr int kOpenFailed = 110;  // ERROR_OPEN_FAILED
+constexpr char kEndOfText = 0x1A;
+
+int SystemOpen(const char* path, int flags) {
+  return ::open(path, flags);
+}
+ssize_t SystemRead(int fd, void* buffer, std::size_t size) {
+  return ::read(fd, buffer, size);
+}
+int SystemClose(int fd) {
+  return ::close(fd);
+}
+
+constexpr FileCalls kSystemCalls = {SystemOpen, SystemRead, SystemClose};
+std::atomic<const FileCalls*> g_calls{&kSystemCalls};
+
+const FileCalls& Calls() {
+  return *g_calls.load(std::memory_order_relaxed);
+}
+
+// Drops every carriage return that directly precedes a line feed in
+// [data, data + size); returns the new size.
+std::size_t DropCarriageReturns(char* data, std::size_t size) {
+  char* cr = static_cast<char*>(std::memchr(data, '\r', size));
+  if (!cr) return size;
+  char* out = cr;
+  const char* in = cr;
+  const char* end = data + size;
+  while (in < end) {
+    if (*in == '\r' && in + 1 < end && in[1] == '\n') {
+      ++in;
+      continue;
+    }
+    *out++ = *in++;
+  }
+  return static_cast<std::size_t>(out - data);
+}
+
+}  // namespace
+
+void SetFileCallsForTesting(const FileCalls* calls) {
+  g_calls.store(calls ? calls : &kSystemCalls, std::memory_order_relaxed);
+}
+
+InputSource::~InputSource() {
+  if (fd_ >= 0) Calls().close(fd_);
+}
+
+int InputSource::Open(const char* path) {
+  int fd = Calls().open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    switch (errno) {
+      case ENOENT:
+      case ENOTDIR:
+        return kFileNotFound;
+      case EACCES:
+      case EPERM:
+        return kAccessDenied;
+      default:
+        return kOpenFailed;
+    }
+  }
+  struct stat info;
+  if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+    Calls().close(fd);
+    return kOpenFailed;
+  }
+  fd_ = fd;
+  at_end_ = false;
+  held_cr_ = false;
+  return 0;
+}
+
+long InputSource::Read(char* buffer, std::size_t size) {
+  for (;;) {
+    if (at_end_) {
+      if (!held_cr_) return 0;
+      held_cr_ = false;
+      buffer[0] = '\r';
+      return 1;
+    }
+    std::size_t used = 0;
+    if (held_cr_) {
+      buffer[used++] = '\r';
+      held_cr_ = false;
+    }
+    ssize_t got;
+    do {
+      got = Calls().read(fd_, buffer + used, size - used);
+    } while (got < 0 && errno == EINTR);
+    if (got < 0) return -1;
+    if (got == 0) at_end_ = true;
+    std::size_t fresh = static_cast<std::size_t>(got);
+    if (const void* stop = std::memchr(buffer + used, kEndOfText, fresh)) {
+      fresh = static_cast<std::size_t>(static_cast<const char*>(stop) - (buffer + used));
+      at_end_ = true;
+    }
+    used = DropCarriageReturns(buffer, used + fresh);
+    if (!at_end_ && used > 0 && buffer[used - 1] == '\r') {
+      held_cr_ = true;
+      --used;
+    }
+    if (used > 0 || at_end_) return static_cast<long>(used);
+  }
+}
+
+}  // namespace tarvovcard::reader

@@ -1,0 +1,51 @@
+// The reader's input: one vCard file, read in text mode.
+//
+// Text mode as vCard files written on other systems need it: a carriage
+// return directly before a line feed is removed, and a byte 0x1A ends the
+// text. The file is read in large blocks straight into the scanner's buffer.
+#pragma once
+
+#include <cstddef>
+#include <sys/types.h>
+
+namespace tarvovcard::reader {
+
+// The system calls the input goes through. Tests replace them to make an
+// open or a read fail in ways a test machine cannot arrange (a root user
+// reads every file).
+struct FileCalls {
+  int (*open)(const char* path, int flags);
+  ssize_t (*read)(int fd, void* buffer, std::size_t size);
+  int (*close)(int fd);
+};
+
+// Replaces the calls for the whole process (null restores the real ones).
+// For tests only; never changed while a Load runs.
+void SetFileCallsForTesting(const FileCalls* calls);
+
+class InputSource {
+ public:
+  InputSource() = default;
+  ~InputSource();
+  InputSource(const InputSource&) = delete;
+  InputSource& operator=(const InputSource&) = delete;
+
+  // Opens the file for reading. Returns 0, or the error number of the
+  // failure: ERROR_FILE_NOT_FOUND (2) when there is no such file,
+  // ERROR_ACCESS_DENIED (5) when it may not be read, ERROR_OPEN_FAILED (110)
+  // when it cannot be opened otherwise (a folder, for instance).
+  int Open(const char* path);
+
+  // Copies up to size (at least 2) bytes of text into buffer. Returns the
+  // number of bytes, 0 at the end of the text, -1 when the read failed.
+  long Read(char* buffer, std::size_t size);
+
+ private:
+  int fd_ = -1;
+  bool at_end_ = false;
+  // A carriage return that ended the previous block: whether it is dropped
+  // depends on the first byte of the next one.
+  bool held_cr_ = false;
+};
+
+}  // namespace tarvovcard::reader

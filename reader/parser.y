@@ -1,0 +1,408 @@
+/* parser.y: the grammar of vCard 2.1 text.
+ *
+ * An LALR(1) parser without error productions: the first token that the
+ * grammar refuses ends the reading of the file. The actions report what was
+ * read through the callbacks of a ParseContext, each at a reduction that
+ * needs no lookahead (they read the text of the token just shifted), except
+ * for an absent value, where the line feed has to be seen first.
+ *
+ * Everything a parse keeps lives in the ParseState handed to yyparse, so any
+ * number of files can be parsed at once on different threads.
+ */
+
+%code requires {
+namespace tarvovcard::reader {
+struct ParseState;
+}
+}
+
+%code top {
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "reader/input.h"
+#include "reader/parser.h"
+#include "reader/scanner.h"
+}
+
+%code {
+namespace tarvovcard::reader {
+
+// The state of one parse.
+struct ParseState {
+  ParseContext* context;
+  Scanner* scanner;
+  // The text of the last token, valid until the next one is read.
+  const char* text = "";
+  // The last code the scanner gave (type keywords keep their own code).
+  int last_code = -1;
+  // Set once an end of input has been given to the parser.
+  bool at_end = false;
+  // Set when the parse stacks could not grow for lack of memory.
+  bool stack_alloc_failed = false;
+  // The group path of the property being read ("" for none) and the name of
+  // an extension parameter until its value is read. No length limit.
+  std::string group;
+  std::string extension_parameter;
+  // Where "X-" names are put together.
+  std::string name;
+  // Blocks of the parse stacks beyond the first: released even when a
+  // callback's exception leaves the parser.
+  void* stack_blocks[2] = {nullptr, nullptr};
+
+  ParseState(ParseContext* c, Scanner* s) : context(c), scanner(s) {
+    group.reserve(64);
+    extension_parameter.reserve(64);
+    name.reserve(64);
+  }
+  ~ParseState() {
+    for (void* block : stack_blocks) std::free(block);
+  }
+  ParseState(const ParseState&) = delete;
+  ParseState& operator=(const ParseState&) = delete;
+
+  int NextToken();
+  void* AllocateStack(std::size_t size);
+  void FreeStack(void* block);
+};
+
+void ReportParseError(ParseState* state, const char* message, int lookahead);
+
+namespace {
+
+inline const char* Text(const ParseState* state) { return state->text; }
+
+void BeginCard(ParseState* state) {
+  ParseContext* c = state->context;
+  c->Depth += 1;
+  if (c->OnBeginCard) c->OnBeginCard(c->User);
+}
+
+void EndCard(ParseState* state) {
+  ParseContext* c = state->context;
+  if (c->OnEndCard) c->OnEndCard(c->User);
+  c->Depth -= 1;
+}
+
+// {name}: a property name as written, with the group read before it.
+void PropertyName(ParseState* state, const char* name) {
+  ParseContext* c = state->context;
+  if (c->OnProperty) c->OnProperty(c->User, name, state->group.c_str());
+  state->group.clear();
+  state->extension_parameter.clear();
+}
+
+// {x-name}: "X-" and the extension word.
+void ExtensionPropertyName(ParseState* state) {
+  state->name.assign("X-");
+  state->name.append(Text(state));
+  PropertyName(state, state->name.c_str());
+}
+
+void Parameter(ParseState* state, const char* name, const char* value) {
+  ParseContext* c = state->context;
+  if (c->OnParameter) c->OnParameter(c->User, name, value);
+  state->extension_parameter.clear();
+}
+
+// TYPE=X-word, VALUE=X-word: the value is "X-" and the word.
+void ExtensionValueParameter(ParseState* state, const char* name) {
+  state->name.assign("X-");
+  state->name.append(Text(state));
+  Parameter(state, name, state->name.c_str());
+}
+
+// X-name=word.
+void ExtensionParameter(ParseState* state) {
+  state->name.assign("X-");
+  state->name.append(state->extension_parameter);
+  Parameter(state, state->name.c_str(), Text(state));
+}
+
+using TextCallback = void (*ParseContext::*)(void*, const char*);
+
+inline void Report(ParseState* state, TextCallback callback, const char* text) {
+  ParseContext* c = state->context;
+  if (c->*callback) (c->*callback)(c->User, text);
+}
+
+}  // namespace
+}  // namespace tarvovcard::reader
+
+using namespace tarvovcard::reader;
+
+static int tvparse_lex(TVPARSE_STYPE*, ParseState* state) { return state->NextToken(); }
+
+// Errors are reported with the lookahead token that the grammar refused.
+#define tvparse_error(state, message) ReportParseError((state), (message), yychar)
+
+// The parse stacks start with room for 500 entries, and their growth goes
+// through the state, so that nothing is lost when a callback throws.
+#define YYINITDEPTH 500
+#define YYMAXDEPTH 10000
+#define YYMALLOC(size) state->AllocateStack(size)
+#define YYFREE(block) state->FreeStack(block)
+
+#define NAME() PropertyName(state, Text(state))
+#define VALUE(callback) Report(state, &ParseContext::callback, Text(state))
+#define EMPTY_COMPONENT(callback) Report(state, &ParseContext::callback, "")
+}
+
+%define api.pure full
+%define api.prefix {tvparse_}
+%define api.token.prefix {GR_}
+%define parse.error simple
+%parse-param {tarvovcard::reader::ParseState* state}
+%lex-param {tarvovcard::reader::ParseState* state}
+%expect 0
+
+%token TOK_VCARD 257 TOK_BEGIN 258 TOK_END 259 TOK_WORD 260 TOK_NEWLINE 263
+%token TOK_ADR 266 TOK_ORG 267 TOK_N 268 TOK_SOUND 275
+%token TOK_AGENT 269 TOK_LOGO 270 TOK_PHOTO 271 TOK_LABEL 272 TOK_FN 273 TOK_TITLE 274
+%token TOK_VERSION 276 TOK_TEL 277 TOK_EMAIL 278 TOK_TZ 279 TOK_GEO 280 TOK_NOTE 281
+%token TOK_URL 282 TOK_BDAY 283 TOK_ROLE 284 TOK_REV 285 TOK_UID 286 TOK_KEY 287
+%token TOK_MAILER 288 TOK_NICKNAME 366
+%token TOK_TYPE 289 TOK_VALUE 290 TOK_ENCODING 291 TOK_CHARSET 292 TOK_LANGUAGE 293
+%token TOK_INLINE 294 TOK_CONTENT_ID 295 TOK_CID 296
+%token TOK_7BIT 297 TOK_8BIT 298 TOK_QUOTED_PRINTABLE 299 TOK_BASE64 300
+%token TOK_TYPE_NAME 302
+%token TOK_TEXT7 355 TOK_TEXT8 356 TOK_QP_TEXT 357 TOK_QP_PART 358 TOK_BASE64_TEXT 359
+%token TOK_LANGUAGE_TAG 361 TOK_CHARSET_NAME 362 TOK_PART 363 TOK_X 364 TOK_GROUP_WORD 365
+
+%%
+
+file
+  : leading_newlines cards
+  ;
+
+leading_newlines
+  : %empty
+  | leading_newlines TOK_NEWLINE
+  ;
+
+cards
+  : card
+  | cards card
+  ;
+
+card
+  : card_begin properties card_end
+  ;
+
+card_begin
+  : TOK_BEGIN ':' TOK_VCARD TOK_NEWLINE  { BeginCard(state); }
+  ;
+
+card_end
+  : TOK_END ':' TOK_VCARD TOK_NEWLINE    { EndCard(state); }
+  ;
+
+properties
+  : property
+  | properties property
+  ;
+
+property
+  : group plain_name { NAME(); } params ':' value { VALUE(OnValue); } TOK_NEWLINE
+  | group TOK_BDAY { NAME(); } params ':' value { VALUE(OnDateValue); } TOK_NEWLINE
+  | group TOK_REV { NAME(); } params ':' value { VALUE(OnDateValue); } TOK_NEWLINE
+  | group TOK_ADR { NAME(); } params ':' adr_parts TOK_NEWLINE
+  | group TOK_ORG { NAME(); } params ':' org_parts TOK_NEWLINE
+  | group TOK_N { NAME(); } params ':' n_parts TOK_NEWLINE
+  | group TOK_SOUND { NAME(); } params ':' sound_parts TOK_NEWLINE
+  | group TOK_AGENT { NAME(); } params ':' TOK_NEWLINE card
+  | group TOK_X TOK_WORD { ExtensionPropertyName(state); } params ':' value { VALUE(OnValue); } TOK_NEWLINE
+  ;
+
+plain_name
+  : TOK_LOGO | TOK_PHOTO | TOK_LABEL | TOK_TITLE | TOK_FN | TOK_VERSION | TOK_TEL | TOK_EMAIL
+  | TOK_TZ | TOK_GEO | TOK_NOTE | TOK_URL | TOK_ROLE | TOK_UID | TOK_KEY | TOK_MAILER
+  | TOK_NICKNAME
+  ;
+
+value
+  : %empty
+  | TOK_TEXT7
+  | TOK_TEXT8
+  | TOK_PART
+  | TOK_QP_TEXT
+  | TOK_BASE64_TEXT
+  ;
+
+group
+  : %empty
+  | group_path '.'
+  ;
+
+group_path
+  : TOK_GROUP_WORD                 { state->group.assign(Text(state)); }
+  | group_path '.' TOK_GROUP_WORD  { state->group.push_back('.'); state->group.append(Text(state)); }
+  ;
+
+params
+  : %empty
+  | ';' param_list
+  ;
+
+param_list
+  : param
+  | param_list ';' param
+  ;
+
+param
+  : TOK_TYPE '=' TOK_TYPE_NAME             { Parameter(state, "TYPE", Text(state)); }
+  | TOK_TYPE '=' TOK_X TOK_WORD            { ExtensionValueParameter(state, "TYPE"); }
+  | TOK_VALUE '=' value_location           { Parameter(state, "VALUE", Text(state)); }
+  | TOK_VALUE '=' TOK_X TOK_WORD           { ExtensionValueParameter(state, "VALUE"); }
+  | TOK_CHARSET '=' TOK_CHARSET_NAME       { Parameter(state, "CHARSET", Text(state)); }
+  | TOK_LANGUAGE '=' TOK_LANGUAGE_TAG      { Parameter(state, "LANGUAGE", Text(state)); }
+  | TOK_X TOK_WORD { state->extension_parameter.assign(Text(state)); } '=' TOK_WORD
+                                           { ExtensionParameter(state); }
+  | TOK_ENCODING '=' encoding              { Parameter(state, "ENCODING", Text(state)); }
+  | TOK_QUOTED_PRINTABLE                   { Parameter(state, "ENCODING", Text(state)); }
+  | TOK_BASE64                             { Parameter(state, "ENCODING", Text(state)); }
+  | TOK_8BIT                               { Parameter(state, "ENCODING", Text(state)); }
+  | TOK_7BIT                               { Parameter(state, "ENCODING", Text(state)); }
+  | TOK_TYPE_NAME                          { Parameter(state, "TYPE", Text(state)); }
+  ;
+
+value_location
+  : TOK_INLINE | TOK_URL | TOK_CONTENT_ID | TOK_CID
+  ;
+
+encoding
+  : TOK_7BIT | TOK_8BIT | TOK_QUOTED_PRINTABLE | TOK_BASE64 | TOK_X TOK_WORD
+  ;
+
+n_parts
+  : %empty               { EMPTY_COMPONENT(OnNameComponent); }
+  | part                 { VALUE(OnNameComponent); }
+  | n_parts ';' part     { VALUE(OnNameComponent); }
+  | n_parts ';'          { EMPTY_COMPONENT(OnNameComponent); }
+  ;
+
+adr_parts
+  : %empty               { EMPTY_COMPONENT(OnAddressComponent); }
+  | part                 { VALUE(OnAddressComponent); }
+  | adr_parts ';' part   { VALUE(OnAddressComponent); }
+  | adr_parts ';'        { EMPTY_COMPONENT(OnAddressComponent); }
+  ;
+
+org_parts
+  : %empty               { EMPTY_COMPONENT(OnOrganisationComponent); }
+  | part                 { VALUE(OnOrganisationComponent); }
+  | org_parts ';' part   { VALUE(OnOrganisationComponent); }
+  | org_parts ';'        { EMPTY_COMPONENT(OnOrganisationComponent); }
+  ;
+
+sound_parts
+  : %empty                   { EMPTY_COMPONENT(OnSoundComponent); }
+  | sound_part               { VALUE(OnSoundComponent); }
+  | sound_parts ';' sound_part { VALUE(OnSoundComponent); }
+  | sound_parts ';'          { EMPTY_COMPONENT(OnSoundComponent); }
+  ;
+
+part
+  : TOK_PART | TOK_QP_PART
+  ;
+
+sound_part
+  : TOK_QP_TEXT | TOK_PART | TOK_QP_PART | TOK_TEXT7 | TOK_BASE64_TEXT
+  ;
+
+%%
+
+namespace tarvovcard::reader {
+
+// Token codes are shared with the scanner.
+#define SAME_CODE(name) (static_cast<int>(GR_##name) == static_cast<int>(name))
+static_assert(SAME_CODE(TOK_VCARD) && SAME_CODE(TOK_NEWLINE) && SAME_CODE(TOK_TYPE_NAME) &&
+              SAME_CODE(TOK_GROUP_WORD) && SAME_CODE(TOK_NICKNAME) && SAME_CODE(TOK_BASE64_TEXT) &&
+              SAME_CODE(TOK_CHARSET_NAME) && SAME_CODE(TOK_X) && SAME_CODE(TOK_MAILER) &&
+              SAME_CODE(TOK_SOUND) && SAME_CODE(TOK_ADR) && SAME_CODE(TOK_CID));
+#undef SAME_CODE
+
+int ParseState::NextToken() {
+  if (at_end) return 0;
+  int code = scanner->Next();
+  if (code == 0) {
+    // The last line of the text has no line end (or the text ends inside
+    // it). When a card is open, that line is given its line feed, so that a
+    // final END:VCARD without one still ends its card.
+    if (context->Depth > 0 && last_code != TOK_NEWLINE && last_code != -1) {
+      text = "\n";
+      last_code = TOK_NEWLINE;
+      at_end = true;
+      return TOK_NEWLINE;
+    }
+    at_end = true;
+    text = "";
+    last_code = 0;
+    return 0;
+  }
+  text = scanner->Text();
+  last_code = code;
+  return IsTypeKeywordCode(code) ? TOK_TYPE_NAME : code;
+}
+
+void* ParseState::AllocateStack(std::size_t size) {
+  void* block = std::malloc(size);
+  if (!block) {
+    stack_alloc_failed = true;
+    return nullptr;
+  }
+  for (void*& slot : stack_blocks) {
+    if (!slot) {
+      slot = block;
+      return block;
+    }
+  }
+  std::free(block);
+  stack_alloc_failed = true;
+  return nullptr;
+}
+
+void ParseState::FreeStack(void* block) {
+  for (void*& slot : stack_blocks) {
+    if (slot == block) slot = nullptr;
+  }
+  std::free(block);
+}
+
+void ReportParseError(ParseState* state, const char* message, int lookahead) {
+  bool exhausted = std::strcmp(message, "memory exhausted") == 0;
+  if (exhausted) message = state->stack_alloc_failed ? "yyparse: memory exhausted" : "yacc stack overflow";
+  ParseContext* c = state->context;
+  c->ErrorCount += 1;
+  if (c->OnParseError) c->OnParseError(c->User, message);
+  if (lookahead == 0) {
+    std::fprintf(stderr, "*** ERROR/EOF: %s\n", message);
+    // The end of the text refused outside any card: only a cut-off last line
+    // after the last card, which costs nothing.
+    if (!exhausted && c->Depth == 0) c->ErrorCount -= 1;
+  } else {
+    std::fprintf(stderr, "*** ERROR: %s\n", message);
+    std::fprintf(stderr, "yychar %d\n", lookahead == TOK_TYPE_NAME ? state->last_code : lookahead);
+  }
+}
+
+int ParseFile(ParseContext* context, const char* path) {
+  context->ErrorCount = 0;
+  context->Depth = 0;
+  InputSource input;
+  if (int code = input.Open(path)) return code;
+  try {
+    Scanner scanner(input);
+    ParseState state(context, &scanner);
+    tvparse_parse(&state);
+  } catch (const ScannerFatalError& e) {
+    context->ErrorCount += 1;
+    if (context->OnParseError) context->OnParseError(context->User, e.what());
+  }
+  return context->ErrorCount >= 1 ? kParseInvalidData : kParseOk;
+}
+
+}  // namespace tarvovcard::reader

@@ -1,0 +1,362 @@
+#include "reader/parser.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <stdexcept>
+
+#include <string>
+#include <vector>
+
+#include "reader/input.h"
+#include "reader/reader_test_files.h"
+
+namespace tarvovcard::reader {
+namespace {
+
+// Records every callback as one line of text.
+struct Recorder {
+  std::vector<std::string> events;
+
+  static Recorder& Of(void* user) { return *static_cast<Recorder*>(user); }
+  static void Add(void* user, std::string line) { Of(user).events.push_back(std::move(line)); }
+
+  ParseContext Context() {
+    ParseContext c;
+    c.User = this;
+    c.OnBeginCard = [](void* u) { Add(u, "begin"); };
+    c.OnEndCard = [](void* u) { Add(u, "end"); };
+    c.OnProperty = [](void* u, const char* name, const char* group) {
+      Add(u, std::string("property ") + name + " [" + group + "]");
+    };
+    c.OnParameter = [](void* u, const char* name, const char* value) {
+      Add(u, std::string("parameter ") + name + "=" + value);
+    };
+    c.OnValue = [](void* u, const char* text) { Add(u, std::string("value ") + text); };
+    c.OnDateValue = [](void* u, const char* text) { Add(u, std::string("date ") + text); };
+    c.OnNameComponent = [](void* u, const char* text) { Add(u, std::string("n ") + text); };
+    c.OnAddressComponent = [](void* u, const char* text) { Add(u, std::string("adr ") + text); };
+    c.OnOrganisationComponent = [](void* u, const char* t) { Add(u, std::string("org ") + t); };
+    c.OnSoundComponent = [](void* u, const char* t) { Add(u, std::string("sound ") + t); };
+    c.OnParseError = [](void* u, const char* message) { Add(u, std::string("error ") + message); };
+    return c;
+  }
+};
+
+using Events = std::vector<std::string>;
+
+struct Parse {
+  int result;
+  Events events;
+  ParseContext context;
+  std::string stderr_text;
+  std::string stdout_text;
+};
+
+Parse ParseBytes(std::string_view bytes) {
+  std::string path = testing::WriteTestFile("parse.vcf", bytes);
+  Recorder recorder;
+  Parse p{};
+  p.context = recorder.Context();
+  ::testing::internal::CaptureStderr();
+  ::testing::internal::CaptureStdout();
+  p.result = ParseFile(&p.context, path.c_str());
+  p.stdout_text = ::testing::internal::GetCapturedStdout();
+  p.stderr_text = ::testing::internal::GetCapturedStderr();
+  p.events = recorder.events;
+  return p;
+}
+
+std::string Card(std::string_view body) {
+  return "BEGIN:VCARD\n" + std::string(body) + "END:VCARD\n";
+}
+
+TEST(ParseFile, TwoCardsGiveTheirEventsInOrder) {
+  std::string card = Card("VERSION:2.1\nFN:x\n");
+  Parse p = ParseBytes(card + card);
+  Events one = {"begin", "property VERSION []", "value 2.1", "property FN []", "value x", "end"};
+  Events both = one;
+  both.insert(both.end(), one.begin(), one.end());
+  EXPECT_EQ(p.events, both);
+  EXPECT_EQ(p.result, kParseOk);
+  EXPECT_EQ(p.context.Depth, 0);
+  EXPECT_EQ(p.stderr_text, "");
+}
+
+TEST(ParseFile, LineEndsMayBeCarriageReturnLineFeed) {
+  Parse p = ParseBytes("BEGIN:VCARD\r\nN:A;B\r\nEND:VCARD\r\n");
+  EXPECT_EQ(p.events, (Events{"begin", "property N []", "n A", "n B", "end"}));
+  EXPECT_EQ(p.result, kParseOk);
+}
+
+TEST(ParseFile, GroupsParametersAndNamesAsWritten) {
+  Parse p = ParseBytes(Card("a.b.tel;Home;x-foo=bar;ENCODING=quoted-printable:1\n"));
+  EXPECT_EQ(p.events,
+            (Events{"begin", "property tel [a.b]", "parameter TYPE=Home", "parameter X-foo=bar",
+                    "parameter ENCODING=quoted-printable", "value 1", "end"}));
+  // The group of one line does not stay for the next.
+  Parse q = ParseBytes(Card("g.TEL:1\nFN:x\n"));
+  EXPECT_EQ(q.events,
+            (Events{"begin", "property TEL [g]", "value 1", "property FN []", "value x", "end"}));
+}
+
+TEST(ParseFile, ExtensionPropertiesAndParameters) {
+  Parse p = ParseBytes(Card("X-FOO;X-BAR=baz:v\nX-MS-OL-DEFAULT-POSTAL-ADDRESS;X-A-B=c:2\n"));
+  EXPECT_EQ(p.events, (Events{"begin", "property X-FOO []", "parameter X-BAR=baz", "value v",
+                              "property X-MS-OL-DEFAULT-POSTAL-ADDRESS []", "parameter X-A-B=c",
+                              "value 2", "end"}));
+  EXPECT_EQ(p.stdout_text, "");
+}
+
+TEST(ParseFile, ParameterForms) {
+  Parse p =
+      ParseBytes(Card("PHOTO;VALUE=URL;TYPE=GIF:http://x\n"
+                      "KEY;TYPE=X-PGP2;VALUE=X-REF;ENCODING=X-ABC:k\n"
+                      "NOTE;QUOTED-PRINTABLE;CHARSET=UTF-8;LANGUAGE=fi-FI;BASE64;8BIT;7BIT:n\n"));
+  EXPECT_EQ(
+      p.events,
+      (Events{"begin", "property PHOTO []", "parameter VALUE=URL", "parameter TYPE=GIF",
+              "value http://x", "property KEY []", "parameter TYPE=X-PGP2", "parameter VALUE=X-REF",
+              "parameter ENCODING=ABC", "value k", "property NOTE []",
+              "parameter ENCODING=QUOTED-PRINTABLE", "parameter CHARSET=UTF-8",
+              "parameter LANGUAGE=fi-FI", "parameter ENCODING=BASE64", "parameter ENCODING=8BIT",
+              "parameter ENCODING=7BIT", "value n", "end"}));
+}
+
+TEST(ParseFile, StructuredComponentsKeepTheirPositions) {
+  Parse p = ParseBytes(Card("N:;;\nN:\nN:A;B\nADR:a;b\nORG:o;\nSOUND:s\n"));
+  EXPECT_EQ(p.events,
+            (Events{"begin", "property N []", "n ", "n ", "n ", "property N []", "n ",
+                    "property N []", "n A", "n B", "property ADR []", "adr a", "adr b",
+                    "property ORG []", "org o", "org ", "property SOUND []", "sound s", "end"}));
+}
+
+TEST(ParseFile, AbsentValuesAreTheLineFeed) {
+  Parse p = ParseBytes(Card("TEL:\nBDAY:\nREV:19951031T222710Z\n"));
+  EXPECT_EQ(p.events, (Events{"begin", "property TEL []", "value \n", "property BDAY []", "date \n",
+                              "property REV []", "date 19951031T222710Z", "end"}));
+}
+
+TEST(ParseFile, QuotedPrintableAndBase64Values) {
+  Parse p =
+      ParseBytes(Card("NOTE;ENCODING=QUOTED-PRINTABLE:a=0D=0A=\nb\n"
+                      "ADR;QUOTED-PRINTABLE:x=3D;y\n"
+                      "SOUND;ENCODING=BASE64:\n QUJD\n\n"
+                      "PHOTO;BASE64:\n  QUJD\n  REVG\n\n"));
+  EXPECT_EQ(p.events,
+            (Events{"begin", "property NOTE []", "parameter ENCODING=QUOTED-PRINTABLE",
+                    "value a=0D=0A=\nb", "property ADR []", "parameter ENCODING=QUOTED-PRINTABLE",
+                    "adr x=3D", "adr y", "property SOUND []", "parameter ENCODING=BASE64",
+                    "sound \n QUJD\n", "property PHOTO []", "parameter ENCODING=BASE64",
+                    "value \n  QUJD\n  REVG\n", "end"}));
+  EXPECT_EQ(p.result, kParseOk);
+}
+
+TEST(ParseFile, AgentHoldsANestedCard) {
+  Parse p = ParseBytes(Card("FN:a\nAGENT;TYPE=WORK:\nBEGIN:VCARD\nFN:b\nEND:VCARD\nTEL:1\n"));
+  EXPECT_EQ(p.events, (Events{"begin", "property FN []", "value a", "property AGENT []",
+                              "parameter TYPE=WORK", "begin", "property FN []", "value b", "end",
+                              "property TEL []", "value 1", "end"}));
+  EXPECT_EQ(p.result, kParseOk);
+}
+
+TEST(ParseFile, NicknameIsReadLikeAnyProperty) {
+  Parse p = ParseBytes(Card("NICKNAME:B\n"));
+  EXPECT_EQ(p.events, (Events{"begin", "property NICKNAME []", "value B", "end"}));
+}
+
+TEST(ParseFile, SyntaxErrorsStopTheFileAndCount) {
+  struct Case {
+    const char* text;
+    const char* stderr_text;
+  };
+  const Case cases[] = {
+      // A card without a property.
+      {"BEGIN:VCARD\nEND:VCARD\n", "*** ERROR: syntax error\nyychar 259\n"},
+      // AGENT takes no value on its own line.
+      {"BEGIN:VCARD\nAGENT:x\nEND:VCARD\n", "*** ERROR: syntax error\nyychar 355\n"},
+      // A type name that is not a keyword.
+      {"BEGIN:VCARD\nTEL;TYPE=foo:1\nEND:VCARD\n", "*** ERROR: syntax error\nyychar 260\n"},
+      // The scanner drops "foo"; the ";" is left without a parameter.
+      {"BEGIN:VCARD\nTEL;foo:1\nEND:VCARD\n", "*** ERROR: syntax error\nyychar 58\n"},
+      // An 8-bit value is not a component.
+      {"BEGIN:VCARD\nADR;ENCODING=8BIT:x\nEND:VCARD\n", "*** ERROR: syntax error\nyychar 356\n"},
+      // A type keyword refused where a value location belongs: its own code.
+      {"BEGIN:VCARD\nPHOTO;VALUE=GIF:x\nEND:VCARD\n", "*** ERROR: syntax error\nyychar 331\n"},
+  };
+  for (const Case& c : cases) {
+    Parse p = ParseBytes(c.text);
+    EXPECT_EQ(p.result, kParseInvalidData) << c.text;
+    EXPECT_EQ(p.context.ErrorCount, 1) << c.text;
+    EXPECT_EQ(p.stderr_text, c.stderr_text) << c.text;
+    ASSERT_FALSE(p.events.empty());
+    EXPECT_EQ(p.events.back(), "error syntax error") << c.text;
+  }
+}
+
+TEST(ParseFile, CardsBeforeAnErrorStayReported) {
+  Parse p =
+      ParseBytes(Card("FN:a\n") + "BEGIN:VCARD\nFN:b\nTEL;foo:1\nEND:VCARD\n" + Card("FN:c\n"));
+  EXPECT_EQ(p.events,
+            (Events{"begin", "property FN []", "value a", "end", "begin", "property FN []",
+                    "value b", "property TEL []", "error syntax error"}));
+  EXPECT_EQ(p.result, kParseInvalidData);
+  EXPECT_EQ(p.context.Depth, 1);
+}
+
+// A last card without a final line end, or followed by blank lines, is read.
+TEST(ParseFile, LastCardWithoutLineEndOrWithBlankLinesIsRead) {
+  for (std::string tail : {"", "\n\n", "\n\n\n\n", "\n \t\n", "\r\n\r\n"}) {
+    std::string text = "BEGIN:VCARD\nFN:a\nEND:VCARD" + tail;
+    Parse p = ParseBytes(text);
+    EXPECT_EQ(p.events, (Events{"begin", "property FN []", "value a", "end"})) << text;
+    EXPECT_EQ(p.result, kParseOk) << text;
+    EXPECT_EQ(p.stderr_text, "") << text;
+  }
+  // A last value line without its line end, in a card that never ends.
+  Parse open = ParseBytes("BEGIN:VCARD\nTEL:");
+  EXPECT_EQ(open.events, (Events{"begin", "property TEL []", "value \n", "error syntax error"}));
+  EXPECT_EQ(open.result, kParseInvalidData);
+  EXPECT_EQ(open.stderr_text, "*** ERROR/EOF: syntax error\n");
+}
+
+// Blank lines between cards and between property lines are skipped.
+TEST(ParseFile, BlankLinesAreSkipped) {
+  Parse p = ParseBytes("\n\n  \nBEGIN:VCARD\n\nFN:a\n \n\t\nTEL:1\n\nEND:VCARD\n\n" +
+                       Card("FN:b\n") + "\n  \n\t\t\n" + Card("FN:c\n"));
+  EXPECT_EQ(p.events, (Events{"begin", "property FN []", "value a", "property TEL []", "value 1",
+                              "end", "begin", "property FN []", "value b", "end", "begin",
+                              "property FN []", "value c", "end"}));
+  EXPECT_EQ(p.result, kParseOk);
+  EXPECT_EQ(p.stdout_text, "");
+}
+
+// A syntax error counts whatever the file's size; only the end of the text
+// refused outside any card does not.
+TEST(ParseFile, ErrorsCountInSmallFilesExceptACutOffLastLine) {
+  Parse junk = ParseBytes(Card("FN:a\n") + "junk\n");
+  EXPECT_EQ(junk.events.back(), "error syntax error");
+  EXPECT_EQ(junk.result, kParseInvalidData);
+  EXPECT_EQ(junk.stderr_text, "*** ERROR: syntax error\nyychar 365\n");
+
+  Parse cut = ParseBytes(Card("FN:a\n") + "BEGIN:VC");
+  EXPECT_EQ(cut.events,
+            (Events{"begin", "property FN []", "value a", "end", "error syntax error"}));
+  EXPECT_EQ(cut.result, kParseOk);
+  EXPECT_EQ(cut.context.ErrorCount, 0);
+  EXPECT_EQ(cut.stderr_text, "*** ERROR/EOF: syntax error\n");
+
+  Parse unfinished = ParseBytes(Card("FN:a\n") + "BEGIN:VCARD\nFN:b\n");
+  EXPECT_EQ(unfinished.result, kParseInvalidData);
+  EXPECT_EQ(unfinished.context.Depth, 1);
+
+  Parse empty = ParseBytes("");
+  EXPECT_EQ(empty.result, kParseOk);
+  EXPECT_EQ(empty.events, (Events{"error syntax error"}));
+}
+
+TEST(ParseFile, DepthStartsAtZeroForEveryFile) {
+  std::string open_card = testing::WriteTestFile("open.vcf", "BEGIN:VCARD\nFN:a\n");
+  std::string good = testing::WriteTestFile("good.vcf", Card("FN:b\n"));
+  Recorder recorder;
+  ParseContext context = recorder.Context();
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(ParseFile(&context, open_card.c_str()), kParseInvalidData);
+  EXPECT_EQ(context.Depth, 1);
+  EXPECT_EQ(ParseFile(&context, good.c_str()), kParseOk);
+  ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(context.Depth, 0);
+  EXPECT_EQ(context.ErrorCount, 0);
+}
+
+TEST(ParseFile, AbsentCallbacksAreSkipped) {
+  ParseContext context;
+  std::string path = testing::WriteTestFile("nocallbacks.vcf", Card("FN:a\nN:b;c\n"));
+  EXPECT_EQ(ParseFile(&context, path.c_str()), kParseOk);
+}
+
+TEST(ParseFile, FilesThatCannotBeRead) {
+  ParseContext context;
+  EXPECT_EQ(ParseFile(&context, testing::MissingTestFile("missing.vcf").c_str()),
+            kParseFileNotFound);
+  EXPECT_EQ(ParseFile(&context, (testing::MissingTestFile("nofolder") + "/x.vcf").c_str()),
+            kParseFileNotFound);
+  EXPECT_EQ(ParseFile(&context, ""), kParseFileNotFound);
+  EXPECT_EQ(ParseFile(&context, "/"), kParseOpenFailed);
+}
+
+// The file calls can be made to fail: access denied, and a read that fails.
+struct FailingCalls {
+  static inline int open_errno = 0;
+  static inline bool fail_read = false;
+  static int Open(const char* path, int flags) {
+    if (open_errno) {
+      errno = open_errno;
+      return -1;
+    }
+    return ::open(path, flags);
+  }
+  static ssize_t Read(int fd, void* buffer, std::size_t size) {
+    if (fail_read) {
+      errno = EIO;
+      return -1;
+    }
+    return ::read(fd, buffer, size);
+  }
+  static constexpr FileCalls kCalls = {Open, Read, ::close};
+};
+
+TEST(ParseFile, AccessDeniedAndReadFailures) {
+  std::string path = testing::WriteTestFile("denied.vcf", Card("FN:a\n"));
+  Recorder recorder;
+  ParseContext context = recorder.Context();
+  SetFileCallsForTesting(&FailingCalls::kCalls);
+  FailingCalls::open_errno = EACCES;
+  EXPECT_EQ(ParseFile(&context, path.c_str()), kParseAccessDenied);
+  FailingCalls::open_errno = EMFILE;
+  EXPECT_EQ(ParseFile(&context, path.c_str()), kParseOpenFailed);
+  FailingCalls::open_errno = 0;
+  FailingCalls::fail_read = true;
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(ParseFile(&context, path.c_str()), kParseInvalidData);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "input in flex scanner failed\n");
+  EXPECT_EQ(recorder.events, (Events{"error input in flex scanner failed"}));
+  FailingCalls::fail_read = false;
+  SetFileCallsForTesting(nullptr);
+  EXPECT_EQ(ParseFile(&context, path.c_str()), kParseOk);
+}
+
+TEST(ParseFile, CallbackExceptionsPassAfterTheFileIsClosed) {
+  std::string path = testing::WriteTestFile("throws.vcf", Card("FN:a\n"));
+  ParseContext context;
+  context.OnValue = [](void*, const char*) { throw std::runtime_error("stop"); };
+  EXPECT_THROW(ParseFile(&context, path.c_str()), std::runtime_error);
+  // Nothing is left behind: the next parse of the same file works.
+  context.OnValue = nullptr;
+  EXPECT_EQ(ParseFile(&context, path.c_str()), kParseOk);
+}
+
+TEST(ParseFile, DeepNestingOverflowsTheStacksCleanly) {
+  std::string text;
+  std::string end;
+  for (int i = 0; i < 3000; ++i) {
+    text += "BEGIN:VCARD\nAGENT:\n";
+  }
+  Parse p = ParseBytes(text);
+  EXPECT_EQ(p.result, kParseInvalidData);
+  EXPECT_EQ(p.stderr_text.substr(0, 31), "*** ERROR: yacc stack overflow\n");
+}
+
+TEST(ParseFile, LongGroupsAndNamesAreKeptWhole) {
+  std::string group(5000, 'g');
+  std::string name(3000, 'N');
+  Parse p = ParseBytes(Card(group + "." + group + ".X-" + name + ";X-" + name + "=v:1\n"));
+  EXPECT_EQ(p.events, (Events{"begin", "property X-" + name + " [" + group + "." + group + "]",
+                              "parameter X-" + name + "=v", "value 1", "end"}));
+}
+
+}  // namespace
+}  // namespace tarvovcard::reader

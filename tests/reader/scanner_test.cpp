@@ -1,0 +1,269 @@
+#include "reader/scanner.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "reader/input.h"
+#include "reader/reader_test_files.h"
+
+namespace tarvovcard::reader {
+namespace {
+
+using Token = std::pair<int, std::string>;
+using Tokens = std::vector<Token>;
+
+struct Scan {
+  Tokens tokens;
+  std::string echoed;  // what went to standard output
+};
+
+// Scans a file holding exactly these bytes.
+Scan ScanBytes(std::string_view bytes) {
+  std::string path = testing::WriteTestFile("scan.vcf", bytes);
+  InputSource input;
+  EXPECT_EQ(input.Open(path.c_str()), 0);
+  Scan result;
+  ::testing::internal::CaptureStdout();
+  {
+    Scanner scanner(input);
+    while (int code = scanner.Next()) result.tokens.emplace_back(code, scanner.Text());
+  }
+  result.echoed = ::testing::internal::GetCapturedStdout();
+  return result;
+}
+
+Tokens TokensOf(std::string_view bytes) {
+  return ScanBytes(bytes).tokens;
+}
+
+Token T(int code, std::string text) {
+  return {code, std::move(text)};
+}
+Token C(char c) {
+  return {c, std::string(1, c)};
+}
+const Token NL = {TOK_NEWLINE, "\n"};
+
+constexpr std::string_view kBegin = "BEGIN:VCARD\n";
+
+Tokens BeginTokens() {
+  return {T(TOK_BEGIN, "BEGIN"), C(':'), T(TOK_VCARD, "VCARD"), NL};
+}
+
+// The tokens of a card's first line followed by those of `rest`.
+Tokens AfterBegin(Tokens rest) {
+  Tokens all = BeginTokens();
+  all.insert(all.end(), rest.begin(), rest.end());
+  return all;
+}
+
+TEST(Scanner, KeywordsMatchInAnyCaseAndKeepTheirText) {
+  Tokens lower = TokensOf("begin:vcard\ntel;home:123\n");
+  EXPECT_EQ(lower,
+            (Tokens{T(TOK_BEGIN, "begin"), C(':'), T(TOK_VCARD, "vcard"), NL, T(TOK_TEL, "tel"),
+                    C(';'), T(TypeKeywordCode(4), "home"), C(':'), T(TOK_TEXT7, "123"), NL}));
+}
+
+TEST(Scanner, CarriageReturnBeforeLineFeedIsDroppedAndSubstituteEndsTheText) {
+  std::string bytes = "BEGIN:VCARD\r\nFN:a\rb\r\n";
+  bytes += '\x1A';
+  bytes += "TEL:1\r\n";
+  EXPECT_EQ(TokensOf(bytes), AfterBegin({T(TOK_FN, "FN"), C(':'), T(TOK_TEXT7, "a\rb"), NL}));
+}
+
+TEST(Scanner, CarriageReturnsAcrossReadBlocks) {
+  // Long enough for several reads; every CR LF falls somewhere else in a block.
+  std::string bytes(kBegin);
+  for (int i = 0; i < 40000; ++i) bytes += "NOTE:x\r\n";
+  Tokens tokens = TokensOf(bytes);
+  ASSERT_EQ(tokens.size(), 4u + 4u * 40000u);
+  for (std::size_t i = 4; i < tokens.size(); i += 4) {
+    ASSERT_EQ(tokens[i + 2], T(TOK_TEXT7, "x")) << i;
+    ASSERT_EQ(tokens[i + 3], NL) << i;
+  }
+}
+
+TEST(Scanner, ValueKeepsTabsAndEightBitBytesAndEchoesNothing) {
+  Scan card = ScanBytes(std::string(kBegin) + "FN:J\xC3\xBCrgen\tM\xFC\n");
+  EXPECT_EQ(card.tokens,
+            AfterBegin({T(TOK_FN, "FN"), C(':'), T(TOK_TEXT7, "J\xC3\xBCrgen\tM\xFC"), NL}));
+  EXPECT_EQ(card.echoed, "");
+}
+
+TEST(Scanner, EightBitAndComponentValuesKeepHighBytes) {
+  Scan scan = ScanBytes(std::string(kBegin) +
+                        "NOTE;8BIT:caf\xE9\xFF\n"
+                        "N:M\xFCller;J\xF6rg\n");
+  EXPECT_EQ(scan.tokens,
+            AfterBegin({T(TOK_NOTE, "NOTE"), C(';'), T(TOK_8BIT, "8BIT"), C(':'),
+                        T(TOK_TEXT8, "caf\xE9\xFF"), NL, T(TOK_N, "N"), C(':'),
+                        T(TOK_PART, "M\xFCller"), C(';'), T(TOK_PART, "J\xF6rg"), NL}));
+  EXPECT_EQ(scan.echoed, "");
+}
+
+TEST(Scanner, BeginAloneIsAKeywordEvenAsAValue) {
+  // The line feed after it is read where "VCARD" is expected, and dropped.
+  Scan scan = ScanBytes(std::string(kBegin) + "NOTE:begin\n");
+  EXPECT_EQ(scan.tokens, AfterBegin({T(TOK_NOTE, "NOTE"), C(':'), T(TOK_BEGIN, "begin")}));
+  EXPECT_EQ(scan.echoed, "\n");
+  EXPECT_EQ(TokensOf(std::string(kBegin) + "NOTE:BEGIN now\n"),
+            AfterBegin({T(TOK_NOTE, "NOTE"), C(':'), T(TOK_TEXT7, "BEGIN now"), NL}));
+}
+
+TEST(Scanner, SevenBitValueIsOneToken) {
+  EXPECT_EQ(TokensOf(std::string(kBegin) + "NOTE:a;b=c:d\n"),
+            AfterBegin({T(TOK_NOTE, "NOTE"), C(':'), T(TOK_TEXT7, "a;b=c:d"), NL}));
+}
+
+TEST(Scanner, StructuredValueIsCutIntoComponents) {
+  EXPECT_EQ(TokensOf(std::string(kBegin) + "N:Aa;Bb;;Cc.;\n"),
+            AfterBegin({T(TOK_N, "N"), C(':'), T(TOK_PART, "Aa"), C(';'), T(TOK_PART, "Bb"), C(';'),
+                        C(';'), T(TOK_PART, "Cc."), C(';'), NL}));
+  EXPECT_EQ(
+      TokensOf(std::string(kBegin) + "N:a\\;b;c\n"),
+      AfterBegin({T(TOK_N, "N"), C(':'), T(TOK_PART, "a\\;b"), C(';'), T(TOK_PART, "c"), NL}));
+}
+
+TEST(Scanner, QuotedPrintableComponentsSpanSoftLineBreaks) {
+  EXPECT_EQ(TokensOf(std::string(kBegin) + "ADR;ENCODING=QUOTED-PRINTABLE:a=3Db;c=\n d\n"),
+            AfterBegin({T(TOK_ADR, "ADR"), C(';'), T(TOK_ENCODING, "ENCODING"), C('='),
+                        T(TOK_QUOTED_PRINTABLE, "QUOTED-PRINTABLE"), C(':'),
+                        T(TOK_QP_PART, "a=3Db"), C(';'), T(TOK_QP_PART, "c=\n d"), NL}));
+}
+
+TEST(Scanner, QuotedPrintableTextSpansLines) {
+  EXPECT_EQ(TokensOf(std::string(kBegin) + "NOTE;QUOTED-PRINTABLE:a=0D=0A=\nb\n"),
+            AfterBegin({T(TOK_NOTE, "NOTE"), C(';'), T(TOK_QUOTED_PRINTABLE, "QUOTED-PRINTABLE"),
+                        C(':'), T(TOK_QP_TEXT, "a=0D=0A=\nb"), NL}));
+}
+
+TEST(Scanner, Base64BlockIsOneTokenEndedByABlankLine) {
+  std::string block = "\n  QUJD\n  REVG\n  Rw==\n";
+  EXPECT_EQ(TokensOf(std::string(kBegin) + "PHOTO;ENCODING=BASE64:" + block + "\nFN:x\n"),
+            AfterBegin({T(TOK_PHOTO, "PHOTO"), C(';'), T(TOK_ENCODING, "ENCODING"), C('='),
+                        T(TOK_BASE64, "BASE64"), C(':'), T(TOK_BASE64_TEXT, block), NL,
+                        T(TOK_FN, "FN"), C(':'), T(TOK_TEXT7, "x"), NL}));
+}
+
+TEST(Scanner, Base64LineWithTrailingSpaceEndsTheBlockBeforeIt) {
+  Scan scan = ScanBytes(std::string(kBegin) + "PHOTO;BASE64:\n QUJD\n REVG \n\n");
+  EXPECT_EQ(scan.tokens, AfterBegin({T(TOK_PHOTO, "PHOTO"), C(';'), T(TOK_BASE64, "BASE64"), C(':'),
+                                     T(TOK_BASE64_TEXT, "\n QUJD\n"),
+                                     // " REVG " is read in START, where it means nothing
+                                     NL}));
+  EXPECT_EQ(scan.echoed, " REVG ");
+}
+
+TEST(Scanner, LargeBase64BlockGrowsTheBuffer) {
+  std::string block = "\n";
+  for (int i = 0; i < 60000; ++i) block += "  QUJDREVGR0hJSktMTU5PUFFSU1RVVldYWVpB\n";
+  Tokens tokens = TokensOf(std::string(kBegin) + "LOGO;BASE64:" + block + "\n");
+  ASSERT_EQ(tokens.size(), 4u + 6u);
+  EXPECT_EQ(tokens[8].first, TOK_BASE64_TEXT);
+  EXPECT_EQ(tokens[8].second, block);
+}
+
+TEST(Scanner, ParameterKeywordsAndValueLocations) {
+  EXPECT_EQ(TokensOf(std::string(kBegin) + "PHOTO;VALUE=URL;TYPE=GIF:x\n"),
+            AfterBegin({T(TOK_PHOTO, "PHOTO"), C(';'), T(TOK_VALUE, "VALUE"), C('='),
+                        T(TOK_URL, "URL"), C(';'), T(TOK_TYPE, "TYPE"), C('='),
+                        T(TypeKeywordCode(29), "GIF"), C(':'), T(TOK_TEXT7, "x"), NL}));
+}
+
+TEST(Scanner, EveryTypeKeywordHasItsOwnCode) {
+  const char* keywords[] = {
+      "DOM",     "INTL",       "POSTAL",    "PARCEL",  "HOME", "WORK",   "PREF",     "VOICE",
+      "FAX",     "MSG",        "CELL",      "PAGER",   "BBS",  "MODEM",  "CAR",      "ISDN",
+      "VIDEO",   "AOL",        "APPLELINK", "ATTMAIL", "CIS",  "EWORLD", "INTERNET", "IBMMAIL",
+      "MCIMAIL", "POWERSHARE", "PRODIGY",   "TLX",     "X400", "GIF",    "CGM",      "WMF",
+      "BMP",     "MET",        "PMB",       "DIB",     "PICT", "TIFF",   "PDF",      "PS",
+      "JPEG",    "QTIME",      "MPEG",      "MPEG2",   "AVI",  "WAVE",   "AIFF",     "PCM",
+      "X509",    "PGP",        "X-IRMC-N",  "POC"};
+  std::string text(kBegin);
+  text += "TEL";
+  for (const char* k : keywords) text += std::string(";") + k;
+  text += ":1\n";
+  Tokens tokens = TokensOf(text);
+  ASSERT_EQ(tokens.size(), 4u + 1u + 2u * 52u + 3u);
+  for (int i = 0; i < 52; ++i) {
+    EXPECT_EQ(tokens[5 + 2 * i + 1], T(TypeKeywordCode(i), keywords[i]));
+    EXPECT_TRUE(IsTypeKeywordCode(TypeKeywordCode(i)));
+  }
+  EXPECT_FALSE(IsTypeKeywordCode(338));
+  EXPECT_EQ(TypeKeywordCode(35), 337);
+  EXPECT_EQ(TypeKeywordCode(36), 339);
+  EXPECT_EQ(TypeKeywordCode(49), 352);
+  EXPECT_EQ(TypeKeywordCode(51), 368);
+}
+
+TEST(Scanner, CharsetAndLanguageValues) {
+  EXPECT_EQ(TokensOf(std::string(kBegin) + "NOTE;CHARSET=UTF-8;LANGUAGE=fi-FI:x\n"),
+            AfterBegin({T(TOK_NOTE, "NOTE"), C(';'), T(TOK_CHARSET, "CHARSET"), C('='),
+                        T(TOK_CHARSET_NAME, "UTF-8"), C(';'), T(TOK_LANGUAGE, "LANGUAGE"), C('='),
+                        T(TOK_LANGUAGE_TAG, "fi-FI"), C(':'), T(TOK_TEXT7, "x"), NL}));
+  Scan xyz = ScanBytes(std::string(kBegin) + "NOTE;CHARSET=XYZ:x\n");
+  EXPECT_EQ(xyz.tokens[8], T(TOK_CHARSET_NAME, "YZ"));
+  EXPECT_EQ(xyz.echoed, "X");
+  // A code page number after the name belongs to it; the last ":" does not.
+  EXPECT_EQ(TokensOf(std::string(kBegin) + "NOTE;CHARSET=UTF-8:1234:abc\n"),
+            AfterBegin({T(TOK_NOTE, "NOTE"), C(';'), T(TOK_CHARSET, "CHARSET"), C('='),
+                        T(TOK_CHARSET_NAME, "UTF-8:1234"), C(':'), T(TOK_TEXT7, "abc"), NL}));
+}
+
+TEST(Scanner, ExtensionNamesKeepInnerHyphens) {
+  Scan scan = ScanBytes(std::string(kBegin) + "X-MS-OL-DEFAULT-POSTAL-ADDRESS;X-FOO-BAR=baz:2\n");
+  EXPECT_EQ(scan.tokens, AfterBegin({T(TOK_X, "X-"), T(TOK_WORD, "MS-OL-DEFAULT-POSTAL-ADDRESS"),
+                                     C(';'), T(TOK_X, "X-"), T(TOK_WORD, "FOO-BAR"), C('='),
+                                     T(TOK_WORD, "baz"), C(':'), T(TOK_TEXT7, "2"), NL}));
+  EXPECT_EQ(scan.echoed, "");
+}
+
+TEST(Scanner, UnknownParameterNameIsEchoedAndDropped) {
+  Scan scan = ScanBytes(std::string(kBegin) + "TEL;foo:1\n");
+  EXPECT_EQ(scan.tokens, AfterBegin({T(TOK_TEL, "TEL"), C(';'), C(':'), T(TOK_TEXT7, "1"), NL}));
+  EXPECT_EQ(scan.echoed, "foo");
+}
+
+TEST(Scanner, GroupsAndLongerWordsBeatKeywords) {
+  EXPECT_EQ(TokensOf(std::string(kBegin) + "a.b.TEL:1\nTELX.FN:2\n"),
+            AfterBegin({T(TOK_GROUP_WORD, "a"), C('.'), T(TOK_GROUP_WORD, "b"), C('.'),
+                        T(TOK_TEL, "TEL"), C(':'), T(TOK_TEXT7, "1"), NL, T(TOK_GROUP_WORD, "TELX"),
+                        C('.'), T(TOK_FN, "FN"), C(':'), T(TOK_TEXT7, "2"), NL}));
+}
+
+TEST(Scanner, BlankLinesBetweenLinesAndCardsAreSkipped) {
+  std::string text =
+      std::string(kBegin) + "FN:a\n\nTEL:1\n \t \n\t\nEND:VCARD\n\n\n" + "BEGIN:VCARD\n";
+  EXPECT_EQ(TokensOf(text),
+            AfterBegin({T(TOK_FN, "FN"), C(':'), T(TOK_TEXT7, "a"), NL, T(TOK_TEL, "TEL"), C(':'),
+                        T(TOK_TEXT7, "1"), NL, T(TOK_END, "END"), C(':'), T(TOK_VCARD, "VCARD"), NL,
+                        T(TOK_BEGIN, "BEGIN"), C(':'), T(TOK_VCARD, "VCARD"), NL}));
+}
+
+TEST(Scanner, LineFeedAfterVcardIsATokenEvenBeforeABlankLine) {
+  EXPECT_EQ(TokensOf("BEGIN:VCARD  \n\n"), BeginTokens());
+  EXPECT_EQ(TokensOf("END:VCARD\n\n"),
+            (Tokens{T(TOK_END, "END"), C(':'), T(TOK_VCARD, "VCARD"), NL}));
+}
+
+TEST(Scanner, EmptyValueGivesTheLineFeedOnly) {
+  EXPECT_EQ(TokensOf(std::string(kBegin) + "TEL:\nN:\n"),
+            AfterBegin({T(TOK_TEL, "TEL"), C(':'), NL, T(TOK_N, "N"), C(':'), NL}));
+}
+
+TEST(Scanner, EndOfInputEndsTheLastToken) {
+  EXPECT_EQ(TokensOf("END:VCARD"), (Tokens{T(TOK_END, "END"), C(':'), T(TOK_VCARD, "VCARD")}));
+  EXPECT_EQ(TokensOf(""), Tokens{});
+}
+
+TEST(Scanner, NulBytesAreDroppedLikeOtherStrayBytes) {
+  Scan scan = ScanBytes(std::string("BEGIN:VCARD\n\0\0", 14) + "FN:x\n");
+  EXPECT_EQ(scan.tokens, AfterBegin({T(TOK_FN, "FN"), C(':'), T(TOK_TEXT7, "x"), NL}));
+  EXPECT_EQ(scan.echoed, std::string(2, '\0'));
+}
+
+}  // namespace
+}  // namespace tarvovcard::reader
