@@ -3,3 +3,6 @@
 tarvovcard_add_test(registry_test
   ${CMAKE_CURRENT_LIST_DIR}/registry_test.cpp
   LIBS tarvovcard_platform)
+tarvovcard_add_test(type_library_test
+  ${CMAKE_CURRENT_LIST_DIR}/type_library_test.cpp
+  LIBS tarvovcard_objects)
