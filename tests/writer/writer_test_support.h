@@ -86,6 +86,7 @@ class FailingFiles {
 
   long writes_before_failure = -1;  // -1: writes never fail
   bool fail_close = false;
+  int fail_close_at = -1;  // Only this close (counted from 0) fails.
   bool fail_open = false;
   int error = ENOSPC;
 
@@ -124,9 +125,9 @@ class FailingFiles {
         },
         [](std::FILE* stream) -> int {
           FailingFiles& self = *Current();
-          ++self.closes;
+          const int index = self.closes++;
           const int result = SystemFileOps().close(stream);
-          if (self.fail_close) {
+          if (self.fail_close || index == self.fail_close_at) {
             errno = self.error;
             return EOF;
           }

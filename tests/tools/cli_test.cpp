@@ -1,0 +1,188 @@
+// The tarvovcard client, run as a program: exit statuses, the lines on
+// standard error, --help, and the files it writes.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "writer/writer_test_support.h"
+
+namespace {
+
+using tarvovcard::writer::testing::CrLf;
+using tarvovcard::writer::testing::FileExists;
+using tarvovcard::writer::testing::ReadFile;
+using tarvovcard::writer::testing::ScratchDir;
+using tarvovcard::writer::testing::Utf16File;
+using tarvovcard::writer::testing::WriteFile;
+
+struct Outcome {
+  int exit_status = -1;
+  std::string out;
+  std::string err;
+};
+
+// Runs the client with `arguments` (already quoted for the shell).
+Outcome Tarvovcard(const ScratchDir& dir, const std::string& arguments) {
+  const std::string command = std::string(TARVOVCARD_BINARY_DIR) + "/bin/tarvovcard " + arguments +
+                              " >" + (dir / "stdout") + " 2>" + (dir / "stderr");
+  const int status = std::system(command.c_str());
+  Outcome run;
+  run.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  run.out = ReadFile(dir / "stdout");
+  run.err = ReadFile(dir / "stderr");
+  return run;
+}
+
+const char kCardA[] =
+    "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Doe;John\r\nTEL;HOME:+1 555 0100\r\nEND:VCARD\r\n";
+const char kCardB[] = "BEGIN:VCARD\r\nFN:B\r\nEND:VCARD\r\n";
+
+TEST(Cli, HelpDescribesTheToolAndEveryCommand) {
+  ScratchDir dir;
+  const Outcome tool = Tarvovcard(dir, "--help");
+  EXPECT_EQ(tool.exit_status, 0);
+  for (const char* text : {"usage: tarvovcard", "to-vcard", "to-xml", "show", "Exit status"}) {
+    EXPECT_NE(tool.out.find(text), std::string::npos) << text;
+  }
+  for (const char* command : {"to-vcard", "to-xml", "show"}) {
+    const Outcome help = Tarvovcard(dir, std::string(command) + " --help");
+    EXPECT_EQ(help.exit_status, 0) << command;
+    EXPECT_EQ(help.out.rfind(std::string("usage: tarvovcard ") + command, 0), 0u) << help.out;
+    EXPECT_EQ(help.err, "");
+  }
+}
+
+TEST(Cli, UsageErrorsExitWithTwo) {
+  ScratchDir dir;
+  const std::pair<const char*, const char*> cases[] = {
+      {"", "tarvovcard: no command given\n"},
+      {"convert", "tarvovcard: unknown command 'convert'\n"},
+      {"--verbose show x", "tarvovcard: unknown option '--verbose'\n"},
+      {"to-vcard out.vcf", "tarvovcard to-vcard: no INPUT file given\n"},
+      {"to-xml", "tarvovcard to-xml: OUTPUT and INPUT are missing\n"},
+      {"to-xml out.xml in.vcf --xsl", "tarvovcard to-xml: --xsl needs a stylesheet name\n"},
+      {"to-vcard --xsl a out in", "tarvovcard to-vcard: unknown option '--xsl'\n"},
+      {"show", "tarvovcard show: no INPUT file given\n"},
+  };
+  for (const auto& [arguments, first_line] : cases) {
+    const Outcome run = Tarvovcard(dir, arguments);
+    EXPECT_EQ(run.exit_status, 2) << arguments;
+    EXPECT_EQ(run.err.rfind(first_line, 0), 0u) << arguments << ": " << run.err;
+    EXPECT_NE(run.err.find("--help"), std::string::npos);
+  }
+}
+
+TEST(Cli, ToVCardSavesAllInputsAndSaysWhereTheyWent) {
+  ScratchDir dir;
+  WriteFile(dir / "a.vcf", kCardA);
+  WriteFile(dir / "b.vcf", kCardB);
+  const Outcome one = Tarvovcard(dir, "to-vcard " + (dir / "one.vcf") + " " + (dir / "a.vcf"));
+  EXPECT_EQ(one.exit_status, 0);
+  EXPECT_EQ(one.err, "tarvovcard: 1 card from 1 file saved to " + (dir / "one.vcf") + "\n");
+  EXPECT_EQ(ReadFile(dir / "one.vcf"), kCardA);
+
+  const Outcome two = Tarvovcard(
+      dir, "to-vcard " + (dir / "two.vcf") + " " + (dir / "a.vcf") + " " + (dir / "b.vcf"));
+  EXPECT_EQ(two.exit_status, 0);
+  EXPECT_EQ(ReadFile(dir / "two.vcf"),
+            std::string(kCardA) + CrLf("BEGIN:VCARD\nVERSION:2.1\nFN:B\nEND:VCARD\n"));
+}
+
+TEST(Cli, FailedLoadIsReportedAndWhatWasReadIsSavedAllTheSame) {
+  ScratchDir dir;
+  WriteFile(dir / "a.vcf", kCardA);
+  WriteFile(dir / "bad.vcf", std::string(kCardB) + "BEGIN:VCARD\r\nFN:cut short\r\n");
+  const Outcome missing = Tarvovcard(
+      dir, "to-vcard " + (dir / "out.vcf") + " " + (dir / "a.vcf") + " " + (dir / "missing.vcf"));
+  EXPECT_EQ(missing.exit_status, 1);
+  EXPECT_EQ(missing.err,
+            "tarvovcard: load " + (dir / "missing.vcf") + ": 0x80070002 no such file\n" +
+                "tarvovcard: 1 card from 2 files saved to " + (dir / "out.vcf") + "\n");
+  EXPECT_EQ(ReadFile(dir / "out.vcf"), kCardA);
+
+  const Outcome bad = Tarvovcard(dir, "to-xml " + (dir / "out.xml") + " " + (dir / "bad.vcf"));
+  EXPECT_EQ(bad.exit_status, 1);
+  // The library's own diagnostic of the syntax error comes first.
+  EXPECT_NE(bad.err.find("\ntarvovcard: load " + (dir / "bad.vcf") +
+                         ": 0x8007000D the text had errors\n"),
+            std::string::npos)
+      << bad.err;
+  EXPECT_NE(ReadFile(dir / "out.xml").find(Utf16File(u"<FN>B</FN>", false)), std::string::npos);
+}
+
+TEST(Cli, FailedSaveIsReportedWithItsStatus) {
+  ScratchDir dir;
+  WriteFile(dir / "a.vcf", kCardA);
+  const std::string output = dir / "no/such/folder/out.vcf";
+  const Outcome run = Tarvovcard(dir, "to-vcard " + output + " " + (dir / "a.vcf"));
+  EXPECT_EQ(run.exit_status, 1);
+  EXPECT_EQ(run.err,
+            "tarvovcard: save " + output + ": 0x8007006E the file cannot be opened or created\n");
+  const Outcome xml = Tarvovcard(dir, "to-xml " + output + " " + (dir / "a.vcf"));
+  EXPECT_EQ(xml.exit_status, 1);
+  EXPECT_EQ(xml.err, "tarvovcard: save as XML " + output +
+                         ": 0x8007006E the file cannot be opened or created\n");
+}
+
+TEST(Cli, ToXmlNamesTheStylesheet) {
+  ScratchDir dir;
+  WriteFile(dir / "b.vcf", kCardB);
+  const Outcome run =
+      Tarvovcard(dir, "to-xml --xsl=cards.xsl " + (dir / "b.xml") + " " + (dir / "b.vcf"));
+  EXPECT_EQ(run.exit_status, 0) << run.err;
+  EXPECT_EQ(ReadFile(dir / "b.xml"),
+            Utf16File(u"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n"
+                      u"<?xml-stylesheet type=\"text/xsl\" href=\"cards.xsl\"?>\n"
+                      u"<vCardSet>\n"
+                      u"<vCard version=\"2.1\">\n<VERSION>2.1</VERSION>\n<FN>B</FN>\n</vCard>\n"
+                      u"</vCardSet>\n"));
+}
+
+TEST(Cli, ShowPrintsTheTree) {
+  ScratchDir dir;
+  WriteFile(dir / "show.vcf",
+            "BEGIN:VCARD\r\n"
+            "home.TEL;HOME;X-ID=7:+1 555 0100\r\n"
+            "NOTE;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:caf=C3=A9=0D=0A\"x\"\r\n"
+            "BDAY:19960415T083000\r\n"
+            "PHOTO;ENCODING=BASE64;GIF:\r\n"
+            "    R0lGODlhAQABAIAAAP///wAAACwAAAAAAQABAAACAkQBADs=\r\n"
+            "\r\n"
+            "AGENT:\r\n"
+            "BEGIN:VCARD\r\nFN:Agent\r\nEND:VCARD\r\n"
+            "\r\n"
+            "END:VCARD\r\n");
+  const Outcome run = Tarvovcard(dir, "show " + (dir / "show.vcf"));
+  EXPECT_EQ(run.exit_status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out, "card 1: folder \"" + dir.path() +
+                         "\", file \"show.vcf\"\n"
+                         "  property TEL, group \"home\"\n"
+                         "    parameter TYPE (type) = \"HOME\"\n"
+                         "    parameter X-ID (extension) = \"7\"\n"
+                         "    value 1: text \"+1 555 0100\"\n"
+                         "  property NOTE\n"
+                         "    parameter ENCODING (encoding) = \"QUOTED-PRINTABLE\"\n"
+                         "    parameter CHARSET (charset) = \"UTF-8\"\n"
+                         "    value 1: text \"caf\xC3\xA9\\r\\n\\\"x\\\"\"\n"
+                         "  property BDAY\n"
+                         "    value 1: date 1996-04-15 08:30:00\n"
+                         "  property PHOTO\n"
+                         "    parameter ENCODING (encoding) = \"BASE64\"\n"
+                         "    parameter TYPE (type) = \"GIF\"\n"
+                         "    value 1: bytes, 35 of them\n"
+                         "  property AGENT\n"
+                         "    value 1: card\n"
+                         "      property FN\n"
+                         "        value 1: text \"Agent\"\n");
+
+  const Outcome missing = Tarvovcard(dir, "show " + (dir / "missing.vcf"));
+  EXPECT_EQ(missing.exit_status, 1);
+  EXPECT_EQ(missing.out, "");
+  EXPECT_EQ(missing.err,
+            "tarvovcard: load " + (dir / "missing.vcf") + ": 0x80070002 no such file\n");
+}
+
+}  // namespace

@@ -1,0 +1,74 @@
+#include "tools/client.h"
+
+#include "tools/status.h"
+
+namespace tarvovcard::tools {
+
+HRESULT CreateCollection(const GlobalOptions& options, CComPtr<IVCardColl>& collection) {
+  collection.Release();
+  // options.progid is reserved for creation through the registry by ProgID;
+  // until that exists the class identity of the linked library is used.
+  (void)options;
+  const HRESULT hr = CoCreateInstance(CLSID_VCardColl, nullptr, CLSCTX_ALL, IID_IVCardColl,
+                                      reinterpret_cast<void**>(&collection));
+  CheckStep(hr, "create the card collection");
+  return hr;
+}
+
+HRESULT LoadFiles(IVCardColl* collection, const std::vector<std::string>& inputs) {
+  CComVariant filenames;
+  if (inputs.size() == 1) {
+    filenames.bstrVal = ToBstr(inputs.front()).Detach();
+    filenames.vt = VT_BSTR;
+  } else {
+    SAFEARRAY* array = SafeArrayCreateVector(VT_BSTR, 0, static_cast<ULONG>(inputs.size()));
+    if (!array) {
+      CheckStep(E_OUTOFMEMORY, "load");
+      return E_OUTOFMEMORY;
+    }
+    filenames.parray = array;
+    filenames.vt = VT_ARRAY | VT_BSTR;
+    for (LONG i = 0; i < static_cast<LONG>(inputs.size()); ++i) {
+      const CComBSTR name = ToBstr(inputs[static_cast<std::size_t>(i)]);
+      const HRESULT hr = SafeArrayPutElement(array, &i, name.m_str);
+      if (FAILED(hr)) {
+        CheckStep(hr, "load");
+        return hr;
+      }
+    }
+  }
+  const HRESULT hr = collection->Load(filenames);
+  // Load reports the status of the last file it read.
+  CheckStep(hr, "load", inputs.back());
+  return hr;
+}
+
+CComBSTR ToBstr(const std::string& text) {
+  CComBSTR result;
+  const int length =
+      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  result.Attach(SysAllocStringLen(nullptr, static_cast<UINT>(length > 0 ? length : 0)));
+  if (!result) _com_issue_error(E_OUTOFMEMORY);
+  if (length > 0) {
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.m_str,
+                        length);
+  }
+  return result;
+}
+
+std::string ToUtf8(const char16_t* text, std::size_t length) {
+  if (!text || length == 0) return {};
+  const int size =
+      WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+  if (size <= 0) return {};
+  std::string result(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), result.data(), size, nullptr,
+                      nullptr);
+  return result;
+}
+
+std::string ToUtf8(BSTR text) {
+  return ToUtf8(text, SysStringLen(text));
+}
+
+}  // namespace tarvovcard::tools

@@ -1,0 +1,37 @@
+// What every command does with the library: create a collection, load files
+// into it, and convert text for the calls.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <tarvovcard/tarvovcard.h>
+
+#include "tools/commands.h"
+
+namespace tarvovcard::tools {
+
+// Initialises the runtime for the thread for its lifetime.
+class RuntimeSession {
+ public:
+  RuntimeSession() { CoInitialize(nullptr); }
+  ~RuntimeSession() { CoUninitialize(); }
+  RuntimeSession(const RuntimeSession&) = delete;
+  RuntimeSession& operator=(const RuntimeSession&) = delete;
+};
+
+// Creates an empty VCardColl; reports a failure on stderr.
+HRESULT CreateCollection(const GlobalOptions& options, CComPtr<IVCardColl>& collection);
+
+// Loads `inputs` into the collection: one name as VT_BSTR, several as
+// VT_ARRAY|VT_BSTR. Reports a failure on stderr (the status is that of the
+// last file, which the report names). The cards read stay in the collection
+// whatever the status.
+HRESULT LoadFiles(IVCardColl* collection, const std::vector<std::string>& inputs);
+
+// UTF-8 (the command line's text) to a new BSTR, and UTF-16 back to UTF-8.
+CComBSTR ToBstr(const std::string& text);
+std::string ToUtf8(const char16_t* text, std::size_t length);
+std::string ToUtf8(BSTR text);
+
+}  // namespace tarvovcard::tools

@@ -1,0 +1,64 @@
+#include "tools/commands.h"
+
+#include <cstdio>
+
+namespace tarvovcard::tools {
+namespace {
+
+constexpr Command kCommands[] = {
+    {"to-vcard", "load vCard files and save all their cards as one vCard file",
+     "usage: tarvovcard to-vcard OUTPUT INPUT...\n"
+     "\n"
+     "Loads every INPUT (vCard 2.1 files) into one collection and saves all of\n"
+     "its cards, in order, as vCard 2.1 text into OUTPUT. Each card is saved\n"
+     "with one VERSION:2.1 property first. When a file cannot be read, the cards\n"
+     "that were read are saved all the same.\n",
+     RunToVCard},
+    {"to-xml", "load vCard files and save all their cards as one XML document",
+     "usage: tarvovcard to-xml [--xsl HREF] OUTPUT INPUT...\n"
+     "\n"
+     "Loads every INPUT (vCard 2.1 files) into one collection and saves all of\n"
+     "its cards as one UTF-16 XML document (a vCardSet element) into OUTPUT.\n"
+     "\n"
+     "  --xsl HREF   name HREF as the document's XSL stylesheet\n",
+     RunToXml},
+    {"show", "print the cards of vCard files as a tree",
+     "usage: tarvovcard show INPUT...\n"
+     "\n"
+     "Loads every INPUT and prints its cards on standard output: each card with\n"
+     "the file it came from, each property with its group, its parameters, and\n"
+     "its values with their kind (text, date, bytes, card, empty).\n",
+     RunShow},
+};
+
+}  // namespace
+
+std::span<const Command> Commands() {
+  return kCommands;
+}
+
+const Command* FindCommand(const std::string& name) {
+  for (const Command& command : kCommands) {
+    if (name == command.name) return &command;
+  }
+  return nullptr;
+}
+
+int UsageError(const Command& command, const std::string& message) {
+  std::fprintf(stderr, "tarvovcard %s: %s\nTry 'tarvovcard %s --help'.\n", command.name,
+               message.c_str(), command.name);
+  return kExitUsage;
+}
+
+bool HelpRequested(const Command& command, Arguments arguments) {
+  for (const std::string& argument : arguments) {
+    if (argument == "--") break;
+    if (argument == "--help" || argument == "-h") {
+      std::fputs(command.help, stdout);
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace tarvovcard::tools

@@ -1,0 +1,99 @@
+// to-vcard and to-xml: load vCard files, save their cards as vCard or XML.
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tools/client.h"
+#include "tools/commands.h"
+#include "tools/status.h"
+
+namespace tarvovcard::tools {
+namespace {
+
+struct ConvertArguments {
+  std::string output;
+  std::vector<std::string> inputs;
+  std::string stylesheet;
+};
+
+// Reads OUTPUT INPUT... and, when `stylesheet_option` is set, --xsl HREF
+// (also --xsl=HREF). Empty when the arguments are wrong (reported).
+std::optional<ConvertArguments> ParseConvertArguments(const Command& command, Arguments arguments,
+                                                      bool stylesheet_option, int* exit_code) {
+  ConvertArguments parsed;
+  std::vector<std::string> positional;
+  bool options_done = false;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    if (options_done || argument.size() < 2 || argument[0] != '-') {
+      positional.push_back(argument);
+    } else if (argument == "--") {
+      options_done = true;
+    } else if (stylesheet_option && argument == "--xsl") {
+      if (i + 1 == arguments.size()) {
+        *exit_code = UsageError(command, "--xsl needs a stylesheet name");
+        return std::nullopt;
+      }
+      parsed.stylesheet = arguments[++i];
+    } else if (stylesheet_option && argument.rfind("--xsl=", 0) == 0) {
+      parsed.stylesheet = argument.substr(6);
+    } else {
+      *exit_code = UsageError(command, "unknown option '" + argument + "'");
+      return std::nullopt;
+    }
+  }
+  if (positional.size() < 2) {
+    *exit_code = UsageError(
+        command, positional.empty() ? "OUTPUT and INPUT are missing" : "no INPUT file given");
+    return std::nullopt;
+  }
+  parsed.output = positional.front();
+  parsed.inputs.assign(positional.begin() + 1, positional.end());
+  return parsed;
+}
+
+int Convert(const GlobalOptions& options, Arguments arguments, bool as_xml) {
+  const Command& command = *FindCommand(as_xml ? "to-xml" : "to-vcard");
+  int exit_code = kExitOk;
+  const std::optional<ConvertArguments> parsed =
+      ParseConvertArguments(command, arguments, as_xml, &exit_code);
+  if (!parsed) return exit_code;
+
+  RuntimeSession session;
+  CComPtr<IVCardColl> collection;
+  if (FAILED(CreateCollection(options, collection))) return kExitFailed;
+
+  bool all_ok = LoadFiles(collection, parsed->inputs) == S_OK;
+  // Whatever Load left in the collection is saved, even after a failure.
+  CComVariant output;
+  output.bstrVal = ToBstr(parsed->output).Detach();
+  output.vt = VT_BSTR;
+  bool saved = false;
+  if (as_xml) {
+    const CComBSTR stylesheet = ToBstr(parsed->stylesheet);
+    saved = CheckStep(collection->SaveAsXML(output, stylesheet), "save as XML", parsed->output);
+  } else {
+    saved = CheckStep(collection->Save(output), "save", parsed->output);
+  }
+  all_ok &= saved;
+  LONG count = 0;
+  if (saved && SUCCEEDED(collection->get_Count(&count))) {
+    std::fprintf(stderr, "tarvovcard: %ld card%s from %zu file%s saved to %s\n",
+                 static_cast<long>(count), count == 1 ? "" : "s", parsed->inputs.size(),
+                 parsed->inputs.size() == 1 ? "" : "s", parsed->output.c_str());
+  }
+  return all_ok ? kExitOk : kExitFailed;
+}
+
+}  // namespace
+
+int RunToVCard(const GlobalOptions& options, Arguments arguments) {
+  return Convert(options, arguments, false);
+}
+
+int RunToXml(const GlobalOptions& options, Arguments arguments) {
+  return Convert(options, arguments, true);
+}
+
+}  // namespace tarvovcard::tools

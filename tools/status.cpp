@@ -1,0 +1,61 @@
+#include "tools/status.h"
+
+#include <cstdio>
+
+namespace tarvovcard::tools {
+
+const char* DescribeStatus(HRESULT status) {
+  switch (static_cast<std::uint32_t>(status)) {
+    case 0x00000000u:
+      return "success";
+    case 0x00000001u:
+      return "done, with nothing to do";
+    case 0x80070002u:
+      return "no such file";
+    case 0x80070005u:
+      return "access denied";
+    case 0x8007000Du:
+      return "the text had errors";
+    case 0x8007000Eu:
+      return "out of memory";
+    case 0x8007001Du:
+      return "writing to the file failed";
+    case 0x80070057u:
+      return "invalid argument";
+    case 0x8007006Eu:
+      return "the file cannot be opened or created";
+    case 0x80070070u:
+      return "the disk is full: a file could not be closed and was deleted";
+    case 0x8000FFFFu:
+      return "unexpected failure";
+    case 0x80004001u:
+      return "not implemented";
+    case 0x80004002u:
+      return "interface not supported";
+    case 0x80004003u:
+      return "invalid pointer";
+    case 0x80004005u:
+      return "unspecified failure";
+    case 0x80040110u:
+      return "the class cannot be aggregated";
+    case 0x80040154u:
+      return "the class is not registered";
+    default:
+      return "unknown status";
+  }
+}
+
+std::string FormatStatus(HRESULT status) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(status));
+  return text;
+}
+
+bool CheckStep(HRESULT status, const std::string& step, const std::string& file) {
+  if (status == S_OK) return true;
+  std::fprintf(stderr, "tarvovcard: %s%s%s: %s %s\n", step.c_str(), file.empty() ? "" : " ",
+               file.c_str(), FormatStatus(status).c_str(), DescribeStatus(status));
+  return false;
+}
+
+}  // namespace tarvovcard::tools

@@ -1,0 +1,21 @@
+// Status codes as the client reports them.
+#pragma once
+
+#include <string>
+
+#include <tarvovcard/tarvovcard.h>
+
+namespace tarvovcard::tools {
+
+// A short meaning of a status code ("no such file", "the text had errors").
+const char* DescribeStatus(HRESULT status);
+
+// The code as "0x" and eight upper-case hexadecimal digits.
+std::string FormatStatus(HRESULT status);
+
+// Writes, when `status` is not S_OK, one line on stderr:
+//   tarvovcard: STEP[ FILE]: 0x80070002 no such file
+// and returns whether the step succeeded (S_OK).
+bool CheckStep(HRESULT status, const std::string& step, const std::string& file = {});
+
+}  // namespace tarvovcard::tools
