@@ -1,0 +1,301 @@
+// Round trips through the whole library: a generated corpus is loaded, saved
+// and loaded again, and must come back card for card, property for property,
+// with the same parameters and decoded values; its XML must satisfy a real
+// XML parser.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <sstream>
+
+#include "card_builder.h"
+#include "support/corpus.h"
+#include "writer_test_support.h"
+
+namespace tarvovcard::writer {
+namespace {
+
+using namespace testing;
+
+CComPtr<IVCardColl> Loaded(const std::string& name, HRESULT expected = S_OK) {
+  CComPtr<IVCardColl> collection = NewCollection();
+  EXPECT_EQ(collection->Load(NameArgument(name)), expected) << name;
+  return collection;
+}
+
+std::string Narrow(BSTR text) {
+  std::string narrow;
+  for (UINT i = 0; i < SysStringLen(text); ++i) narrow += static_cast<char>(text[i] & 0x7F);
+  return narrow;
+}
+
+// Walks two trees side by side and describes the first difference.
+class TreeComparer {
+ public:
+  std::string Compare(IVCardColl* a, IVCardColl* b) {
+    LONG count_a = -1, count_b = -2;
+    a->get_Count(&count_a);
+    b->get_Count(&count_b);
+    if (count_a != count_b) return Differ("card count", count_a, count_b);
+    for (LONG i = 0; i < count_a && difference_.empty(); ++i) {
+      CComPtr<IVCard> card_a, card_b;
+      a->Item(i, &card_a);
+      b->Item(i, &card_b);
+      path_ = "card " + std::to_string(i);
+      CompareCards(card_a, card_b);
+    }
+    return difference_;
+  }
+
+ private:
+  template <class T>
+  std::string Differ(const std::string& what, const T& a, const T& b) {
+    std::ostringstream text;
+    text << path_ << ": " << what << " " << a << " != " << b;
+    return text.str();
+  }
+  void Fail(const std::string& text) {
+    if (difference_.empty()) difference_ = text;
+  }
+
+  void CompareCards(IVCard* a, IVCard* b) {
+    CComPtr<IVCardPropertyColl> properties_a = PropertiesOf(a), properties_b = PropertiesOf(b);
+    const LONG count = CountOf(properties_a);
+    if (count != CountOf(properties_b)) {
+      return Fail(Differ("property count", count, CountOf(properties_b)));
+    }
+    const std::string card_path = path_;
+    for (LONG i = 0; i < count && difference_.empty(); ++i) {
+      CComPtr<IVCardProperty> property_a, property_b;
+      properties_a->Item(i, &property_a);
+      properties_b->Item(i, &property_b);
+      path_ = card_path + " property " + std::to_string(i);
+      CompareProperties(property_a, property_b);
+    }
+    path_ = card_path;
+  }
+
+  void CompareProperties(IVCardProperty* a, IVCardProperty* b) {
+    EVCardProperty type_a, type_b;
+    a->get_Type(&type_a);
+    b->get_Type(&type_b);
+    CComBSTR name_a, name_b, group_a, group_b;
+    a->get_Name(&name_a);
+    b->get_Name(&name_b);
+    a->get_Group(&group_a);
+    b->get_Group(&group_b);
+    path_ += " " + Narrow(name_a);
+    if (type_a != type_b) return Fail(Differ("type", type_a, type_b));
+    if (Narrow(name_a) != Narrow(name_b))
+      return Fail(Differ("name", Narrow(name_a), Narrow(name_b)));
+    if (!SameText(group_a, group_b)) return Fail(Differ("group", Narrow(group_a), Narrow(group_b)));
+
+    CComPtr<IVCardParameterColl> parameters_a, parameters_b;
+    a->get_Parameters(&parameters_a);
+    b->get_Parameters(&parameters_b);
+    LONG count_a = 0, count_b = 0;
+    parameters_a->get_Count(&count_a);
+    parameters_b->get_Count(&count_b);
+    if (count_a != count_b) return Fail(Differ("parameter count", count_a, count_b));
+    for (LONG i = 0; i < count_a; ++i) {
+      CComPtr<IVCardParameter> parameter_a, parameter_b;
+      parameters_a->Item(i, &parameter_a);
+      parameters_b->Item(i, &parameter_b);
+      EVCardParameter kind_a, kind_b;
+      parameter_a->get_Type(&kind_a);
+      parameter_b->get_Type(&kind_b);
+      CComBSTR pname_a, pname_b, value_a, value_b;
+      parameter_a->get_Name(&pname_a);
+      parameter_b->get_Name(&pname_b);
+      parameter_a->get_Value(&value_a);
+      parameter_b->get_Value(&value_b);
+      if (kind_a != kind_b || !SameText(pname_a, pname_b) || !SameText(value_a, value_b)) {
+        return Fail(Differ("parameter " + std::to_string(i),
+                           Narrow(pname_a) + "=" + Narrow(value_a),
+                           Narrow(pname_b) + "=" + Narrow(value_b)));
+      }
+    }
+
+    CComPtr<IVCardValueColl> values_a, values_b;
+    a->get_Values(&values_a);
+    b->get_Values(&values_b);
+    values_a->get_Count(&count_a);
+    values_b->get_Count(&count_b);
+    if (count_a != count_b) return Fail(Differ("value count", count_a, count_b));
+    for (LONG i = 0; i < count_a && difference_.empty(); ++i) {
+      CComPtr<IVCardValue> value_a, value_b;
+      values_a->Item(i, &value_a);
+      values_b->Item(i, &value_b);
+      CompareValues(value_a, value_b, i);
+    }
+  }
+
+  void CompareValues(IVCardValue* a, IVCardValue* b, LONG position) {
+    CComVariant decoded_a, decoded_b;
+    EXPECT_EQ(a->get_DecodedValue(&decoded_a), S_OK);
+    EXPECT_EQ(b->get_DecodedValue(&decoded_b), S_OK);
+    const std::string what = "value " + std::to_string(position);
+    if (decoded_a.vt != decoded_b.vt)
+      return Fail(Differ(what + " kind", decoded_a.vt, decoded_b.vt));
+    switch (decoded_a.vt) {
+      case VT_BSTR:
+        if (!SameText(decoded_a.bstrVal, decoded_b.bstrVal)) {
+          Fail(Differ(what, Narrow(decoded_a.bstrVal), Narrow(decoded_b.bstrVal)));
+        }
+        break;
+      case VT_DATE:
+        if (decoded_a.date != decoded_b.date) Fail(Differ(what, decoded_a.date, decoded_b.date));
+        break;
+      case VT_ARRAY | VT_UI1: {
+        if (decoded_a.parray->rgsabound[0].cElements != decoded_b.parray->rgsabound[0].cElements ||
+            std::memcmp(decoded_a.parray->pvData, decoded_b.parray->pvData,
+                        decoded_a.parray->rgsabound[0].cElements) != 0) {
+          Fail(path_ + ": " + what + " bytes differ");
+        }
+        break;
+      }
+      case VT_UNKNOWN: {
+        CComPtr<IVCard> nested_a, nested_b;
+        decoded_a.punkVal->QueryInterface(IID_IVCard, reinterpret_cast<void**>(&nested_a));
+        decoded_b.punkVal->QueryInterface(IID_IVCard, reinterpret_cast<void**>(&nested_b));
+        const std::string saved = path_;
+        path_ += " nested";
+        CompareCards(nested_a, nested_b);
+        path_ = saved;
+        break;
+      }
+      default:
+        break;
+    }
+  }
+
+  static bool SameText(BSTR a, BSTR b) {
+    return SysStringLen(a) == SysStringLen(b) &&
+           std::char_traits<char16_t>::compare(a ? a : u"", b ? b : u"", SysStringLen(a)) == 0;
+  }
+
+  std::string path_;
+  std::string difference_;
+};
+
+// Counts what a reader should find, to check that the corpus was read whole.
+struct Tally {
+  long cards = 0, nested_cards = 0, properties = 0, nested_properties = 0;
+  void Card(IVCard* card, bool nested) {
+    ++(nested ? nested_cards : cards);
+    CComPtr<IVCardPropertyColl> properties_of = PropertiesOf(card);
+    const LONG count = CountOf(properties_of);
+    (nested ? nested_properties : properties) += count;
+    for (LONG i = 0; i < count; ++i) {
+      CComPtr<IVCardProperty> property;
+      properties_of->Item(i, &property);
+      CComPtr<IVCardValueColl> values;
+      property->get_Values(&values);
+      LONG value_count = 0;
+      values->get_Count(&value_count);
+      for (LONG j = 0; j < value_count; ++j) {
+        CComPtr<IVCardValue> value;
+        values->Item(j, &value);
+        CComVariant decoded;
+        value->get_DecodedValue(&decoded);
+        if (decoded.vt == VT_UNKNOWN) {
+          CComPtr<IVCard> inner;
+          decoded.punkVal->QueryInterface(IID_IVCard, reinterpret_cast<void**>(&inner));
+          Card(inner, true);
+        }
+      }
+    }
+  }
+};
+
+// xmllint's exit status for the file; its complaints (the first few) go into
+// the test's output.
+int XmlLint(const std::string& name) {
+  const std::string report = name + ".lint";
+  const int status = std::system(("xmllint --noout '" + name + "' 2>'" + report + "'").c_str());
+  const std::string complaints = ReadFile(report);
+  if (!complaints.empty()) ADD_FAILURE() << complaints.substr(0, 2000);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool HaveXmlLint() {
+  return std::system("command -v xmllint >/dev/null 2>&1") == 0;
+}
+
+TEST(RoundTrip, GeneratedCorpusComesBackWholeAndItsXmlIsWellFormed) {
+  ScratchDir dir;
+  tarvovcard::testing::CorpusOptions options;
+  options.cards = 50000;
+  tarvovcard::testing::CorpusCounts counts;
+  WriteFile(dir / "corpus.vcf", tarvovcard::testing::GenerateCorpus(options, &counts));
+
+  CComPtr<IVCardColl> original = Loaded(dir / "corpus.vcf");
+  Tally before;
+  {
+    LONG count = 0;
+    original->get_Count(&count);
+    for (LONG i = 0; i < count; ++i) {
+      CComPtr<IVCard> card;
+      original->Item(i, &card);
+      before.Card(card, false);
+    }
+  }
+  EXPECT_EQ(before.cards, counts.cards);
+  EXPECT_EQ(before.nested_cards, counts.nested_cards);
+  EXPECT_EQ(before.properties, counts.properties);
+  EXPECT_EQ(before.nested_properties, counts.nested_properties);
+
+  ASSERT_EQ(original->Save(NameArgument(dir / "saved.vcf")), S_OK);
+  CComPtr<IVCardColl> reloaded = Loaded(dir / "saved.vcf");
+  EXPECT_EQ(TreeComparer().Compare(original, reloaded), "");
+
+  // Saving what was read back gives the same bytes again.
+  ASSERT_EQ(reloaded->Save(NameArgument(dir / "again.vcf")), S_OK);
+  EXPECT_TRUE(ReadFile(dir / "saved.vcf") == ReadFile(dir / "again.vcf"));
+
+  ASSERT_EQ(original->SaveAsXML(NameArgument(dir / "corpus.xml"), CComBSTR(u"cards.xsl")), S_OK);
+  if (!HaveXmlLint()) GTEST_SKIP() << "xmllint is not installed (scripts/setup installs it)";
+  EXPECT_EQ(XmlLint(dir / "corpus.xml"), 0);
+}
+
+TEST(RoundTrip, FileOfTwoCardsSavedBackInPlaceKeepsBoth) {
+  ScratchDir dir;
+  const std::string text = CrLf(
+      "BEGIN:VCARD\nVERSION:2.1\nFN:First\nEND:VCARD\n"
+      "BEGIN:VCARD\nVERSION:2.1\nFN:Second\nEND:VCARD\n");
+  WriteFile(dir / "two.vcf", text);
+  CComPtr<IVCardColl> collection = Loaded(dir / "two.vcf");
+  ASSERT_EQ(collection->Save(CComVariant()), S_OK);
+  EXPECT_EQ(ReadFile(dir / "two.vcf"), text);
+  CComPtr<IVCardColl> again = Loaded(dir / "two.vcf");
+  EXPECT_EQ(TreeComparer().Compare(collection, again), "");
+  CComPtr<IVCard> second;
+  ASSERT_EQ(again->Item(1, &second), S_OK);
+  AddEncoded(AddProperty(second, u"NOTE"), "extra");
+  EXPECT_EQ(TreeComparer().Compare(collection, again), "card 1: property count 2 != 3");
+
+  ASSERT_EQ(collection->SaveAsXML(CComVariant(), nullptr), S_OK);
+  EXPECT_EQ(
+      ReadFile(dir / "two.vcf"),
+      Utf16File(u"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n<vCardSet>\n"
+                u"<vCard version=\"2.1\">\n<VERSION>2.1</VERSION>\n<FN>First</FN>\n</vCard>\n"
+                u"<vCard version=\"2.1\">\n<VERSION>2.1</VERSION>\n<FN>Second</FN>\n</vCard>\n"
+                u"</vCardSet>\n"));
+}
+
+TEST(RoundTrip, SampleFileComesBackAndItsXmlIsWellFormed) {
+  ScratchDir dir;
+  CComPtr<IVCardColl> sample = Loaded(std::string(TARVOVCARD_SOURCE_DIR) + "/examples/sample.vcf");
+  LONG count = 0;
+  sample->get_Count(&count);
+  EXPECT_EQ(count, 2);
+  ASSERT_EQ(sample->Save(NameArgument(dir / "sample.vcf")), S_OK);
+  EXPECT_EQ(TreeComparer().Compare(sample, Loaded(dir / "sample.vcf")), "");
+  ASSERT_EQ(sample->SaveAsXML(NameArgument(dir / "sample.xml"), nullptr), S_OK);
+  if (!HaveXmlLint()) GTEST_SKIP() << "xmllint is not installed (scripts/setup installs it)";
+  EXPECT_EQ(XmlLint(dir / "sample.xml"), 0);
+}
+
+}  // namespace
+}  // namespace tarvovcard::writer
