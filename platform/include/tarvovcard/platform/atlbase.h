@@ -4,6 +4,7 @@
 // every BSTR or VARIANT that a scope owns is held by CComBSTR or CComVariant.
 #pragma once
 
+#include <memory>
 #include <utility>
 
 #include "tarvovcard/platform/comdef.h"
@@ -25,7 +26,7 @@ class CComPtr {
   }
   CComPtr& operator=(const CComPtr& other) noexcept { return *this = other.p; }
   CComPtr& operator=(CComPtr&& other) noexcept {
-    if (this != &other) Attach(std::exchange(other.p, nullptr));
+    if (this != std::addressof(other)) Attach(std::exchange(other.p, nullptr));
     return *this;
   }
   CComPtr& operator=(T* other) noexcept {
@@ -81,7 +82,7 @@ class CComBSTR {
     return *this;
   }
   CComBSTR& operator=(CComBSTR&& other) noexcept {
-    if (this != &other) Attach(std::exchange(other.m_str, nullptr));
+    if (this != std::addressof(other)) Attach(std::exchange(other.m_str, nullptr));
     return *this;
   }
 
