@@ -1,0 +1,295 @@
+#include "reader/builder.h"
+
+#include <cstring>
+
+#include "coding/conversions.h"
+
+namespace tarvovcard::reader {
+namespace {
+
+using _com_util::CheckError;
+
+// The canonical property names with their types.
+struct PropertyName {
+  const char* name;
+  EVCardProperty type;
+};
+constexpr PropertyName kPropertyNames[] = {
+    {"UID", VCARD_PROP_UID},     {"ADR", VCARD_PROP_ADR},         {"ORG", VCARD_PROP_ORG},
+    {"N", VCARD_PROP_N},         {"FN", VCARD_PROP_FN},           {"AGENT", VCARD_PROP_AGENT},
+    {"LOGO", VCARD_PROP_LOGO},   {"PHOTO", VCARD_PROP_PHOTO},     {"LABEL", VCARD_PROP_LABEL},
+    {"TITLE", VCARD_PROP_TITLE}, {"SOUND", VCARD_PROP_SOUND},     {"TEL", VCARD_PROP_TEL},
+    {"EMAIL", VCARD_PROP_EMAIL}, {"TZ", VCARD_PROP_TZ},           {"GEO", VCARD_PROP_GEO},
+    {"NOTE", VCARD_PROP_NOTE},   {"URL", VCARD_PROP_URL},         {"BDAY", VCARD_PROP_BDAY},
+    {"ROLE", VCARD_PROP_ROLE},   {"VERSION", VCARD_PROP_VERSION}, {"REV", VCARD_PROP_REV},
+    {"KEY", VCARD_PROP_KEY},     {"MAILER", VCARD_PROP_MAILER},
+};
+constexpr int kPropertyNameCount = static_cast<int>(std::size(kPropertyNames));
+
+// The parameter names the parser passes, as fixed strings.
+constexpr const char* kParameterNames[] = {"TYPE", "VALUE", "ENCODING", "CHARSET", "LANGUAGE"};
+
+bool EqualsIgnoringAsciiCase(const char* a, const char* upper) {
+  for (; *upper; ++a, ++upper) {
+    char c = *a;
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (c != *upper) return false;
+  }
+  return *a == '\0';
+}
+
+// 8-bit text (ANSI code page) as a BSTR. ASCII, the usual case, is widened
+// directly.
+CComBSTR Widen(const char* text, std::size_t length) {
+  for (std::size_t i = 0; i < length; ++i) {
+    if (static_cast<unsigned char>(text[i]) >= 0x80) return coding::NarrowToWide(text, false);
+  }
+  CComBSTR result;
+  result.Attach(SysAllocStringLen(nullptr, static_cast<UINT>(length)));
+  if (!result) _com_issue_error(E_OUTOFMEMORY);
+  for (std::size_t i = 0; i < length; ++i) result.m_str[i] = static_cast<OLECHAR>(text[i]);
+  return result;
+}
+
+CComBSTR Widen(std::string_view text) {
+  if (text.find('\0') != std::string_view::npos) text = text.substr(0, text.find('\0'));
+  // NarrowToWide reads up to a NUL: give it one.
+  std::string copy(text);
+  return Widen(copy.c_str(), copy.size());
+}
+
+template <class Interface>
+CComPtr<Interface> Create(REFCLSID clsid) {
+  CComPtr<Interface> object;
+  CheckError(CoCreateInstance(clsid, nullptr, CLSCTX_ALL, uuidof<Interface>(),
+                              reinterpret_cast<void**>(&object)));
+  return object;
+}
+
+Builder& Of(void* user) {
+  return *static_cast<Builder*>(user);
+}
+
+// The position of a property name in kPropertyNames, letter case ignored; -1
+// when there is none.
+int FindPropertyName(const char* name) {
+  for (int i = 0; i < kPropertyNameCount; ++i) {
+    if (EqualsIgnoringAsciiCase(name, kPropertyNames[i].name)) return i;
+  }
+  return -1;
+}
+
+}  // namespace
+
+const char* CanonicalPropertyName(const char* name, EVCardProperty* type) {
+  int found = FindPropertyName(name);
+  *type = found < 0 ? VCARD_PROP_UNKNOWN : kPropertyNames[found].type;
+  return found < 0 ? nullptr : kPropertyNames[found].name;
+}
+
+// One card on the stack, with what the builder keeps of its latest property
+// while the property's line is read.
+struct Builder::OpenCard {
+  CComPtr<IVCard> card;  // null when the card could not be created
+  CComPtr<IVCardPropertyColl> properties;
+  CComPtr<IVCardProperty> latest;  // null when the line's property was refused
+  EVCardProperty latest_type = VCARD_PROP_UNKNOWN;
+  CComPtr<IVCardParameterColl> parameters;  // of latest, fetched on first use
+  CComPtr<IVCardValueColl> values;          // of latest, fetched on first use
+};
+
+Builder::Builder(IVCardColl* collection) : collection_(collection) {
+  OpenCards.reserve(4);
+  property_names_.reserve(kPropertyNameCount);
+  for (const PropertyName& entry : kPropertyNames) {
+    property_names_.push_back(Widen(entry.name, std::strlen(entry.name)));
+  }
+  for (const char* name : kParameterNames)
+    parameter_names_.push_back(Widen(name, std::strlen(name)));
+}
+
+Builder::~Builder() = default;
+
+void Builder::Attach(ParseContext* context) {
+  context->User = this;
+  context->OnBeginCard = [](void* user) { Of(user).OnBeginCard(); };
+  context->OnEndCard = [](void* user) { Of(user).OnEndCard(); };
+  context->OnProperty = [](void* user, const char* name, const char* group) {
+    Of(user).OnProperty(name, group);
+  };
+  context->OnParameter = [](void* user, const char* name, const char* value) {
+    Of(user).OnParameter(name, value);
+  };
+  context->OnValue = [](void* user, const char* text) { Of(user).OnValue(text); };
+  context->OnDateValue = [](void* user, const char* text) { Of(user).OnDateValue(text); };
+  context->OnNameComponent = [](void* user, const char* text) { Of(user).OnComponent(text); };
+  context->OnAddressComponent = [](void* user, const char* text) { Of(user).OnComponent(text); };
+  context->OnOrganisationComponent = [](void* user, const char* text) {
+    Of(user).OnComponent(text);
+  };
+  context->OnSoundComponent = [](void* user, const char* text) { Of(user).OnComponent(text); };
+  // The parser has counted and shown the error already.
+  context->OnParseError = [](void*, const char*) {};
+}
+
+void Builder::ClearOpenCards() {
+  OpenCards.clear();
+}
+
+void Builder::SetCurrentFile(std::string_view folder, std::string_view file_name) {
+  current_folder_.assign(folder);
+  current_file_name_.assign(file_name);
+  folder_ = Widen(current_folder_);
+  file_name_ = Widen(current_file_name_);
+}
+
+Builder::OpenCard* Builder::Innermost() {
+  if (OpenCards.empty() || !OpenCards.back().card) return nullptr;
+  return &OpenCards.back();
+}
+
+Builder::OpenCard* Builder::LatestProperty() {
+  OpenCard* card = Innermost();
+  return card && card->latest ? card : nullptr;
+}
+
+void Builder::OnBeginCard() {
+  OpenCard open;
+  try {
+    open.card = Create<IVCard>(CLSID_VCard);
+    open.card->put_Filename(file_name_);
+    open.card->put_FolderPath(folder_);
+    CheckError(open.card->get_Properties(&open.properties));
+  } catch (const _com_error&) {
+    // The card's lines are read all the same, into nothing, and its end
+    // line pops this empty entry.
+    open = OpenCard();
+  }
+  OpenCards.push_back(std::move(open));
+}
+
+void Builder::OnEndCard() {
+  if (OpenCards.empty()) return;
+  CComPtr<IVCard> card = std::move(OpenCards.back().card);
+  OpenCards.pop_back();
+  if (!card) return;
+  try {
+    if (OpenCards.empty()) {
+      CheckError(collection_->Add(card));
+      return;
+    }
+    // A nested card belongs to the AGENT property whose line it follows: the
+    // parent's latest property.
+    OpenCard* parent = LatestProperty();
+    if (!parent || parent->latest_type != VCARD_PROP_AGENT) return;
+    VARIANT encoded;
+    VariantInit(&encoded);
+    encoded.vt = VT_UNKNOWN;
+    encoded.punkVal = card;
+    AddValue(*parent, encoded);
+  } catch (const _com_error&) {
+    // The card is dropped.
+  }
+}
+
+void Builder::OnProperty(const char* name, const char* group) {
+  OpenCard* card = Innermost();
+  if (!card) return;
+  card->latest.Release();
+  card->parameters.Release();
+  card->values.Release();
+  try {
+    // Names from a file are matched without regard to letter case and
+    // stored under their canonical name; "X-" names are kept as written.
+    EVCardProperty type = VCARD_PROP_X;
+    BSTR canonical = nullptr;
+    CComBSTR extension;
+    if (name[0] == 'X' && name[1] == '-') {
+      extension = Widen(name, std::strlen(name));
+    } else {
+      int found = FindPropertyName(name);
+      if (found < 0) return;  // the line is dropped whole
+      canonical = property_names_[found];
+      type = kPropertyNames[found].type;
+    }
+    CComPtr<IVCardProperty> property = Create<IVCardProperty>(CLSID_VCardProperty);
+    CheckError(property->put_Name(canonical ? canonical : extension.m_str));
+    if (group[0]) CheckError(property->put_Group(Widen(group, std::strlen(group))));
+    CheckError(card->properties->Add(property));
+    card->latest = std::move(property);
+    card->latest_type = type;
+  } catch (const _com_error&) {
+    // Not added: the line's parameters and values go nowhere.
+  }
+}
+
+void Builder::OnParameter(const char* name, const char* value) {
+  OpenCard* card = LatestProperty();
+  if (!card) return;
+  try {
+    BSTR fixed = nullptr;
+    for (int i = 0; i < 5; ++i) {
+      if (std::strcmp(name, kParameterNames[i]) == 0) fixed = parameter_names_[i];
+    }
+    CComBSTR extension;
+    if (!fixed) extension = Widen(name, std::strlen(name));
+    CComPtr<IVCardParameter> parameter = Create<IVCardParameter>(CLSID_VCardParameter);
+    CheckError(parameter->put_Name(fixed ? fixed : extension.m_str));
+    CheckError(parameter->put_Value(Widen(value, std::strlen(value))));
+    if (!card->parameters) CheckError(card->latest->get_Parameters(&card->parameters));
+    CheckError(card->parameters->Add(parameter));
+  } catch (const _com_error&) {
+    // The parameter is not added.
+  }
+}
+
+void Builder::AddValue(OpenCard& card, const VARIANT& encoded) {
+  CComPtr<IVCardValue> value = Create<IVCardValue>(CLSID_VCardValue);
+  // The parent first: the encoded text is decoded at once by the parent's
+  // ENCODING and CHARSET parameters.
+  CheckError(value->putref_Parent(card.latest));
+  CheckError(value->put_EncodedValue(encoded));
+  if (!card.values) CheckError(card.latest->get_Values(&card.values));
+  CheckError(card.values->Add(value));
+}
+
+void Builder::AddTextValue(OpenCard& card, const char* text) {
+  VARIANT encoded;
+  VariantInit(&encoded);
+  encoded.vt = VT_BYREF | VT_I1;
+  encoded.pcVal = const_cast<char*>(text);
+  try {
+    AddValue(card, encoded);
+  } catch (const _com_error&) {
+    // The value is not added.
+  }
+}
+
+void Builder::OnValue(const char* text) {
+  OpenCard* card = LatestProperty();
+  if (!card) return;
+  // An absent value reaches here as its line feed.
+  AddTextValue(*card, text[0] == '\n' && text[1] == '\0' ? "" : text);
+}
+
+void Builder::OnDateValue(const char* text) {
+  OpenCard* card = LatestProperty();
+  if (!card) return;
+  VARIANT encoded;
+  VariantInit(&encoded);
+  encoded.vt = VT_DATE;
+  encoded.date = coding::ParseDateText(text);
+  try {
+    AddValue(*card, encoded);
+  } catch (const _com_error&) {
+    // The value is not added.
+  }
+}
+
+void Builder::OnComponent(const char* text) {
+  OpenCard* card = LatestProperty();
+  if (!card) return;
+  AddTextValue(*card, text);
+}
+
+}  // namespace tarvovcard::reader

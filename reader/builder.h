@@ -1,0 +1,86 @@
+// The model builder: turns the events of the parser into objects of the
+// object model. A VCard per card, a VCardProperty per property line, a
+// VCardParameter per parameter and a VCardValue per value or component, all
+// created through CoCreateInstance with their class identities.
+//
+// Cards that are open (begun and not yet ended) stand on a stack, so that a
+// card nested in an AGENT property is built apart from its parent and then
+// attached to the AGENT property whose line it follows. Parameter and value
+// events go to the latest property of the innermost open card: the property
+// of the same line. When a line's property is refused (an unknown name such
+// as NICKNAME), the whole line is dropped: its parameters and values go
+// nowhere.
+//
+// One Builder serves one Load; nothing is shared between Loads.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "reader/parser.h"
+#include "tarvovcard/tarvovcard.h"
+
+namespace tarvovcard::reader {
+
+class Builder {
+ public:
+  // Finished top-level cards are added to collection, which the caller keeps
+  // alive while the builder is used.
+  explicit Builder(IVCardColl* collection);
+  ~Builder();
+  Builder(const Builder&) = delete;
+  Builder& operator=(const Builder&) = delete;
+
+  // Points the context's User and its eleven callbacks at this builder.
+  void Attach(ParseContext* context);
+
+  // Drops every open card (cards of a file whose parse stopped inside them).
+  void ClearOpenCards();
+
+  // The folder and the name of the file about to be parsed, 8-bit text in
+  // the ANSI code page; every card read gets them as FolderPath and Filename.
+  void SetCurrentFile(std::string_view folder, std::string_view file_name);
+
+  const std::string& CurrentFolder() const { return current_folder_; }
+  const std::string& CurrentFileName() const { return current_file_name_; }
+
+  // The callbacks. Each catches the object model's failures (_com_error):
+  // what the failing step would have added is missing, the parse goes on.
+  void OnBeginCard();
+  void OnEndCard();
+  void OnProperty(const char* name, const char* group);
+  void OnParameter(const char* name, const char* value);
+  void OnValue(const char* text);
+  void OnDateValue(const char* text);
+  void OnComponent(const char* text);
+
+ private:
+  struct OpenCard;
+
+  OpenCard* Innermost();
+  // The innermost open card when its latest property takes parameters and
+  // values; null otherwise.
+  OpenCard* LatestProperty();
+  void AddTextValue(OpenCard& card, const char* text);
+  void AddValue(OpenCard& card, const VARIANT& encoded);
+
+  IVCardColl* collection_;
+  std::vector<OpenCard> OpenCards;
+  std::string current_folder_;
+  std::string current_file_name_;
+  CComBSTR folder_;
+  CComBSTR file_name_;
+  // The canonical names, made once per Load: every property and parameter
+  // name read from a file is one of them, or an extension name.
+  std::vector<CComBSTR> property_names_;
+  std::vector<CComBSTR> parameter_names_;
+};
+
+// The canonical upper-case name of a property name from a file, matched
+// without regard to letter case ("tel" gives "TEL"), and its type; null and
+// VCARD_PROP_UNKNOWN when the vocabulary has no such name (NICKNAME).
+// Extension names are not looked up here.
+const char* CanonicalPropertyName(const char* name, EVCardProperty* type);
+
+}  // namespace tarvovcard::reader

@@ -1,0 +1,327 @@
+// Load of VCardColl: the file-list argument, statuses over lists of files,
+// and large generated inputs.
+#include "reader/load.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+#include <vector>
+
+#include "reader/input.h"
+#include "reader/model_text.h"
+#include "reader/reader_test_files.h"
+#include "support/corpus.h"
+
+namespace tarvovcard::reader {
+namespace {
+
+using testing::CardCount;
+using testing::DescribeAll;
+using testing::LoadList;
+using testing::LoadOne;
+using testing::NewCollection;
+using Cards = std::vector<std::string>;
+
+constexpr HRESULT kNotFound = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+constexpr HRESULT kDenied = HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED);
+constexpr HRESULT kInvalidData = HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
+constexpr HRESULT kOpenFailed = HRESULT_FROM_WIN32(ERROR_OPEN_FAILED);
+
+std::string Card(std::string_view fn) {
+  return "BEGIN:VCARD\nFN:" + std::string(fn) + "\nEND:VCARD\n";
+}
+
+// Diagnostics of bad files are expected here; keep them out of the log.
+class Quiet {
+ public:
+  Quiet() { ::testing::internal::CaptureStderr(); }
+  ~Quiet() { ::testing::internal::GetCapturedStderr(); }
+};
+
+class Load : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    good_a_ = testing::WriteTestFile("a.vcf", Card("a1") + Card("a2"));
+    good_b_ = testing::WriteTestFile("b.vcf", Card("b1"));
+    missing_ = testing::MissingTestFile("missing.vcf");
+    bad_ = testing::WriteTestFile("bad.vcf",
+                                  Card("c1") + "BEGIN:VCARD\nTEL;foo:1\nEND:VCARD\n" + Card("c3"));
+    collection_ = NewCollection();
+  }
+
+  Cards Names() {
+    Cards names;
+    for (const std::string& card : DescribeAll(collection_)) names.push_back(card.substr(3));
+    return names;
+  }
+
+  std::string good_a_, good_b_, missing_, bad_;
+  CComPtr<IVCardColl> collection_;
+};
+
+TEST_F(Load, OneNameOrAList) {
+  EXPECT_EQ(LoadOne(collection_, good_a_), S_OK);
+  EXPECT_EQ(Names(), (Cards{"a1", "a2"}));
+  EXPECT_EQ(LoadList(collection_, {good_a_, good_b_}), S_OK);
+  EXPECT_EQ(Names(), (Cards{"a1", "a2", "b1"}));
+}
+
+TEST_F(Load, SecondLoadReplacesTheCards) {
+  ASSERT_EQ(LoadOne(collection_, good_a_), S_OK);
+  ASSERT_EQ(LoadOne(collection_, good_b_), S_OK);
+  EXPECT_EQ(Names(), (Cards{"b1"}));
+}
+
+TEST_F(Load, EmptyListEmptiesTheCollection) {
+  ASSERT_EQ(LoadOne(collection_, good_a_), S_OK);
+  EXPECT_EQ(LoadList(collection_, {}), S_OK);
+  EXPECT_EQ(CardCount(collection_), 0);
+}
+
+TEST_F(Load, StatusIsThatOfTheLastFile) {
+  Quiet quiet;
+  EXPECT_EQ(LoadList(collection_, {missing_, good_a_}), S_OK);
+  EXPECT_EQ(Names(), (Cards{"a1", "a2"}));
+  EXPECT_EQ(LoadList(collection_, {good_a_, missing_}), kNotFound);
+  EXPECT_EQ(Names(), (Cards{"a1", "a2"}));
+  EXPECT_EQ(LoadList(collection_, {good_b_, bad_}), kInvalidData);
+  EXPECT_EQ(Names(), (Cards{"b1", "c1"}));
+}
+
+// A failing file does not disturb the next file of the same Load.
+TEST_F(Load, FailingFilesDoNotDisturbTheNext) {
+  Quiet quiet;
+  EXPECT_EQ(LoadList(collection_, {bad_, good_b_}), S_OK);
+  EXPECT_EQ(Names(), (Cards{"c1", "b1"}));
+  EXPECT_EQ(LoadList(collection_, {missing_, good_b_}), S_OK);
+  EXPECT_EQ(Names(), (Cards{"b1"}));
+  // A file whose last card never ends, then a good one: the open card of the
+  // first stays out, and the second is read from a clean start.
+  std::string open = testing::WriteTestFile("open.vcf", Card("o1") + "BEGIN:VCARD\nFN:o2\n");
+  EXPECT_EQ(LoadList(collection_, {open, good_b_}), S_OK);
+  EXPECT_EQ(Names(), (Cards{"o1", "b1"}));
+  EXPECT_EQ(LoadList(collection_, {good_b_, open}), kInvalidData);
+  EXPECT_EQ(Names(), (Cards{"b1", "o1"}));
+  std::string folder = testing::MissingTestFile("folder");
+  ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+  EXPECT_EQ(LoadList(collection_, {good_b_, folder}), kOpenFailed);
+  EXPECT_EQ(LoadList(collection_, {folder, good_b_}), S_OK);
+  EXPECT_EQ(Names(), (Cards{"b1"}));
+}
+
+struct DeniedCalls {
+  static inline std::string denied_path;
+  static inline bool fail_reads = false;
+  static int Open(const char* path, int flags) {
+    if (path == denied_path) {
+      errno = EACCES;
+      return -1;
+    }
+    return ::open(path, flags);
+  }
+  static ssize_t Read(int fd, void* buffer, std::size_t size) {
+    if (fail_reads) {
+      errno = EIO;
+      return -1;
+    }
+    return ::read(fd, buffer, size);
+  }
+  static constexpr FileCalls kCalls = {Open, Read, ::close};
+};
+
+TEST_F(Load, UnreadableFiles) {
+  Quiet quiet;
+  DeniedCalls::denied_path = good_a_;
+  SetFileCallsForTesting(&DeniedCalls::kCalls);
+  EXPECT_EQ(LoadList(collection_, {good_b_, good_a_}), kDenied);
+  EXPECT_EQ(Names(), (Cards{"b1"}));
+  EXPECT_EQ(LoadList(collection_, {good_a_, good_b_}), S_OK);
+  EXPECT_EQ(Names(), (Cards{"b1"}));
+  DeniedCalls::fail_reads = true;
+  EXPECT_EQ(LoadList(collection_, {good_b_}), kInvalidData);
+  EXPECT_EQ(CardCount(collection_), 0);
+  DeniedCalls::fail_reads = false;
+  SetFileCallsForTesting(nullptr);
+  if (::geteuid() != 0) {
+    // Without the stand-in calls too, where the machine can arrange it.
+    std::string locked = testing::WriteTestFile("locked.vcf", Card("l1"));
+    ::chmod(locked.c_str(), 0);
+    EXPECT_EQ(LoadList(collection_, {locked}), kDenied);
+  }
+}
+
+TEST_F(Load, RefusedArgumentsLeaveTheCollectionAlone) {
+  ASSERT_EQ(LoadOne(collection_, good_a_), S_OK);
+  CComVariant number;
+  number.vt = VT_I4;
+  number.lVal = 1;
+  EXPECT_EQ(collection_->Load(number), E_INVALIDARG);
+
+  CComBSTR name = testing::Wide(good_b_);
+  VARIANT by_reference;
+  VariantInit(&by_reference);
+  by_reference.vt = VT_BYREF | VT_BSTR;
+  by_reference.pbstrVal = &name.m_str;
+  EXPECT_EQ(collection_->Load(by_reference), E_INVALIDARG);
+
+  VARIANT no_array;
+  VariantInit(&no_array);
+  no_array.vt = VT_ARRAY | VT_BSTR;
+  no_array.parray = nullptr;
+  EXPECT_EQ(collection_->Load(no_array), E_INVALIDARG);
+
+  VARIANT null_name;
+  VariantInit(&null_name);
+  null_name.vt = VT_BSTR;
+  null_name.bstrVal = nullptr;
+  EXPECT_EQ(collection_->Load(null_name), E_INVALIDARG);
+
+  CComVariant list;
+  list.vt = VT_ARRAY | VT_BSTR;
+  list.parray = SafeArrayCreateVector(VT_BSTR, 0, 2);
+  LONG first = 0;
+  SafeArrayPutElement(list.parray, &first, name.m_str);  // the second stays null
+  EXPECT_EQ(collection_->Load(list), E_INVALIDARG);
+
+  CComVariant variants;
+  variants.vt = VT_ARRAY | VT_VARIANT;
+  variants.parray = SafeArrayCreateVector(VT_VARIANT, 0, 1);
+  EXPECT_EQ(collection_->Load(variants), E_INVALIDARG);
+
+  EXPECT_EQ(Names(), (Cards{"a1", "a2"}));
+}
+
+TEST_F(Load, FolderAndFileNamesOfAnyLength) {
+  // A path far beyond 260 bytes, in nested folders.
+  std::string folder = testing::MissingTestFile("deep");
+  ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+  for (int i = 0; i < 6; ++i) {
+    folder += "/" + std::string(100, static_cast<char>('a' + i));
+    ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+  }
+  std::string name(200, 'n');
+  std::string path = folder + "/" + name;
+  {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::string text = Card("deep");
+    std::fwrite(text.data(), 1, text.size(), f);
+    std::fclose(f);
+  }
+  ASSERT_EQ(LoadOne(collection_, path), S_OK);
+  ASSERT_EQ(CardCount(collection_), 1);
+  CComBSTR got_folder, got_name;
+  testing::CardAt(collection_, 0)->get_FolderPath(&got_folder);
+  testing::CardAt(collection_, 0)->get_Filename(&got_name);
+  EXPECT_EQ(testing::Utf8(got_folder), folder);
+  EXPECT_EQ(testing::Utf8(got_name), name);
+}
+
+TEST_F(Load, NameWithoutFolder) {
+  char here[4096];
+  ASSERT_NE(::getcwd(here, sizeof here), nullptr);
+  std::string folder = good_a_.substr(0, good_a_.rfind('/'));
+  ASSERT_EQ(::chdir(folder.c_str()), 0);
+  HRESULT status = LoadOne(collection_, "a.vcf");
+  ASSERT_EQ(::chdir(here), 0);
+  ASSERT_EQ(status, S_OK);
+  CComBSTR got_folder, got_name;
+  testing::CardAt(collection_, 0)->get_FolderPath(&got_folder);
+  testing::CardAt(collection_, 0)->get_Filename(&got_name);
+  EXPECT_EQ(testing::Utf8(got_folder), "");
+  EXPECT_EQ(testing::Utf8(got_name), "a.vcf");
+}
+
+// A junk line after the last card counts; the cards before it stay.
+TEST_F(Load, JunkAfterTheLastCardCounts) {
+  Quiet quiet;
+  std::string junk = testing::WriteTestFile("junk.vcf", Card("j1") + "junk\n");
+  EXPECT_EQ(LoadOne(collection_, junk), kInvalidData);
+  EXPECT_EQ(Names(), (Cards{"j1"}));
+  std::string cut = testing::WriteTestFile("cut.vcf", Card("j1") + "BEGIN:VCA");
+  EXPECT_EQ(LoadOne(collection_, cut), S_OK);
+  EXPECT_EQ(Names(), (Cards{"j1"}));
+}
+
+// Every card and property of a large generated file is accounted for.
+TEST(LoadCorpus, FiftyThousandCards) {
+  tarvovcard::testing::CorpusOptions options;
+  options.seed = 42;
+  options.cards = 50000;
+  options.photo_every = 25;
+  options.photo_bytes = 300;
+  tarvovcard::testing::CorpusCounts expected;
+  std::string path =
+      testing::WriteTestFile("corpus.vcf", tarvovcard::testing::GenerateCorpus(options, &expected));
+  CComPtr<IVCardColl> collection = NewCollection();
+  ::testing::internal::CaptureStdout();
+  ASSERT_EQ(LoadOne(collection, path), S_OK);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+  ASSERT_EQ(CardCount(collection), expected.cards);
+
+  long properties = 0, nested_cards = 0, nested_properties = 0, parameters = 0, values = 0;
+  auto count_card = [&](IVCard* card, bool nested, auto& self) -> long {
+    CComPtr<IVCardPropertyColl> list;
+    card->get_Properties(&list);
+    LONG n = 0;
+    list->get_Count(&n);
+    for (LONG i = 0; i < n; ++i) {
+      CComPtr<IVCardProperty> property;
+      list->Item(i, &property);
+      CComPtr<IVCardParameterColl> parameter_list;
+      property->get_Parameters(&parameter_list);
+      LONG p = 0;
+      parameter_list->get_Count(&p);
+      parameters += p;
+      CComPtr<IVCardValueColl> value_list;
+      property->get_Values(&value_list);
+      LONG v = 0;
+      value_list->get_Count(&v);
+      values += v;
+      for (LONG k = 0; k < v; ++k) {
+        CComPtr<IVCardValue> value;
+        value_list->Item(k, &value);
+        EVCardValue kind;
+        value->get_Type(&kind);
+        if (kind != VCARD_VALUE_VCARD) continue;
+        CComVariant decoded;
+        value->get_DecodedValue(&decoded);
+        CComPtr<IVCard> inner;
+        decoded.punkVal->QueryInterface(IID_IVCard, reinterpret_cast<void**>(&inner));
+        ++nested_cards;
+        nested_properties += self(inner, true, self);
+      }
+    }
+    if (!nested) properties += n;
+    return n;
+  };
+  for (LONG i = 0; i < expected.cards; ++i) {
+    long n = count_card(testing::CardAt(collection, i), false, count_card);
+    ASSERT_EQ(n, expected.properties_per_card[static_cast<std::size_t>(i)]) << "card " << i;
+  }
+  EXPECT_EQ(properties, expected.properties);
+  EXPECT_EQ(nested_cards, expected.nested_cards);
+  EXPECT_EQ(nested_properties, expected.nested_properties);
+  EXPECT_EQ(parameters, expected.parameters);
+  EXPECT_EQ(values, expected.values);
+}
+
+TEST(LoadCorpus, SameSeedSameText) {
+  tarvovcard::testing::CorpusOptions options;
+  options.cards = 50;
+  tarvovcard::testing::CorpusCounts a, b;
+  EXPECT_EQ(tarvovcard::testing::GenerateCorpus(options, &a),
+            tarvovcard::testing::GenerateCorpus(options, &b));
+  EXPECT_EQ(a.values, b.values);
+  options.seed = 2;
+  EXPECT_NE(tarvovcard::testing::GenerateCorpus(options, &b),
+            tarvovcard::testing::GenerateCorpus({}, &a));
+}
+
+}  // namespace
+}  // namespace tarvovcard::reader
