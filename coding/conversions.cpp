@@ -1,6 +1,7 @@
 #include "coding/conversions.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <new>
@@ -216,8 +217,26 @@ std::string FormatDateText(DATE date, const char* pattern) {
   time.tm_yday = DayOfYear(fields.wYear, fields.wMonth, fields.wDay);
   time.tm_isdst = -1;
 
+  // strftime prints years below 1000 with fewer than four digits, and such a
+  // text would read back as another date; the year is put in with four digits.
+  std::string four_digit_year_pattern;
+  for (const char* p = pattern; *p; ++p) {
+    if (p[0] == '%' && p[1] == 'Y') {
+      char year[8];
+      std::snprintf(year, sizeof year, "%04u", static_cast<unsigned>(fields.wYear));
+      four_digit_year_pattern += year;
+      ++p;
+    } else if (p[0] == '%' && p[1] != '\0') {
+      four_digit_year_pattern.append(p, 2);
+      ++p;
+    } else {
+      four_digit_year_pattern += *p;
+    }
+  }
+
   char text[4096];
-  const std::size_t length = std::strftime(text, sizeof text, pattern, &time);
+  const std::size_t length =
+      std::strftime(text, sizeof text, four_digit_year_pattern.c_str(), &time);
   return std::string(text, length);
 }
 

@@ -175,6 +175,15 @@ TEST(FormatDateText, PrintsTheStoredFields) {
   EXPECT_EQ(FormatDateText(MakeDate(2021, 3, 14), ""), "");
 }
 
+// A year below 1000 keeps four digits, so that the text reads back as the
+// same date instead of another one.
+TEST(FormatDateText, PrintsYearsWithFourDigits) {
+  const DATE date = MakeDate(100, 1, 1);
+  EXPECT_EQ(FormatDateText(date, "%Y%m%dT%H%M%S"), "01000101T000000");
+  EXPECT_EQ(ParseDateText(FormatDateText(date, "%Y%m%dT%H%M%S").c_str()), date);
+  EXPECT_EQ(FormatDateText(MakeDate(999, 12, 31), "%Y|%%Y|%%%Y"), "0999|%Y|%0999");
+}
+
 TEST(FormatDateText, KeepsTheZoneDesignatorOut) {
   const DATE date = ParseDateText("19951031T222710Z");
   EXPECT_EQ(FormatDateText(date, "%Y%m%dT%H%M%S"), "19951031T222710");
