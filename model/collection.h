@@ -1,0 +1,116 @@
+// The ordered collection of the object model: one implementation, a template
+// over the element interface, serves VCardColl (cards), VCardPropertyColl,
+// VCardParameterColl and VCardValueColl.
+//
+// A collection holds one counted reference per position (positions from 0;
+// the same object may stand in several positions and several collections)
+// and one enumeration cursor. The collection is its own enumerator: it
+// answers IEnumVARIANT itself, and every _NewEnum puts the one shared cursor
+// back on position 0. The cursor is a position number, so it stays valid
+// whatever Add, InsertAt and Remove do to the storage.
+//
+// Storage is allocated on the first Add, not at creation: the reader makes
+// many collections that stay empty (parameters of most properties).
+#pragma once
+
+#include <span>
+#include <vector>
+
+#include "server/com_object.h"
+#include "tarvovcard/automation_types.h"
+#include "tarvovcard/platform/atlbase.h"
+
+namespace tarvovcard::model {
+
+template <class CollectionInterface, class ElementInterface>
+class Collection : public server::ComObjectRoot,
+                   public CollectionInterface,
+                   public IEnumVARIANT,
+                   public ISupportErrorInfo {
+ public:
+  using Interface = CollectionInterface;
+  using Element = ElementInterface;
+
+  // The private identity query of this collection class (server/com_object.h).
+  static const IID& ImplIid() noexcept;
+  IUnknown* GetInterface(REFIID riid) noexcept;
+
+  // The collection interface, in slot order.
+  HRESULT STDMETHODCALLTYPE Item(LONG Index, ElementInterface** pVal) override;
+  HRESULT STDMETHODCALLTYPE Add(ElementInterface* pVal) override;
+  HRESULT STDMETHODCALLTYPE get_Count(LONG* pVal) override;
+  HRESULT STDMETHODCALLTYPE Remove(LONG Index) override;
+  HRESULT STDMETHODCALLTYPE get__NewEnum(IUnknown** pVal) override;
+  HRESULT STDMETHODCALLTYPE InsertAt(LONG Index, ElementInterface* pVal) override;
+
+  // IEnumVARIANT on the shared cursor.
+  HRESULT STDMETHODCALLTYPE Next(ULONG celt, VARIANT* rgVar, ULONG* pCeltFetched) override;
+  HRESULT STDMETHODCALLTYPE Skip(ULONG celt) override;
+  HRESULT STDMETHODCALLTYPE Reset() override;
+  HRESULT STDMETHODCALLTYPE Clone(IEnumVARIANT** ppEnum) override;
+
+  // ISupportErrorInfo: S_OK for the collection interface only.
+  HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) override;
+
+  // Internal access for the library's own code, without reference traffic.
+  LONG size() const noexcept { return static_cast<LONG>(elements_.size()); }
+  // The element at a valid position, borrowed (no reference added).
+  ElementInterface* at(LONG index) const noexcept { return elements_[index].p; }
+  std::span<const CComPtr<ElementInterface>> elements() const noexcept { return elements_; }
+  // Add without the boundary: takes a reference; throws std::bad_alloc.
+  void Append(ElementInterface* element);
+
+ protected:
+  Collection() = default;
+  ~Collection();
+
+ private:
+  IUnknown* Identity() noexcept { return static_cast<CollectionInterface*>(this); }
+
+  std::vector<CComPtr<ElementInterface>> elements_;
+  LONG cursor_ = 0;
+};
+
+template <>
+const IID& Collection<IVCardColl, IVCard>::ImplIid() noexcept;
+template <>
+const IID& Collection<IVCardPropertyColl, IVCardProperty>::ImplIid() noexcept;
+template <>
+const IID& Collection<IVCardParameterColl, IVCardParameter>::ImplIid() noexcept;
+template <>
+const IID& Collection<IVCardValueColl, IVCardValue>::ImplIid() noexcept;
+
+// The four instantiations live in collection.cpp.
+extern template class Collection<IVCardColl, IVCard>;
+extern template class Collection<IVCardPropertyColl, IVCardProperty>;
+extern template class Collection<IVCardParameterColl, IVCardParameter>;
+extern template class Collection<IVCardValueColl, IVCardValue>;
+
+using VCardPropertyColl = Collection<IVCardPropertyColl, IVCardProperty>;
+using VCardParameterColl = Collection<IVCardParameterColl, IVCardParameter>;
+using VCardValueColl = Collection<IVCardValueColl, IVCardValue>;
+
+// The card collection adds Load, Save and SaveAsXML.
+class VCardColl : public Collection<IVCardColl, IVCard> {
+ public:
+  HRESULT STDMETHODCALLTYPE Load(VARIANT filenames) override;
+  HRESULT STDMETHODCALLTYPE Save(VARIANT filenames) override;
+  HRESULT STDMETHODCALLTYPE SaveAsXML(VARIANT XML_filenames, BSTR XLS_filename) override;
+};
+
+// The library's own collections behind interface pointers; null for anybody
+// else's implementation (use the interface then).
+inline VCardColl* impl_from_IVCardColl(IVCardColl* iface) noexcept {
+  return server::ImplFrom<VCardColl>(iface);
+}
+inline VCardPropertyColl* impl_from_IVCardPropertyColl(IVCardPropertyColl* iface) noexcept {
+  return server::ImplFrom<VCardPropertyColl>(iface);
+}
+inline VCardParameterColl* impl_from_IVCardParameterColl(IVCardParameterColl* iface) noexcept {
+  return server::ImplFrom<VCardParameterColl>(iface);
+}
+inline VCardValueColl* impl_from_IVCardValueColl(IVCardValueColl* iface) noexcept {
+  return server::ImplFrom<VCardValueColl>(iface);
+}
+
+}  // namespace tarvovcard::model

@@ -1,0 +1,59 @@
+// VCardParameter: one parameter of a property line (TYPE=HOME, ENCODING=BASE64,
+// CHARSET=UTF-8, X-...=...): a type, a name and a value.
+//
+// Type and name always agree through the vocabulary: a setter of one sets
+// both or neither. The name is kept letter for letter as set ("charset" stays
+// "charset"); a canonical name is not copied at all but refers to the table.
+#pragma once
+
+#include <string_view>
+
+#include "server/com_object.h"
+#include "tarvovcard/automation_types.h"
+#include "tarvovcard/platform/atlbase.h"
+
+namespace tarvovcard::model {
+
+class VCardParameter : public server::ComObjectRoot,
+                       public IVCardParameter,
+                       public ISupportErrorInfo {
+ public:
+  static const IID& ImplIid() noexcept;
+  IUnknown* GetInterface(REFIID riid) noexcept;
+
+  HRESULT STDMETHODCALLTYPE get_Type(EVCardParameter* pVal) override;
+  HRESULT STDMETHODCALLTYPE put_Type(EVCardParameter newVal) override;
+  HRESULT STDMETHODCALLTYPE get_Name(BSTR* pVal) override;
+  HRESULT STDMETHODCALLTYPE put_Name(BSTR newVal) override;
+  HRESULT STDMETHODCALLTYPE get_Value(BSTR* pVal) override;
+  HRESULT STDMETHODCALLTYPE put_Value(BSTR newVal) override;
+
+  HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) override;
+
+  // Internal fast paths (the builder and the value coding).
+  EVCardParameter type() const noexcept { return type_; }
+  // The value as stored (null when never set); borrowed.
+  BSTR value() const noexcept { return value_; }
+  // The name as stored: the table's canonical name or the copy that was set.
+  std::u16string_view name() const noexcept;
+  // Sets type and canonical name; false (nothing changed) for a type without one.
+  bool SetType(EVCardParameter type) noexcept;
+  // Takes over a value already allocated.
+  void SetValue(CComBSTR&& value) noexcept { value_ = std::move(value); }
+
+ protected:
+  VCardParameter() = default;
+  ~VCardParameter() = default;
+
+ private:
+  EVCardParameter type_ = VCARD_PARAM_UNKNOWN;
+  std::u16string_view canonical_name_;  // when the name equals the table's
+  CComBSTR custom_name_;                // otherwise, as set
+  CComBSTR value_;
+};
+
+inline VCardParameter* impl_from_IVCardParameter(IVCardParameter* iface) noexcept {
+  return server::ImplFrom<VCardParameter>(iface);
+}
+
+}  // namespace tarvovcard::model
