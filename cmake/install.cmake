@@ -1,0 +1,64 @@
+# Installation: the client's header tree, the two shared libraries, a
+# pkg-config file and a CMake package.
+#
+#   cmake --install build --prefix P
+#
+# gives P/include/tarvovcard/{tarvovcard.h,automation_types.h,platform.h,platform/*.h},
+# P/lib/libtarvovcard.so and P/lib/libtarvovcard_platform.so,
+# P/lib/pkgconfig/tarvovcard.pc and P/lib/cmake/TarvovCard/. Both the .pc file
+# and the CMake package locate the prefix from their own place, so an install
+# can be moved or made into any prefix after configuring.
+include(CMakePackageConfigHelpers)
+
+set(TARVOVCARD_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/TarvovCard)
+set(TARVOVCARD_PKGCONFIG_DIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+
+# The component library finds the runtime beside itself.
+set_target_properties(tarvovcard PROPERTIES INSTALL_RPATH "$ORIGIN")
+
+install(TARGETS tarvovcard tarvovcard_platform
+  EXPORT TarvovCardTargets
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+  INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+
+install(FILES
+  ${PROJECT_SOURCE_DIR}/model/include/tarvovcard/tarvovcard.h
+  ${PROJECT_SOURCE_DIR}/model/include/tarvovcard/automation_types.h
+  ${PROJECT_SOURCE_DIR}/platform/include/tarvovcard/platform.h
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/tarvovcard)
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/platform/include/tarvovcard/platform/
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/tarvovcard/platform
+  FILES_MATCHING PATTERN "*.h")
+
+# CMake package: find_package(TarvovCard) gives TarvovCard::tarvovcard (which
+# brings TarvovCard::tarvovcard_platform along).
+install(EXPORT TarvovCardTargets
+  NAMESPACE TarvovCard::
+  DESTINATION ${TARVOVCARD_CMAKE_DIR})
+file(WRITE ${PROJECT_BINARY_DIR}/cmake/TarvovCardConfig.cmake
+  "include(\"\${CMAKE_CURRENT_LIST_DIR}/TarvovCardTargets.cmake\")\n")
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/cmake/TarvovCardConfigVersion.cmake
+  VERSION ${PROJECT_VERSION}
+  COMPATIBILITY SameMajorVersion)
+install(FILES
+  ${PROJECT_BINARY_DIR}/cmake/TarvovCardConfig.cmake
+  ${PROJECT_BINARY_DIR}/cmake/TarvovCardConfigVersion.cmake
+  DESTINATION ${TARVOVCARD_CMAKE_DIR})
+
+# pkg-config: the prefix is found from the .pc file's own folder.
+file(RELATIVE_PATH TARVOVCARD_PC_TO_PREFIX "/prefix/${TARVOVCARD_PKGCONFIG_DIR}" "/prefix")
+string(REGEX REPLACE "/$" "" TARVOVCARD_PC_TO_PREFIX "${TARVOVCARD_PC_TO_PREFIX}")
+file(WRITE ${PROJECT_BINARY_DIR}/cmake/tarvovcard.pc
+"prefix=\${pcfiledir}/${TARVOVCARD_PC_TO_PREFIX}
+includedir=\${prefix}/${CMAKE_INSTALL_INCLUDEDIR}
+libdir=\${prefix}/${CMAKE_INSTALL_LIBDIR}
+
+Name: tarvovcard
+Description: vCard 2.1 component library with its runtime stand-in
+Version: ${PROJECT_VERSION}
+Cflags: -I\${includedir}
+Libs: -L\${libdir} -ltarvovcard -ltarvovcard_platform
+")
+install(FILES ${PROJECT_BINARY_DIR}/cmake/tarvovcard.pc DESTINATION ${TARVOVCARD_PKGCONFIG_DIR})
