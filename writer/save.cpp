@@ -29,9 +29,16 @@ constexpr const char* kXmlDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-16
 constexpr const char* kSetStart = "<vCardSet>\n";
 constexpr const char16_t* kSetEnd = u"</vCardSet>\n";
 
-// The file-system form of a UTF-16 name.
+// The file-system form of a UTF-16 name (UTF-8). The name need not be a
+// BSTR: it is read up to its first NUL.
 std::string FileSystemName(const char16_t* name) {
-  return coding::WideToNarrow(const_cast<BSTR>(name), true);
+  if (!name || !*name) return {};
+  const int length = static_cast<int>(std::char_traits<char16_t>::length(name));
+  const int size = WideCharToMultiByte(CP_UTF8, 0, name, length, nullptr, 0, nullptr, nullptr);
+  if (size <= 0) _com_issue_error(kOpenFailed);
+  std::string narrow(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, name, length, narrow.data(), size, nullptr, nullptr);
+  return narrow;
 }
 
 // The unpacked file-name argument. For the list form the array's data stays

@@ -41,7 +41,9 @@ inline CComPtr<IVCardProperty> AddProperty(IVCard* card, const char16_t* name,
                                            const char16_t* group = nullptr) {
   CComPtr<IVCardProperty> property = Create<IVCardProperty>(CLSID_VCardProperty);
   EXPECT_EQ(property->put_Name(CComBSTR(name)), S_OK) << "name";
-  if (group) EXPECT_EQ(property->put_Group(CComBSTR(group)), S_OK);
+  if (group) {
+    EXPECT_EQ(property->put_Group(CComBSTR(group)), S_OK);
+  }
   EXPECT_EQ(PropertiesOf(card)->Add(property), S_OK);
   return property;
 }
