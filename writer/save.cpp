@@ -129,6 +129,9 @@ std::string FileKey(const std::u16string& path) {
 std::vector<Target> PlanTargets(IVCardColl* collection, LONG count) {
   std::vector<Target> targets(static_cast<std::size_t>(count));
   std::unordered_map<std::string, LONG> last_card;
+  // The cards of one file stand together after a Load: their path is
+  // resolved once.
+  std::unordered_map<std::u16string, std::string> keys;
   for (LONG i = 0; i < count; ++i) {
     CComPtr<IVCard> card;
     CheckError(collection->Item(i, &card));
@@ -137,7 +140,9 @@ std::vector<Target> PlanTargets(IVCardColl* collection, LONG count) {
     CheckError(card->get_Filename(&file));
     Target& target = targets[static_cast<std::size_t>(i)];
     target.path = JoinPath(folder, file);
-    target.key = FileKey(target.path);
+    auto known = keys.find(target.path);
+    if (known == keys.end()) known = keys.emplace(target.path, FileKey(target.path)).first;
+    target.key = known->second;
     last_card[target.key] = i;
   }
   for (Target& target : targets) target.last = last_card[target.key];
