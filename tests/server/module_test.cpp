@@ -145,7 +145,8 @@ TEST_F(ModuleTest, CreateInstanceChecksItsArguments) {
 
 TEST_F(ModuleTest, EveryClassAggregatesForIUnknown) {
   for (const ClassCase& k : kClasses) {
-    SCOPED_TRACE(std::string(std::u16string(k.name).begin(), std::u16string(k.name).end()));
+    const std::u16string name = k.name;
+    SCOPED_TRACE(std::string(name.begin(), name.end()));
     StubOuter outer;
     CComPtr<IUnknown> inner;
     {
