@@ -34,5 +34,12 @@ add_dependencies(tarvovcard_objects tarvovcard_resources)
 
 target_sources(tarvovcard_objects PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/registrar.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/register.cpp
   ${tarvovcard_resources_cpp}
 )
+
+# The runtime unloads the library (CoFreeUnusedLibraries) once nothing uses it.
+# The dynamic loader never unloads a library that defines a unique global
+# symbol (a static inside a standard-library template, such as std::to_string's
+# digit table), so the library's objects are compiled without them.
+target_compile_options(tarvovcard_objects PRIVATE -fno-gnu-unique)

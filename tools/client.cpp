@@ -1,14 +1,13 @@
 #include "tools/client.h"
 
+#include "tools/register_command.h"
 #include "tools/status.h"
 
 namespace tarvovcard::tools {
 
 HRESULT CreateCollection(const GlobalOptions& options, CComPtr<IVCardColl>& collection) {
+  if (!options.progid.empty()) return CreateCollectionByProgId(options.progid, collection);
   collection.Release();
-  // options.progid is reserved for creation through the registry by ProgID;
-  // until that exists the class identity of the linked library is used.
-  (void)options;
   const HRESULT hr = CoCreateInstance(CLSID_VCardColl, nullptr, CLSCTX_ALL, IID_IVCardColl,
                                       reinterpret_cast<void**>(&collection));
   CheckStep(hr, "create the card collection");

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "tools/register_command.h"
+
 namespace tarvovcard::tools {
 namespace {
 
@@ -29,6 +31,8 @@ constexpr Command kCommands[] = {
      "the file it came from, each property with its group, its parameters, and\n"
      "its values with their kind (text, date, bytes, card, empty).\n",
      RunShow},
+    {"register", "register the library's classes and type library", kRegisterHelp, RunRegister},
+    {"unregister", "remove the library's registration", kUnregisterHelp, RunUnregister},
 };
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tools/commands.h"
+#include "tools/register_command.h"
 #include "tools/status.h"
 
 namespace {
@@ -18,9 +19,13 @@ using namespace tarvovcard::tools;
 
 void PrintHelp() {
   std::puts(
-      "usage: tarvovcard [--help] COMMAND [ARGUMENT...]\n"
+      "usage: tarvovcard [--help] [--registry FILE] [--progid PROGID] COMMAND [ARGUMENT...]\n"
       "\n"
       "Reads vCard 2.1 files and writes them back as vCard text or as XML.\n"
+      "\n"
+      "  --registry FILE  use the registry file FILE instead of the user's own\n"
+      "  --progid PROGID  create the card collection by its ProgID through the\n"
+      "                   registry (e.g. TarvovCard.VCardColl)\n"
       "\n"
       "commands:");
   for (const Command& command : Commands())
@@ -50,6 +55,16 @@ int main(int argc, char** argv) {
       return kExitOk;
     }
     if (argument.empty() || argument[0] != '-') break;
+    if (argument == "--progid" || argument == "--registry") {
+      if (next + 1 == arguments.size()) return ToolUsageError(argument + " needs a value");
+      const std::string& value = arguments[++next];
+      if (argument == "--progid") {
+        options.progid = value;
+      } else if (!UseRegistryFile(value)) {
+        return kExitFailed;
+      }
+      continue;
+    }
     return ToolUsageError("unknown option '" + argument + "'");
   }
   if (next == arguments.size()) return ToolUsageError("no command given");

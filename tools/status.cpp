@@ -40,6 +40,16 @@ const char* DescribeStatus(HRESULT status) {
       return "the class cannot be aggregated";
     case 0x80040154u:
       return "the class is not registered";
+    case 0x800401F3u:
+      return "no class is registered under that name";
+    case 0x800401F8u:
+      return "the library file cannot be loaded";
+    case 0x800401F9u:
+      return "the file is no component library";
+    case 0x800703F5u:
+      return "the registry file cannot be written";
+    case 0x800703F1u:
+      return "the registry file is damaged";
     default:
       return "unknown status";
   }

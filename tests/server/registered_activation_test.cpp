@@ -1,0 +1,186 @@
+// The registered path, as a client program sees it: this program does not
+// link the library. It registers the built library file into a scratch
+// registry, creates TarvovCard.VCardColl by its ProgID (the runtime finds
+// InprocServer32 and loads the library), loads and saves a file, releases
+// everything, and sees CoFreeUnusedLibraries unload the library.
+#include <dlfcn.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "server/scratch_registry.h"
+#include "tarvovcard/automation_types.h"
+#include "tarvovcard/platform/atlbase.h"
+#include "tarvovcard/platform/objbase.h"
+
+namespace {
+
+constexpr const char* kLibrary = TARVOVCARD_LIBRARY_FILE;
+
+bool LibraryLoaded() {
+  void* h = dlopen(kLibrary, RTLD_NOW | RTLD_NOLOAD);
+  if (!h) return false;
+  dlclose(h);
+  return true;
+}
+
+// Registers the library file the way an installer does: load, call, unload.
+HRESULT RegisterLibraryFile(const char* entry) {
+  void* h = dlopen(kLibrary, RTLD_NOW | RTLD_LOCAL);
+  if (!h) return CO_E_DLLNOTFOUND;
+  auto fn = reinterpret_cast<HRESULT (*)()>(dlsym(h, entry));
+  HRESULT hr = fn ? fn() : CO_E_ERRORINDLL;
+  dlclose(h);
+  return hr;
+}
+
+// The interface identifier of a registered interface, found by its name.
+IID RegisteredIid(const std::u16string& name) {
+  HKEY interfaces = nullptr;
+  IID iid = GUID_NULL;
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, u"Interface", 0, KEY_READ, &interfaces) != ERROR_SUCCESS)
+    return iid;
+  for (DWORD i = 0;; ++i) {
+    char16_t key[64];
+    DWORD len = 64;
+    if (RegEnumKeyExW(interfaces, i, key, &len, nullptr, nullptr, nullptr, nullptr) !=
+        ERROR_SUCCESS)
+      break;
+    if (RegText(u"Interface\\" + std::u16string(key, len)) == name) {
+      IIDFromString(key, &iid);
+      break;
+    }
+  }
+  RegCloseKey(interfaces);
+  return iid;
+}
+
+CComVariant FileName(const std::string& path) {
+  CComVariant v;
+  v.vt = VT_BSTR;
+  v.bstrVal = SysAllocString(std::u16string(path.begin(), path.end()).c_str());
+  return v;
+}
+
+class RegisteredActivation : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(LibraryLoaded());
+    ASSERT_EQ(RegisterLibraryFile("DllRegisterServer"), S_OK);
+    ASSERT_FALSE(LibraryLoaded());
+  }
+  void TearDown() override {
+    CoFreeUnusedLibraries();
+    EXPECT_FALSE(LibraryLoaded());
+  }
+
+  ScratchRegistry scratch_;
+};
+
+TEST_F(RegisteredActivation, CreatesByProgIdLoadsSavesAndUnloads) {
+  CLSID clsid = GUID_NULL;
+  ASSERT_EQ(CLSIDFromProgID(u"TarvovCard.VCardColl", &clsid), S_OK);
+  const IID iid = RegisteredIid(u"IVCardColl");
+  ASSERT_FALSE(IsEqualGUID(iid, GUID_NULL));
+
+  const std::string in = scratch_.dir() + "/in.vcf";
+  const std::string out = scratch_.dir() + "/out.vcf";
+  {
+    std::ofstream file(in, std::ios::binary);
+    file << "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Doe;John\r\nFN:John Doe\r\n"
+            "TEL;HOME:+1 555 0100\r\nEND:VCARD\r\n";
+  }
+  {
+    CComPtr<IVCardColl> coll;
+    ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iid,
+                               reinterpret_cast<void**>(&coll)),
+              S_OK);
+    EXPECT_TRUE(LibraryLoaded());
+    EXPECT_EQ(coll->Load(FileName(in)), S_OK);
+    LONG count = 0;
+    EXPECT_EQ(coll->get_Count(&count), S_OK);
+    EXPECT_EQ(count, 1);
+    EXPECT_EQ(coll->Save(FileName(out)), S_OK);
+    // In use: not unloaded.
+    CoFreeUnusedLibraries();
+    EXPECT_TRUE(LibraryLoaded());
+  }
+  std::ifstream saved(out, std::ios::binary);
+  std::stringstream text;
+  text << saved.rdbuf();
+  EXPECT_NE(text.str().find("FN:John Doe"), std::string::npos) << text.str();
+  EXPECT_TRUE(LibraryLoaded());
+  CoFreeUnusedLibraries();
+  EXPECT_FALSE(LibraryLoaded());
+}
+
+TEST_F(RegisteredActivation, AHeldClassObjectKeepsTheLibraryLoaded) {
+  CLSID clsid = GUID_NULL;
+  ASSERT_EQ(CLSIDFromProgID(u"TarvovCard.VCard.1", &clsid), S_OK);
+  CComPtr<IClassFactory> factory;
+  ASSERT_EQ(CoGetClassObject(clsid, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                             reinterpret_cast<void**>(&factory)),
+            S_OK);
+  CoFreeUnusedLibraries();
+  EXPECT_TRUE(LibraryLoaded());
+  EXPECT_EQ(factory->LockServer(TRUE), S_OK);
+  factory.Release();
+  CoFreeUnusedLibraries();
+  EXPECT_TRUE(LibraryLoaded());  // the server lock holds it
+  // The lock is given back through the class object, asked for again.
+  ASSERT_EQ(CoGetClassObject(clsid, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                             reinterpret_cast<void**>(&factory)),
+            S_OK);
+  EXPECT_EQ(factory->LockServer(FALSE), S_OK);
+  factory.Release();
+  CoFreeUnusedLibraries();
+  EXPECT_FALSE(LibraryLoaded());
+}
+
+TEST_F(RegisteredActivation, UnknownNamesAndBrokenRegistrationsFail) {
+  CLSID clsid = GUID_NULL;
+  EXPECT_EQ(CLSIDFromProgID(u"TarvovCard.Nothing", &clsid), CO_E_CLASSSTRING);
+  EXPECT_EQ(CLSIDFromProgID(nullptr, &clsid), E_INVALIDARG);
+  const CLSID unknown = {0x12345678, 0x1234, 0x1234, {1, 2, 3, 4, 5, 6, 7, 8}};
+  LPOLESTR progId = nullptr;
+  EXPECT_EQ(ProgIDFromCLSID(unknown, &progId), REGDB_E_CLASSNOTREG);
+  EXPECT_EQ(progId, nullptr);
+  IUnknown* object = nullptr;
+  EXPECT_EQ(CoCreateInstance(unknown, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                             reinterpret_cast<void**>(&object)),
+            REGDB_E_CLASSNOTREG);
+
+  // A class whose library file is missing, and one whose library is no module.
+  ASSERT_EQ(RegPut(u"CLSID\\{12345678-1234-1234-0102-030405060708}\\InprocServer32",
+                   u"/nonexistent/libnothing.so"),
+            ERROR_SUCCESS);
+  EXPECT_EQ(CoCreateInstance(unknown, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                             reinterpret_cast<void**>(&object)),
+            CO_E_DLLNOTFOUND);
+  Dl_info info{};
+  ASSERT_NE(dladdr(reinterpret_cast<void*>(&CoFreeUnusedLibraries), &info), 0);
+  const std::string platform = info.dli_fname;
+  ASSERT_EQ(RegPut(u"CLSID\\{12345678-1234-1234-0102-030405060708}\\InprocServer32",
+                   std::u16string(platform.begin(), platform.end()).c_str()),
+            ERROR_SUCCESS);
+  EXPECT_EQ(CoCreateInstance(unknown, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                             reinterpret_cast<void**>(&object)),
+            CO_E_ERRORINDLL);
+  EXPECT_EQ(object, nullptr);
+}
+
+TEST_F(RegisteredActivation, AfterUnregistrationTheClassIsNotFound) {
+  CLSID vcardColl = GUID_NULL;
+  ASSERT_EQ(CLSIDFromProgID(u"TarvovCard.VCardColl", &vcardColl), S_OK);
+  ASSERT_EQ(RegisterLibraryFile("DllUnregisterServer"), S_OK);
+  CLSID clsid = GUID_NULL;
+  EXPECT_EQ(CLSIDFromProgID(u"TarvovCard.VCardColl", &clsid), CO_E_CLASSSTRING);
+  IUnknown* object = nullptr;
+  EXPECT_EQ(CoCreateInstance(vcardColl, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                             reinterpret_cast<void**>(&object)),
+            REGDB_E_CLASSNOTREG);
+  EXPECT_FALSE(LibraryLoaded());
+}
+
+}  // namespace
