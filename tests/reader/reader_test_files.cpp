@@ -2,19 +2,37 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <stdexcept>
 #include <unistd.h>
 
 namespace tarvovcard::reader::testing {
 namespace {
 
-const std::string& Folder() {
-  static const std::string folder = [] {
-    std::string pattern = "/tmp/tarvovcard-reader-XXXXXX";
+// The folder of this process, removed with everything in it at exit.
+class TestFolder {
+ public:
+  TestFolder() {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "tarvovcard-reader-XXXXXX").string();
     if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot make a test folder");
-    return pattern;
-  }();
-  return folder;
+    path_ = pattern;
+  }
+  ~TestFolder() {
+    std::error_code ignored;
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ignored);
+    std::filesystem::remove_all(path_, ignored);
+  }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+const std::string& Folder() {
+  static const TestFolder folder;
+  return folder.path();
 }
 
 }  // namespace
