@@ -56,9 +56,11 @@ class TextWriter {
 
   std::FILE* stream_;
   std::string out_;
+  OpenCards open_cards_;
 };
 
 void TextWriter::WriteCard(IVCard* card) {
+  const OpenCards::Scope scope(open_cards_, card);
   CComPtr<IVCardPropertyColl> properties;
   CheckError(card->get_Properties(&properties));
   LONG count = 0;
@@ -166,6 +168,15 @@ bool TextWriter::HasBase64Encoding(IVCardProperty* property) {
 }
 
 }  // namespace
+
+OpenCards::Scope::Scope(OpenCards& open, IVCard* card) : open_(open) {
+  CComPtr<IUnknown> identity;
+  CheckError(card->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity)));
+  for (const CComPtr<IUnknown>& outer : open.cards_) {
+    if (outer == identity) _com_issue_error(E_INVALIDARG);  // It holds itself.
+  }
+  open.cards_.push_back(std::move(identity));
+}
 
 void ClearEncodedValue(VARIANT& encoded) {
   if (encoded.vt == kEncodedText) {

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdio>
+#include <vector>
 
 #include "tarvovcard/tarvovcard.h"
 
@@ -31,6 +32,28 @@ struct EncodedValue : VARIANT {
   ~EncodedValue() { ClearEncodedValue(*this); }
   EncodedValue(const EncodedValue&) = delete;
   EncodedValue& operator=(const EncodedValue&) = delete;
+};
+
+// The cards on the way from the top-level card to the one being written, for
+// both writers. A card that holds itself as a nested card, directly or further
+// down (a client can build one), would otherwise be written without end.
+class OpenCards {
+ public:
+  // Enters `card` for the lifetime of the object; throws
+  // _com_error(E_INVALIDARG) when it is already being written.
+  class Scope {
+   public:
+    Scope(OpenCards& open, IVCard* card);
+    ~Scope() { open_.cards_.pop_back(); }
+    Scope(const Scope&) = delete;
+    Scope& operator=(const Scope&) = delete;
+
+   private:
+    OpenCards& open_;
+  };
+
+ private:
+  std::vector<CComPtr<IUnknown>> cards_;  // Identities, outermost first.
 };
 
 }  // namespace tarvovcard::writer

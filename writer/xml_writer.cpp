@@ -116,9 +116,11 @@ class XmlWriter {
 
   CUnicodeFile& file_;
   std::u16string out_;
+  OpenCards open_cards_;
 };
 
 void XmlWriter::WriteCard(IVCard* card) {
+  const OpenCards::Scope scope(open_cards_, card);
   CComPtr<IVCardPropertyColl> properties;
   CheckError(card->get_Properties(&properties));
   LONG count = 0;

@@ -191,5 +191,30 @@ TEST(WriteVCard, FailingNestedCardEndsTheOuterCardWithoutStrayReferences) {
   EXPECT_EQ(agent.references(), 1u);
 }
 
+TEST(WriteVCard, CardThatHoldsItselfIsRefusedInsteadOfWrittenForEver) {
+  CComPtr<IVCard> card = NewCard();
+  AddEncoded(AddProperty(card, u"FN"), "Loop");
+  CComPtr<IVCardValue> self = AddCard(AddProperty(card, u"AGENT"), card);
+  CComPtr<IVCard> outer = NewCard();
+  AddCard(AddProperty(outer, u"AGENT"), card);
+  EXPECT_EQ(Written(card, E_INVALIDARG), "BEGIN:VCARD\r\nFN:Loop\r\nAGENT:\r\n");
+  EXPECT_EQ(Written(outer, E_INVALIDARG),
+            "BEGIN:VCARD\r\nAGENT:\r\nBEGIN:VCARD\r\nFN:Loop\r\nAGENT:\r\n");
+  // The same card twice side by side is no loop.
+  CComPtr<IVCard> agent = NewCard();
+  AddEncoded(AddProperty(agent, u"FN"), "A");
+  CComPtr<IVCard> twice = NewCard();
+  AddCard(AddProperty(twice, u"AGENT"), agent);
+  AddCard(AddProperty(twice, u"AGENT"), agent);
+  const std::string nested = "AGENT:\r\nBEGIN:VCARD\r\nFN:A\r\nEND:VCARD\r\n\r\n";
+  EXPECT_EQ(Written(twice), "BEGIN:VCARD\r\n" + nested + nested + "END:VCARD\r\n");
+
+  // Break the loop, so that the card can go.
+  CComVariant text;
+  text.bstrVal = SysAllocString(u"x");
+  text.vt = VT_BSTR;
+  EXPECT_EQ(self->put_DecodedValue(text), S_OK);
+}
+
 }  // namespace
 }  // namespace tarvovcard::writer

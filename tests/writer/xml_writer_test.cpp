@@ -216,5 +216,15 @@ TEST(WriteVCardAsXML, FailingCallEndsTheElementWithItsStatusAndKeepsWhatWasWritt
   EXPECT_EQ(agent.references(), 1u);
 }
 
+TEST(WriteVCardAsXML, CardThatHoldsItselfIsRefusedInsteadOfWrittenForEver) {
+  CComPtr<IVCard> card = NewCard();
+  CComPtr<IVCardValue> self = AddCard(AddProperty(card, u"AGENT"), card);
+  EXPECT_EQ(Written(card, E_INVALIDARG), Utf16File(u"<vCard version=\"2.1\">\n<AGENT>\n"));
+  CComVariant text;  // Break the loop, so that the card can go.
+  text.bstrVal = SysAllocString(u"x");
+  text.vt = VT_BSTR;
+  EXPECT_EQ(self->put_DecodedValue(text), S_OK);
+}
+
 }  // namespace
 }  // namespace tarvovcard::writer
