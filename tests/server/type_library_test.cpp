@@ -47,8 +47,8 @@ Header ReadHeader() {
   const std::string text = buffer.str();
   Header h;
   const std::regex block(R"((struct|enum) (\w+) : (IUnknown|LONG) \{([^}]*)\};)");
-  const std::regex method(R"(virtual HRESULT STDMETHODCALLTYPE (\w+)\()");
-  const std::regex member(R"((\w+) = (-?\d+),)");
+  const std::regex method(R"(virtual\s+HRESULT\s+STDMETHODCALLTYPE\s+(\w+)\()");
+  const std::regex member(R"((\w+)\s*=\s*(-?\d+),)");
   for (std::sregex_iterator it(text.begin(), text.end(), block), end; it != end; ++it) {
     const std::string body = (*it)[4];
     if ((*it)[1] == "struct") {

@@ -145,9 +145,9 @@ struct IVCard : IUnknown {
                                                              BSTR parameter_values,
                                                              IVCardPropertyColl** pVal) = 0;
   virtual HRESULT STDMETHODCALLTYPE QueryPropertyByName(BSTR Name, IVCardPropertyColl** pVal) = 0;
-  virtual HRESULT STDMETHODCALLTYPE QueryPropertyByNameAndParameter(
-      BSTR search_property_name, EVCardParameter search_parameter, BSTR parameter_values,
-      IVCardPropertyColl** pVal) = 0;
+  virtual HRESULT STDMETHODCALLTYPE
+  QueryPropertyByNameAndParameter(BSTR search_property_name, EVCardParameter search_parameter,
+                                  BSTR parameter_values, IVCardPropertyColl** pVal) = 0;
 };
 
 struct IVCardProperty : IUnknown {

@@ -16,7 +16,9 @@ class _com_error {
   HRESULT hr_;
 };
 
-[[noreturn]] inline void _com_issue_error(HRESULT hr) { throw _com_error(hr); }
+[[noreturn]] inline void _com_issue_error(HRESULT hr) {
+  throw _com_error(hr);
+}
 
 namespace _com_util {
 // Throws _com_error for a failure code; success codes (S_FALSE too) pass.

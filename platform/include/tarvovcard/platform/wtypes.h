@@ -101,15 +101,21 @@ constexpr DWORD ERROR_CANTREAD = 1012;
 constexpr DWORD ERROR_CANTWRITE = 1013;
 constexpr DWORD ERROR_NO_UNICODE_TRANSLATION = 1113;
 
-constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
-constexpr bool FAILED(HRESULT hr) { return hr < 0; }
+constexpr bool SUCCEEDED(HRESULT hr) {
+  return hr >= 0;
+}
+constexpr bool FAILED(HRESULT hr) {
+  return hr < 0;
+}
 
 // An operating-system error number as a status code: 0x80070000 | (n & 0xFFFF).
 constexpr HRESULT HRESULT_FROM_WIN32(DWORD x) {
   return static_cast<HRESULT>(x) <= 0 ? static_cast<HRESULT>(x)
                                       : static_cast<HRESULT>((x & 0x0000FFFFu) | 0x80070000u);
 }
-constexpr DWORD HRESULT_CODE(HRESULT hr) { return static_cast<DWORD>(hr) & 0xFFFFu; }
+constexpr DWORD HRESULT_CODE(HRESULT hr) {
+  return static_cast<DWORD>(hr) & 0xFFFFu;
+}
 
 // GUIDs identify classes (CLSID), interfaces (IID) and type libraries.
 struct GUID {
@@ -130,9 +136,15 @@ inline bool IsEqualGUID(REFGUID a, REFGUID b) {
          a.Data4[3] == b.Data4[3] && a.Data4[4] == b.Data4[4] && a.Data4[5] == b.Data4[5] &&
          a.Data4[6] == b.Data4[6] && a.Data4[7] == b.Data4[7];
 }
-inline bool IsEqualIID(REFIID a, REFIID b) { return IsEqualGUID(a, b); }
-inline bool IsEqualCLSID(REFCLSID a, REFCLSID b) { return IsEqualGUID(a, b); }
-inline bool operator==(REFGUID a, REFGUID b) { return IsEqualGUID(a, b); }
+inline bool IsEqualIID(REFIID a, REFIID b) {
+  return IsEqualGUID(a, b);
+}
+inline bool IsEqualCLSID(REFCLSID a, REFCLSID b) {
+  return IsEqualGUID(a, b);
+}
+inline bool operator==(REFGUID a, REFGUID b) {
+  return IsEqualGUID(a, b);
+}
 
 constexpr GUID GUID_NULL = {0, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0}};
 
