@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <string>
 #include <string_view>
 
 #include "platform/stub_unknown.h"
@@ -169,6 +170,19 @@ TEST(Variant, HolderReleasesOnDestruction) {
     EXPECT_EQ(copy.vt, VT_EMPTY);
   }
   EXPECT_EQ(object.refs, 1u);
+}
+
+TEST(Variant, HolderMadeFromTextOrNumber) {
+  CComVariant text(u"a.vcf");
+  ASSERT_EQ(text.vt, VT_BSTR);
+  EXPECT_EQ(SysStringLen(text.bstrVal), 5u);
+  EXPECT_EQ(std::u16string(text.bstrVal), u"a.vcf");
+  CComVariant none(static_cast<const char16_t*>(nullptr));
+  ASSERT_EQ(none.vt, VT_BSTR);
+  EXPECT_EQ(SysStringLen(none.bstrVal), 0u);
+  CComVariant number(LONG{7});
+  EXPECT_EQ(number.vt, VT_I4);
+  EXPECT_EQ(number.lVal, 7);
 }
 
 }  // namespace

@@ -123,6 +123,19 @@ class CComVariant : public tagVARIANT {
   }
   CComVariant(const CComVariant& src) : CComVariant(static_cast<const VARIANT&>(src)) {}
   CComVariant(CComVariant&& src) noexcept : tagVARIANT(src) { VariantInit(&src); }
+  // A VT_BSTR holding a copy of the text (a null text gives an empty string).
+  explicit CComVariant(const char16_t* text) {
+    VariantInit(this);
+    bstrVal = SysAllocString(text ? text : u"");
+    if (!bstrVal) _com_issue_error(E_OUTOFMEMORY);
+    vt = VT_BSTR;
+  }
+  // A VT_I4.
+  explicit CComVariant(LONG value) noexcept {
+    VariantInit(this);
+    vt = VT_I4;
+    lVal = value;
+  }
   ~CComVariant() { VariantClear(this); }
   CComVariant& operator=(const CComVariant& src) {
     if (this != &src) _com_util::CheckError(VariantCopy(this, &src));
