@@ -23,12 +23,20 @@ TARVOVCARD_API HRESULT DllUnregisterServer();
 namespace tarvovcard::server {
 namespace {
 
+// The path as UTF-16, for the registry; nullopt unless it converts back to
+// the very same bytes. File names on this system are bytes, and a name that
+// is not UTF-8 would be registered with replacement characters: a key that
+// names no file, which the loader could only report much later.
 std::optional<std::u16string> Wide(const std::string& s) {
   if (s.empty()) return std::u16string();
-  int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+  const int size = static_cast<int>(s.size());
+  int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), size, nullptr, 0);
   if (n <= 0) return std::nullopt;
   std::u16string out(static_cast<std::size_t>(n), u'\0');
-  if (MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), out.data(), n) != n)
+  if (MultiByteToWideChar(CP_UTF8, 0, s.data(), size, out.data(), n) != n) return std::nullopt;
+  std::string back(s.size(), '\0');
+  if (WideCharToMultiByte(CP_UTF8, 0, out.data(), n, back.data(), size, nullptr, nullptr) != size ||
+      back != s)
     return std::nullopt;
   return out;
 }
@@ -53,7 +61,7 @@ HRESULT UpdateServer(bool do_register) noexcept {
     std::string folder = path->substr(0, path->find_last_of('/'));
     auto module = Wide(*path);
     auto helpdir = Wide(folder.empty() ? "/" : folder);
-    if (!module || !helpdir) return E_UNEXPECTED;
+    if (!module || !helpdir) return HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION);
     const RegistrarVariables variables = {{u"MODULE", *module}, {u"HELPDIR", *helpdir}};
 
     auto idl = FindResource("TYPELIB", 1);

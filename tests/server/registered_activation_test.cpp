@@ -4,6 +4,8 @@
 // InprocServer32 and loads the library), loads and saves a file, releases
 // everything, and sees CoFreeUnusedLibraries unload the library.
 #include <dlfcn.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <sstream>
@@ -168,6 +170,26 @@ TEST_F(RegisteredActivation, UnknownNamesAndBrokenRegistrationsFail) {
                              reinterpret_cast<void**>(&object)),
             CO_E_ERRORINDLL);
   EXPECT_EQ(object, nullptr);
+}
+
+// A library reached by a name that is not UTF-8 cannot be named in the
+// registry: registering it fails and changes nothing, instead of writing a
+// path with replacement characters that no loader would find.
+TEST_F(RegisteredActivation, ALibraryNameThatIsNotUtf8IsNotRegistered) {
+  const std::string folder = scratch_.dir() + "/lib\xFF";
+  ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+  const std::string link = folder + "/libtarvovcard.so";
+  ASSERT_EQ(symlink(kLibrary, link.c_str()), 0);
+  const std::string before = scratch_.Text();
+  void* h = dlopen(link.c_str(), RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(h, nullptr) << dlerror();
+  for (const char* entry : {"DllRegisterServer", "DllUnregisterServer"}) {
+    auto fn = reinterpret_cast<HRESULT (*)()>(dlsym(h, entry));
+    ASSERT_NE(fn, nullptr);
+    EXPECT_EQ(fn(), HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION)) << entry;
+    EXPECT_TRUE(scratch_.Text() == before) << entry << ": the registry changed";
+  }
+  dlclose(h);
 }
 
 TEST_F(RegisteredActivation, AfterUnregistrationTheClassIsNotFound) {
