@@ -273,10 +273,10 @@ HRESULT VCardProperty::PutComponent(EVCardProperty required, LONG position, BSTR
       }
       values_impl_->Append(value);
     }
-    VARIANT text;
-    VariantInit(&text);
-    text.vt = VT_BSTR;
-    text.bstrVal = newVal;  // borrowed: the value copies it
+    // Like every setter, the view takes the text up to its first NUL; the
+    // value would otherwise copy the whole counted string, and a NUL in it
+    // would turn on Quoted-Printable.
+    CComVariant text(static_cast<const OLECHAR*>(newVal));
     CComPtr<IVCardValue> value(values_impl_->at(position));
     return value->put_DecodedValue(text);
   });

@@ -153,6 +153,21 @@ TEST(VCardPropertyViews, SetterFillsTheGapWithEmptyValuesOwnedByTheProperty) {
   EXPECT_EQ(Str(family), u"Smith");
 }
 
+TEST(VCardPropertyViews, SetterTakesTheTextUpToTheFirstNul) {
+  auto property = MakeProperty(u"ORG");
+  CComPtr<IVCardPropertyOrganisation> view;
+  ASSERT_EQ(property->get_AsOrganisation(&view), S_OK);
+  const char16_t with_nul[] = {u'A', u'C', u'M', u'E', 0, u'\n', u'x'};
+  ASSERT_EQ(view->put_OrganisationName(CComBSTR(with_nul, 7)), S_OK);
+  CComBSTR name;
+  view->get_OrganisationName(&name);
+  EXPECT_EQ(Str(name), u"ACME");
+  // What was cut off does not count: no control character, no encoding.
+  CComPtr<IVCardParameterColl> parameters;
+  property->get_Parameters(&parameters);
+  EXPECT_EQ(CountOf(parameters), 0);
+}
+
 // Mend: a component that a setter left empty reads as empty text, S_OK.
 TEST(VCardPropertyViews, UnsetComponentReadsAsEmptyText) {
   auto property = MakeProperty(u"ADR");
