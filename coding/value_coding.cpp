@@ -271,6 +271,9 @@ HRESULT GetEncodedValue(const VARIANT& stored, IVCardProperty* parent,
     default:
       return S_OK;  // an empty value leaves *out as it was passed
   }
+  // What the caller passed is released before anything can fail, so that a
+  // failure leaves nothing behind for the caller to free or to mistake.
+  VariantClear(out);
   return server::ComBoundary([&] {
     if (stored.vt == kByteArrayType) {
       SetEncodedText(EncodeBase64(ArrayBytes(stored.parray)), out);

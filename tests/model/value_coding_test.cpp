@@ -121,6 +121,17 @@ TEST_F(ValueCoding, StructuredPropertiesEscapeSemicolons) {
   ASSERT_EQ(PutEncoded("Smith\\;Jr"), S_OK);
   EXPECT_EQ(DecodedText(), u"Smith\\;Jr");
   EXPECT_EQ(GetEncoded(), "Smith\\;Jr");
+
+  // With any ENCODING the escapes are the encoding's business: kept as read,
+  // and none added.
+  for (const char16_t* encoding : {u"QUOTED-PRINTABLE", u"8BIT"}) {
+    Use(u"N");
+    AddParameter(property, u"ENCODING", encoding);
+    ASSERT_EQ(PutEncoded("Smith\\;Jr"), S_OK);
+    EXPECT_EQ(DecodedText(), u"Smith\\;Jr");
+    ASSERT_EQ(PutDecodedText(u"a;b"), S_OK);
+    EXPECT_EQ(GetEncoded(), "a;b");
+  }
 }
 
 TEST_F(ValueCoding, Base64GivesAByteArrayThatReadsBackAsBase64) {
@@ -273,6 +284,13 @@ TEST_F(ValueCoding, WithoutParentTextIsStoredButReported) {
   EXPECT_EQ(decoded.vt, VT_EMPTY);  // put EncodedValue: nothing stored
   EXPECT_EQ(PutDecodedText(u"text"), E_POINTER);
   EXPECT_EQ(DecodedText(), u"text");  // put DecodedValue: stored all the same
+  // A get that fails has released what the caller passed in.
+  VARIANT passed;
+  VariantInit(&passed);
+  passed.vt = VT_BSTR;
+  passed.bstrVal = SysAllocString(u"old");
+  EXPECT_EQ(value->get_EncodedValue(&passed), E_POINTER);
+  EXPECT_EQ(passed.vt, VT_EMPTY);
   VARIANT date;
   VariantInit(&date);
   date.vt = VT_DATE;
@@ -316,6 +334,9 @@ TEST_F(ValueCoding, EmbeddedCardsAreHeldByReference) {
   EXPECT_EQ(value->put_EncodedValue(v), E_NOINTERFACE);
   EXPECT_EQ(count(card), before);
   EXPECT_EQ(value->put_DecodedValue(v), E_NOINTERFACE);
+  v.punkVal = nullptr;  // no object at all: refused the same way
+  EXPECT_TRUE(FAILED(value->put_EncodedValue(v)));
+  EXPECT_TRUE(FAILED(value->put_DecodedValue(v)));
   CComVariant decoded;
   value->get_DecodedValue(&decoded);
   EXPECT_EQ(decoded.vt, VT_EMPTY);
