@@ -51,11 +51,14 @@ CComBSTR Widen(const char* text, std::size_t length) {
   return result;
 }
 
-CComBSTR Widen(std::string_view text) {
-  if (text.find('\0') != std::string_view::npos) text = text.substr(0, text.find('\0'));
-  // NarrowToWide reads up to a NUL: give it one.
-  std::string copy(text);
-  return Widen(copy.c_str(), copy.size());
+// A file-system name (UTF-8) as a BSTR.
+CComBSTR WidenFileSystemName(const std::string& name) {
+  const char* text = name.c_str();
+  std::size_t length = std::char_traits<char>::length(text);
+  for (std::size_t i = 0; i < length; ++i) {
+    if (static_cast<unsigned char>(text[i]) >= 0x80) return coding::NarrowToWide(text, true);
+  }
+  return Widen(text, length);
 }
 
 template <class Interface>
@@ -139,8 +142,8 @@ void Builder::ClearOpenCards() {
 void Builder::SetCurrentFile(std::string_view folder, std::string_view file_name) {
   current_folder_.assign(folder);
   current_file_name_.assign(file_name);
-  folder_ = Widen(current_folder_);
-  file_name_ = Widen(current_file_name_);
+  folder_ = WidenFileSystemName(current_folder_);
+  file_name_ = WidenFileSystemName(current_file_name_);
 }
 
 Builder::OpenCard* Builder::Innermost() {

@@ -38,8 +38,9 @@ class Builder {
   // Drops every open card (cards of a file whose parse stopped inside them).
   void ClearOpenCards();
 
-  // The folder and the name of the file about to be parsed, 8-bit text in
-  // the ANSI code page; every card read gets them as FolderPath and Filename.
+  // The folder and the name of the file about to be parsed, in the file
+  // system's form (UTF-8); every card read gets them as FolderPath and
+  // Filename.
   void SetCurrentFile(std::string_view folder, std::string_view file_name);
 
   const std::string& CurrentFolder() const { return current_folder_; }

@@ -222,19 +222,50 @@ TEST_F(Load, FolderAndFileNamesOfAnyLength) {
   EXPECT_EQ(testing::Utf8(got_name), name);
 }
 
-TEST_F(Load, NameWithoutFolder) {
+// Names relative to the working folder, written the Windows way: the split
+// keeps a drive root's backslash and gives a bare name an empty folder.
+TEST_F(Load, FolderAndFileNameSplit) {
+  std::string here_folder = good_a_.substr(0, good_a_.rfind('/'));
+  testing::WriteTestFile("C:\\cards.vcf", Card("c"));
+  testing::WriteTestFile("D:\\a\\b\\x.vcf", Card("d"));
   char here[4096];
   ASSERT_NE(::getcwd(here, sizeof here), nullptr);
-  std::string folder = good_a_.substr(0, good_a_.rfind('/'));
-  ASSERT_EQ(::chdir(folder.c_str()), 0);
-  HRESULT status = LoadOne(collection_, "a.vcf");
+  ASSERT_EQ(::chdir(here_folder.c_str()), 0);
+  struct Case {
+    const char* name;
+    const char* folder;
+    const char* file_name;
+  };
+  const Case cases[] = {
+      {"a.vcf", "", "a.vcf"},
+      {"C:\\cards.vcf", "C:\\", "cards.vcf"},
+      {"D:\\a\\b\\x.vcf", "D:\\a\\b", "x.vcf"},
+  };
+  for (const Case& c : cases) {
+    HRESULT status = LoadOne(collection_, c.name);
+    EXPECT_EQ(status, S_OK) << c.name;
+    if (status != S_OK) continue;
+    CComBSTR got_folder, got_name;
+    testing::CardAt(collection_, 0)->get_FolderPath(&got_folder);
+    testing::CardAt(collection_, 0)->get_Filename(&got_name);
+    EXPECT_EQ(testing::Utf8(got_folder), c.folder) << c.name;
+    EXPECT_EQ(testing::Utf8(got_name), c.file_name) << c.name;
+  }
   ASSERT_EQ(::chdir(here), 0);
-  ASSERT_EQ(status, S_OK);
+}
+
+// File names are the file system's (UTF-8), as Save makes them: letters
+// beyond the ANSI code page are found and kept.
+TEST_F(Load, FileNamesBeyondTheAnsiCodePage) {
+  const std::string name = "J\xC3\xBCrgen \xCE\xA9mega \xE6\x9D\xB1.vcf";
+  std::string path = testing::WriteTestFile(name, Card("u1"));
+  ASSERT_EQ(LoadOne(collection_, path), S_OK);
+  ASSERT_EQ(Names(), (Cards{"u1"}));
   CComBSTR got_folder, got_name;
   testing::CardAt(collection_, 0)->get_FolderPath(&got_folder);
   testing::CardAt(collection_, 0)->get_Filename(&got_name);
-  EXPECT_EQ(testing::Utf8(got_folder), "");
-  EXPECT_EQ(testing::Utf8(got_name), "a.vcf");
+  EXPECT_EQ(testing::Utf8(got_folder), path.substr(0, path.rfind('/')));
+  EXPECT_EQ(testing::Utf8(got_name), name);
 }
 
 // A junk line after the last card counts; the cards before it stay.
