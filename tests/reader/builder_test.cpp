@@ -125,6 +125,18 @@ TEST(Builder, EncodedValuesAreDecoded) {
                           "PHOTO;ENCODING=BASE64;TYPE=GIF:bytes:6\nFN:x"));
 }
 
+// A photo whose data starts right after the ":" keeps its first line, and a
+// value that is the word "Begin" is text: the cards after it are read.
+TEST(Builder, Base64OnThePropertyLineAndBeginAsAValue) {
+  Read r = ReadBytes(Card("PHOTO;ENCODING=BASE64;TYPE=JPEG:QUJD\r\n REVG\r\n Rw==\r\n\r\n"
+                          "N:Begin;Menachem\r\nNOTE:begin\r\n") +
+                     Card("FN:next\r\n"));
+  EXPECT_EQ(r.status, S_OK);
+  EXPECT_EQ(r.cards, (Cards{"PHOTO;ENCODING=BASE64;TYPE=JPEG:bytes:7\nN:Begin|Menachem\nNOTE:begin",
+                            "FN:next"}));
+  EXPECT_EQ(r.stdout_text, "");
+}
+
 TEST(Builder, DatesAreConvertedAndUnreadableDatesMarked) {
   Read r = ReadBytes(Card("BDAY:19960415\r\nREV:19951031T222710Z\r\nBDAY:\r\nBDAY:1995\r\n"
                           "BDAY:unknown\r\n") +

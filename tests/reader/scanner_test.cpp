@@ -104,13 +104,14 @@ TEST(Scanner, EightBitAndComponentValuesKeepHighBytes) {
   EXPECT_EQ(scan.echoed, "");
 }
 
-TEST(Scanner, BeginAloneIsAKeywordEvenAsAValue) {
-  // The line feed after it is read where "VCARD" is expected, and dropped.
-  Scan scan = ScanBytes(std::string(kBegin) + "NOTE:begin\n");
-  EXPECT_EQ(scan.tokens, AfterBegin({T(TOK_NOTE, "NOTE"), C(':'), T(TOK_BEGIN, "begin")}));
-  EXPECT_EQ(scan.echoed, "\n");
-  EXPECT_EQ(TokensOf(std::string(kBegin) + "NOTE:BEGIN now\n"),
-            AfterBegin({T(TOK_NOTE, "NOTE"), C(':'), T(TOK_TEXT7, "BEGIN now"), NL}));
+// Inside a value "Begin" is a word like any other; elsewhere it starts a card.
+TEST(Scanner, BeginIsTextInsideAValue) {
+  Scan scan = ScanBytes(std::string(kBegin) + "NOTE:begin\nN:Begin;Menachem\nBEGIN:VCARD\n");
+  EXPECT_EQ(scan.tokens,
+            AfterBegin({T(TOK_NOTE, "NOTE"), C(':'), T(TOK_TEXT7, "begin"), NL, T(TOK_N, "N"),
+                        C(':'), T(TOK_PART, "Begin"), C(';'), T(TOK_PART, "Menachem"), NL,
+                        T(TOK_BEGIN, "BEGIN"), C(':'), T(TOK_VCARD, "VCARD"), NL}));
+  EXPECT_EQ(scan.echoed, "");
 }
 
 TEST(Scanner, SevenBitValueIsOneToken) {
@@ -146,6 +147,18 @@ TEST(Scanner, Base64BlockIsOneTokenEndedByABlankLine) {
             AfterBegin({T(TOK_PHOTO, "PHOTO"), C(';'), T(TOK_ENCODING, "ENCODING"), C('='),
                         T(TOK_BASE64, "BASE64"), C(':'), T(TOK_BASE64_TEXT, block), NL,
                         T(TOK_FN, "FN"), C(':'), T(TOK_TEXT7, "x"), NL}));
+}
+
+TEST(Scanner, Base64BlockMayStartOnThePropertyLine) {
+  std::string block = "/9j/4AAQ\n  QUJD\n  Rw==\n";
+  Scan scan =
+      ScanBytes(std::string(kBegin) + "PHOTO;BASE64;JPEG:" + block + "\nKEY;BASE64:QUJD\n\n");
+  EXPECT_EQ(scan.tokens,
+            AfterBegin({T(TOK_PHOTO, "PHOTO"), C(';'), T(TOK_BASE64, "BASE64"), C(';'),
+                        T(TypeKeywordCode(40), "JPEG"), C(':'), T(TOK_BASE64_TEXT, block), NL,
+                        T(TOK_KEY, "KEY"), C(';'), T(TOK_BASE64, "BASE64"), C(':'),
+                        T(TOK_BASE64_TEXT, "QUJD\n"), NL}));
+  EXPECT_EQ(scan.echoed, "");
 }
 
 TEST(Scanner, Base64LineWithTrailingSpaceEndsTheBlockBeforeIt) {
