@@ -550,6 +550,9 @@ LONG EndUpdateLocked(Store& s, bool commit) {
   if (--s.updateDepth > 0) return ERROR_SUCCESS;
   LONG result = ERROR_SUCCESS;
   if (s.dirty && !s.dropped) result = WriteFile(s);
+  // An inner end dropped changes that this one was asked to keep: the caller
+  // must not take them for written.
+  if (s.dirty && s.dropped && commit) result = ERROR_CANCELLED;
   if (s.dirty && (s.dropped || result != ERROR_SUCCESS)) s.cache = Store::Cache::kNone;
   s.dirty = false;
   s.dropped = false;

@@ -202,6 +202,16 @@ TEST_F(Registry, AnUpdateWritesAllOrNothing) {
   EXPECT_FALSE(RegKeyExists(u"C"));
   EXPECT_TRUE(RegKeyExists(u"A"));
   EXPECT_EQ(RegEndUpdate(TRUE), ERROR_INVALID_PARAMETER);
+
+  // An inner drop drops the whole update, and the outer commit says so.
+  const std::string before = scratch_.Text();
+  ASSERT_EQ(RegBeginUpdate(), ERROR_SUCCESS);
+  ASSERT_EQ(RegPut(u"D", u"4"), ERROR_SUCCESS);
+  ASSERT_EQ(RegBeginUpdate(), ERROR_SUCCESS);
+  ASSERT_EQ(RegEndUpdate(FALSE), ERROR_SUCCESS);
+  EXPECT_EQ(RegEndUpdate(TRUE), ERROR_CANCELLED);
+  EXPECT_FALSE(RegKeyExists(u"D"));
+  EXPECT_EQ(scratch_.Text(), before);
 }
 
 // Children write keys of their own at the same time; none may be lost.

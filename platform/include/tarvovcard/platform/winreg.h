@@ -54,6 +54,7 @@ constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
 // Error numbers the registry calls give besides those of wtypes.h.
 constexpr LONG ERROR_INVALID_HANDLE = 6;
 constexpr LONG ERROR_KEY_DELETED = 1018;
+constexpr LONG ERROR_CANCELLED = 1223;
 
 struct FILETIME;
 
@@ -121,6 +122,8 @@ const char* RegGetRegistryFile();
 // Groups changes into one: RegBeginUpdate takes the file lock and re-reads the
 // file; the changes that follow (from this thread; other threads wait) are made
 // in memory only; RegEndUpdate(TRUE) writes them all at once, RegEndUpdate(FALSE)
-// drops them all. Updates nest; only the outermost end writes or drops.
+// drops them all. Updates nest; only the outermost end writes or drops, and
+// once an inner end has dropped, the outermost drops too: RegEndUpdate(TRUE)
+// then gives ERROR_CANCELLED if there were changes.
 LONG RegBeginUpdate();
 LONG RegEndUpdate(BOOL fCommit);
