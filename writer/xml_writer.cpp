@@ -1,6 +1,7 @@
 #include "writer/xml_writer.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <new>
 #include <vector>
 
@@ -26,8 +27,9 @@ void AppendAscii(std::u16string& out, std::string_view text) {
   for (char c : text) out += static_cast<char16_t>(static_cast<unsigned char>(c));
 }
 
-// The prefix of a property's type attribute.
-std::u16string TypeAttributePrefix(EVCardProperty type, BSTR name) {
+// The prefix of a property's type attribute; `element` is the property's
+// element name.
+std::u16string TypeAttributePrefix(EVCardProperty type, const std::u16string& element) {
   switch (type) {
     case VCARD_PROP_ADR:
     case VCARD_PROP_LABEL:
@@ -42,7 +44,7 @@ std::u16string TypeAttributePrefix(EVCardProperty type, BSTR name) {
     case VCARD_PROP_SOUND:
       return u"aud";
     default:
-      return std::u16string(View(name));
+      return element;
   }
 }
 
@@ -104,7 +106,10 @@ class XmlWriter {
     out_ += text;
     if (out_.size() >= kFlushSize) Flush();
   }
-  void PutEscaped(std::u16string_view text) { AppendXmlEscaped(out_, text); }
+  void PutText(std::u16string_view text) { AppendXmlEscaped(out_, text, XmlContext::kText); }
+  void PutAttribute(std::u16string_view text) {
+    AppendXmlEscaped(out_, text, XmlContext::kAttribute);
+  }
 
   void WriteProperty(IVCardProperty* property);
   template <class ViewInterface, std::size_t N>
@@ -140,8 +145,9 @@ void XmlWriter::WriteProperty(IVCardProperty* property) {
   CheckError(property->get_Type(&type));
   CheckError(property->get_Name(&name));
   CheckError(property->get_Group(&group));  // Read, as every property is, but not written.
+  const std::u16string element = XmlElementName(View(name));
   Put(u"<");
-  Put(View(name));
+  Put(element);
 
   CComPtr<IVCardParameterColl> parameters;
   CheckError(property->get_Parameters(&parameters));
@@ -171,15 +177,15 @@ void XmlWriter::WriteProperty(IVCardProperty* property) {
   }
   for (const Attribute& attribute : attributes) {
     Put(attribute.type == VCARD_PARAM_LANGUAGE ? u" lang=\"" : u" value=\"");
-    PutEscaped(attribute.text);
+    PutAttribute(attribute.text);
     Put(u"\" ");
   }
   if (!type_values.empty()) {
     Put(u" ");
-    Put(TypeAttributePrefix(type, name));
+    Put(TypeAttributePrefix(type, element));
     Put(u".type=\"");
     for (const CComBSTR& value : type_values) {
-      PutEscaped(View(value));
+      PutAttribute(View(value));
       Put(u" ");
     }
     Put(u"\"");
@@ -201,7 +207,7 @@ void XmlWriter::WriteProperty(IVCardProperty* property) {
       break;
   }
   Put(u"</");
-  Put(View(name));
+  Put(element);
   Put(u">\n");
 }
 
@@ -217,7 +223,7 @@ void XmlWriter::WriteStructured(IVCardProperty* property,
     Put(u"<");
     Put(element.tag);
     Put(u">");
-    PutEscaped(View(text));
+    PutText(View(text));
     Put(u"</");
     Put(element.tag);
     Put(u">");
@@ -248,7 +254,7 @@ void XmlWriter::WriteValues(IVCardProperty* property, EVCardProperty type, BSTR 
         AppendAscii(out_, coding::FormatDateText(decoded.date, kDatePattern));
         break;
       case VT_BSTR:
-        PutEscaped(View(decoded.bstrVal));
+        PutText(View(decoded.bstrVal));
         break;
       case VT_ARRAY | VT_UI1:
         WriteByteArray(value, type, first_type);
@@ -278,7 +284,7 @@ void XmlWriter::WriteByteArray(IVCardValue* value, EVCardProperty type, BSTR fir
   CheckError(value->get_EncodedValue(&encoded));
   if (format_prefix) {
     Put(format_prefix);
-    PutEscaped(View(first_type));
+    PutAttribute(View(first_type));
     Put(u"\">\n");
   } else {
     Put(u"<b64bin>\n");
@@ -294,9 +300,49 @@ bool IsLowSurrogate(char16_t unit) {
   return unit >= 0xDC00 && unit <= 0xDFFF;
 }
 
+// The characters of XML names (ASCII colon left out: it would name a
+// namespace prefix).
+bool IsNameStartChar(char32_t c) {
+  return (c >= 'A' && c <= 'Z') || c == '_' || (c >= 'a' && c <= 'z') || (c >= 0xC0 && c <= 0xD6) ||
+         (c >= 0xD8 && c <= 0xF6) || (c >= 0xF8 && c <= 0x2FF) || (c >= 0x370 && c <= 0x37D) ||
+         (c >= 0x37F && c <= 0x1FFF) || (c >= 0x200C && c <= 0x200D) ||
+         (c >= 0x2070 && c <= 0x218F) || (c >= 0x2C00 && c <= 0x2FEF) ||
+         (c >= 0x3001 && c <= 0xD7FF) || (c >= 0xF900 && c <= 0xFDCF) ||
+         (c >= 0xFDF0 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0xEFFFF);
+}
+bool IsNameChar(char32_t c) {
+  return IsNameStartChar(c) || c == '-' || c == '.' || (c >= '0' && c <= '9') || c == 0xB7 ||
+         (c >= 0x300 && c <= 0x36F) || (c >= 0x203F && c <= 0x2040);
+}
+
 }  // namespace
 
-void AppendXmlEscaped(std::u16string& out, std::u16string_view text) {
+std::u16string XmlElementName(std::u16string_view name) {
+  if (name.empty()) return u"_";
+  std::u16string out;
+  out.reserve(name.size());
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    char32_t c = name[i];
+    std::size_t units = 1;
+    if (IsHighSurrogate(name[i]) && i + 1 < name.size() && IsLowSurrogate(name[i + 1])) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (name[i + 1] - 0xDC00);
+      units = 2;
+    }
+    if (i == 0 ? IsNameStartChar(c) : IsNameChar(c)) {
+      out.append(name.substr(i, units));
+    } else {
+      char code[16];
+      std::snprintf(code, sizeof code, c > 0xFFFF ? "_x%08X_" : "_x%04X_",
+                    static_cast<unsigned>(c));
+      AppendAscii(out, code);
+    }
+    i += units - 1;
+  }
+  return out;
+}
+
+void AppendXmlEscaped(std::u16string& out, std::u16string_view text, XmlContext context) {
+  const bool attribute = context == XmlContext::kAttribute;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char16_t unit = text[i];
     switch (unit) {
@@ -313,9 +359,17 @@ void AppendXmlEscaped(std::u16string& out, std::u16string_view text) {
         out += u"&quot;";
         continue;
       case u'\t':
+        out += attribute ? u"&#9;" : u"\t";
+        continue;
       case u'\n':
+        out += attribute ? u"&#10;" : u"\n";
+        continue;
       case u'\r':
-        out += unit;
+        // In a text a CR LF is one line break: the file writes the LF as
+        // CR LF, which a reader takes for one LF. A CR of its own, or any CR
+        // in an attribute, would come back as a line feed or a space.
+        if (!attribute && i + 1 < text.size() && text[i + 1] == u'\n') continue;
+        out += u"&#13;";
         continue;
       default:
         break;

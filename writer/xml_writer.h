@@ -16,6 +16,18 @@
 // spaces. Characters that XML cannot carry at all (control characters other
 // than TAB, LF and CR, U+FFFE, U+FFFF, unpaired surrogates) are written as
 // U+FFFD.
+//
+// Line breaks survive an XML reader's line-end handling: a CR LF in a text is
+// written as a line break (CR LF in the file, read back as one LF, not as the
+// two breaks that CR CR LF would give), a lone CR as &#13;, and TAB, LF and CR
+// in attribute values as character references, which attribute
+// normalisation would otherwise turn into spaces.
+//
+// Property names are element names. A character that an XML name cannot hold
+// there (an extension name may hold "&", "/", "<" ...; a digit or "-" cannot
+// start a name) is written as _xHHHH_, its code point in hexadecimal; a
+// property without a name becomes the element "_". Names of the vCard
+// vocabulary and ordinary extension names are written as they are.
 #pragma once
 
 #include <string>
@@ -32,8 +44,14 @@ namespace tarvovcard::writer {
 // what was written stays and the element is left open.
 HRESULT WriteVCardAsXML(CUnicodeFile& file, IVCard* card);
 
-// Appends `text` to `out` with the XML escapes above. For tests and the
-// document header.
-void AppendXmlEscaped(std::u16string& out, std::u16string_view text);
+// Where escaped text goes: element content, or an attribute value.
+enum class XmlContext { kText, kAttribute };
+
+// Appends `text` to `out` with the XML escapes above.
+void AppendXmlEscaped(std::u16string& out, std::u16string_view text,
+                      XmlContext context = XmlContext::kText);
+
+// A property name as an XML element name (see above).
+std::u16string XmlElementName(std::u16string_view name);
 
 }  // namespace tarvovcard::writer

@@ -126,6 +126,33 @@ TEST(WriteVCardAsXML, SpecialCharactersAreEscapedInTextsAndAttributes) {
                     u"<TITLE>bell\uFFFD \uFFFD \uFFFD ok \U0001F600</TITLE>\n"));
 }
 
+TEST(WriteVCardAsXML, LineBreaksSurviveTheLineEndHandlingOfXmlReaders) {
+  CComPtr<IVCard> card = NewCard();
+  CComPtr<IVCardProperty> label = AddProperty(card, u"LABEL");
+  AddParameter(label, u"LANGUAGE", u"a\tb\nc\r");
+  AddText(label, u"1 Main St\r\nSpringfield\rlone CR\nlone LF\r");
+  // A reader would take CR CR LF for two line breaks and a bare CR for an LF.
+  EXPECT_EQ(Written(card), Element(u"<LABEL lang=\"a&#9;b&#10;c&#13;\" >1 Main St\nSpringfield"
+                                   u"&#13;lone CR\nlone LF&#13;</LABEL>\n"));
+}
+
+TEST(WriteVCardAsXML, NamesThatXmlCannotHoldAreEncodedOthersKept) {
+  CComPtr<IVCard> card = NewCard();
+  CComPtr<IVCardProperty> odd = AddProperty(card, u"X-A&B/C:\u00D7");
+  AddParameter(odd, u"TYPE", u"T");
+  AddEncoded(odd, "v");
+  AddEncoded(AddProperty(card, u"X-\u00C5SA-1.2"), "w");
+  CComPtr<IVCardProperty> unnamed = Create<IVCardProperty>(CLSID_VCardProperty);
+  ASSERT_EQ(PropertiesOf(card)->Add(unnamed), S_OK);
+  EXPECT_EQ(XmlElementName(u"1X"), u"_x0031_X");
+  EXPECT_EQ(XmlElementName(u"X-\U0001F600\xD800"), u"X-\U0001F600_xD800_");
+  EXPECT_EQ(Written(card),
+            Element(u"<X-A_x0026_B_x002F_C_x003A__x00D7_ X-A_x0026_B_x002F_C_x003A__x00D7_.type="
+                    u"\"T \">v</X-A_x0026_B_x002F_C_x003A__x00D7_>\n"
+                    u"<X-\u00C5SA-1.2>w</X-\u00C5SA-1.2>\n"
+                    u"<_></_>\n"));
+}
+
 TEST(WriteVCardAsXML, StructuredPropertiesWriteEveryChildElement) {
   CComPtr<IVCard> card = NewCard();
   CComPtr<IVCardProperty> n = AddProperty(card, u"N");
