@@ -1,9 +1,39 @@
 #include "tools/client.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
 #include "tools/register_command.h"
 #include "tools/status.h"
 
 namespace tarvovcard::tools {
+namespace {
+
+// Whether `name` can be opened for reading, as Load would report it.
+HRESULT ReadableStatus(const std::string& name) {
+  const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    switch (errno) {
+      case ENOENT:
+      case ENOTDIR:
+        return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+      case EACCES:
+      case EPERM:
+        return E_ACCESSDENIED;
+      default:
+        return HRESULT_FROM_WIN32(ERROR_OPEN_FAILED);
+    }
+  }
+  struct stat info;
+  const bool folder = ::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode);
+  ::close(fd);
+  return folder ? HRESULT_FROM_WIN32(ERROR_OPEN_FAILED) : S_OK;
+}
+
+}  // namespace
 
 HRESULT CreateCollection(const GlobalOptions& options, CComPtr<IVCardColl>& collection) {
   if (!options.progid.empty()) return CreateCollectionByProgId(options.progid, collection);
@@ -15,6 +45,14 @@ HRESULT CreateCollection(const GlobalOptions& options, CComPtr<IVCardColl>& coll
 }
 
 HRESULT LoadFiles(IVCardColl* collection, const std::vector<std::string>& inputs) {
+  // Load answers with the status of its last file only: an earlier file that
+  // cannot be opened would pass unnoticed, so those are tried here first.
+  HRESULT earlier = S_OK;
+  for (std::size_t i = 0; i + 1 < inputs.size(); ++i) {
+    const HRESULT readable = ReadableStatus(inputs[i]);
+    if (!CheckStep(readable, "load", inputs[i]) && earlier == S_OK) earlier = readable;
+  }
+
   CComVariant filenames;
   if (inputs.size() == 1) {
     filenames.bstrVal = ToBstr(inputs.front()).Detach();
@@ -39,7 +77,7 @@ HRESULT LoadFiles(IVCardColl* collection, const std::vector<std::string>& inputs
   const HRESULT hr = collection->Load(filenames);
   // Load reports the status of the last file it read.
   CheckStep(hr, "load", inputs.back());
-  return hr;
+  return hr != S_OK ? hr : earlier;
 }
 
 CComBSTR ToBstr(const std::string& text) {

@@ -24,9 +24,11 @@ class RuntimeSession {
 HRESULT CreateCollection(const GlobalOptions& options, CComPtr<IVCardColl>& collection);
 
 // Loads `inputs` into the collection: one name as VT_BSTR, several as
-// VT_ARRAY|VT_BSTR. Reports a failure on stderr (the status is that of the
-// last file, which the report names). The cards read stay in the collection
-// whatever the status.
+// VT_ARRAY|VT_BSTR. Load's status is that of the last file, which its report
+// names; every earlier file is first tried for reading, and one that cannot
+// be opened is reported with its own name. Returns Load's status, or when
+// that is S_OK the status of the first earlier file that failed. The cards
+// read stay in the collection whatever the status.
 HRESULT LoadFiles(IVCardColl* collection, const std::vector<std::string>& inputs);
 
 // UTF-8 (the command line's text) to a new BSTR, and UTF-16 back to UTF-8.

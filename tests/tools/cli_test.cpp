@@ -112,6 +112,20 @@ TEST(Cli, FailedLoadIsReportedAndWhatWasReadIsSavedAllTheSame) {
   EXPECT_NE(ReadFile(dir / "out.xml").find(Utf16File(u"<FN>B</FN>", false)), std::string::npos);
 }
 
+TEST(Cli, EarlierInputThatCannotBeOpenedIsReportedThoughLoadAnswersForTheLastOnly) {
+  ScratchDir dir;
+  WriteFile(dir / "a.vcf", kCardA);
+  const Outcome run =
+      Tarvovcard(dir, "to-vcard " + (dir / "out.vcf") + " " + (dir / "missing.vcf") + " " +
+                          dir.path() + " " + (dir / "a.vcf"));
+  EXPECT_EQ(run.exit_status, 1);
+  EXPECT_EQ(run.err, "tarvovcard: load " + (dir / "missing.vcf") + ": 0x80070002 no such file\n" +
+                         "tarvovcard: load " + dir.path() +
+                         ": 0x8007006E the file cannot be opened or created\n" +
+                         "tarvovcard: 1 card from 3 files saved to " + (dir / "out.vcf") + "\n");
+  EXPECT_EQ(ReadFile(dir / "out.vcf"), kCardA);
+}
+
 TEST(Cli, FailedSaveIsReportedWithItsStatus) {
   ScratchDir dir;
   WriteFile(dir / "a.vcf", kCardA);
