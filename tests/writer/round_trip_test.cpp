@@ -223,6 +223,14 @@ bool HaveXmlLint() {
   return std::system("command -v xmllint >/dev/null 2>&1") == 0;
 }
 
+// The string value of `xpath` in the document, as xmllint reads it (it adds
+// a line feed).
+std::string XmlLintString(const std::string& name, const std::string& xpath) {
+  const std::string out = name + ".xpath";
+  std::system(("xmllint --xpath 'string(" + xpath + ")' '" + name + "' >'" + out + "'").c_str());
+  return ReadFile(out);
+}
+
 TEST(RoundTrip, GeneratedCorpusComesBackWholeAndItsXmlIsWellFormed) {
   ScratchDir dir;
   tarvovcard::testing::CorpusOptions options;
@@ -295,6 +303,12 @@ TEST(RoundTrip, SampleFileComesBackAndItsXmlIsWellFormed) {
   ASSERT_EQ(sample->SaveAsXML(NameArgument(dir / "sample.xml"), nullptr), S_OK);
   if (!HaveXmlLint()) GTEST_SKIP() << "xmllint is not installed (scripts/setup installs it)";
   EXPECT_EQ(XmlLint(dir / "sample.xml"), 0);
+  // The label's Quoted-Printable CR LF line breaks read back as one line feed
+  // each, and its URL with its ampersand.
+  EXPECT_EQ(XmlLintString(dir / "sample.xml", "//LABEL"),
+            "Building 4\nStorgatan 12\n752 20 Uppsala\nSweden\n");
+  EXPECT_EQ(XmlLintString(dir / "sample.xml", "//URL"),
+            "http://www.example.org/~ada?lang=en&page=1\n");
 }
 
 }  // namespace
