@@ -1,6 +1,8 @@
 #include "reader/builder.h"
 
+#include <array>
 #include <cstring>
+#include <string>
 
 #include "coding/conversions.h"
 
@@ -73,11 +75,38 @@ Builder& Of(void* user) {
   return *static_cast<Builder*>(user);
 }
 
+char UpperAscii(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// The candidates for a property name, by its length and its first letter: at
+// most two names share both (UID and URL). Every property line of a file goes
+// through this lookup, so it compares against one or two names, not all.
+constexpr std::size_t kLongestPropertyName = 7;
+struct Candidates {
+  signed char index[2] = {-1, -1};
+};
+constexpr auto kCandidates = [] {
+  std::array<std::array<Candidates, 26>, kLongestPropertyName + 1> table{};
+  for (int i = 0; i < kPropertyNameCount; ++i) {
+    const char* name = kPropertyNames[i].name;
+    std::size_t length = std::char_traits<char>::length(name);
+    Candidates& slot = table[length][static_cast<std::size_t>(name[0] - 'A')];
+    slot.index[slot.index[0] < 0 ? 0 : 1] = static_cast<signed char>(i);
+  }
+  return table;
+}();
+
 // The position of a property name in kPropertyNames, letter case ignored; -1
 // when there is none.
 int FindPropertyName(const char* name) {
-  for (int i = 0; i < kPropertyNameCount; ++i) {
-    if (EqualsIgnoringAsciiCase(name, kPropertyNames[i].name)) return i;
+  std::size_t length = 0;
+  while (name[length] && length <= kLongestPropertyName) ++length;
+  if (length == 0 || length > kLongestPropertyName) return -1;
+  char first = UpperAscii(name[0]);
+  if (first < 'A' || first > 'Z') return -1;
+  for (signed char i : kCandidates[length][static_cast<std::size_t>(first - 'A')].index) {
+    if (i >= 0 && EqualsIgnoringAsciiCase(name, kPropertyNames[i].name)) return i;
   }
   return -1;
 }

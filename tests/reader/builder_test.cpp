@@ -85,7 +85,15 @@ TEST(Builder, PropertyNamesInAnyCaseGetTheirCanonicalNames) {
   EVCardProperty found;
   EXPECT_STREQ(CanonicalPropertyName("mAiLeR", &found), "MAILER");
   EXPECT_EQ(found, VCARD_PROP_MAILER);
+  EXPECT_STREQ(CanonicalPropertyName("uid", &found), "UID");
+  EXPECT_EQ(found, VCARD_PROP_UID);
+  EXPECT_STREQ(CanonicalPropertyName("Url", &found), "URL");
+  EXPECT_EQ(found, VCARD_PROP_URL);
+  EXPECT_STREQ(CanonicalPropertyName("n", &found), "N");
+  EXPECT_STREQ(CanonicalPropertyName("version", &found), "VERSION");
   EXPECT_EQ(CanonicalPropertyName("NICKNAME", &found), nullptr);
+  EXPECT_EQ(CanonicalPropertyName("", &found), nullptr);
+  EXPECT_EQ(CanonicalPropertyName("UR", &found), nullptr);
   EXPECT_EQ(CanonicalPropertyName("TELX", &found), nullptr);
   EXPECT_EQ(CanonicalPropertyName("TE", &found), nullptr);
 }
