@@ -240,18 +240,31 @@ void WriteDocumentHeader(CUnicodeFile& file, const CComBSTR& stylesheet) {
   file.Printf("%s", kSetStart);
 }
 
-// Ends the document in `file` and closes it, whatever happens; false when the
-// end tag could not be written.
-bool EndDocument(std::unique_ptr<CUnicodeFile>& file) {
-  bool written = true;
+// Closes and releases an XML file whose writes all went through. The tail of
+// the document may still sit in the stream's buffer: when it cannot be
+// flushed (a full disk), the document is cut short, so it is deleted as Save
+// deletes its files, and false is returned.
+bool CloseXmlFile(std::unique_ptr<CUnicodeFile>& file) {
+  const std::string name = file->GetFileName();
+  const bool closed = file->Close();
+  file.reset();
+  if (!closed) DeleteBrokenFile(name);
+  return closed;
+}
+
+enum class DocumentEnd { kEnded, kEndTagFailed, kCloseFailed };
+
+// Ends the document in `file` and closes it, whatever happens. A document
+// whose end tag cannot be written keeps what it holds.
+DocumentEnd EndDocument(std::unique_ptr<CUnicodeFile>& file) {
   try {
     file->Write(kSetEnd);
   } catch (const CUnicodeFileException&) {
-    written = false;
+    file->Close();
+    file.reset();
+    return DocumentEnd::kEndTagFailed;
   }
-  file->Close();  // Not tested, as for every XML document.
-  file.reset();
-  return written;
+  return CloseXmlFile(file) ? DocumentEnd::kEnded : DocumentEnd::kCloseFailed;
 }
 
 }  // namespace
@@ -372,6 +385,7 @@ HRESULT SaveCollectionAsXML(IVCardColl* collection, const VARIANT& xml_filenames
                             BSTR xsl_filename) {
   if (!collection) return E_POINTER;
   HRESULT status = S_OK;
+  bool close_failed = false;
   std::unique_ptr<CUnicodeFile> file;
   // Per-card documents begun but not yet ended, by file: the end tag goes on
   // after the last card bound for the file, or after a failure.
@@ -422,18 +436,24 @@ HRESULT SaveCollectionAsXML(IVCardColl* collection, const VARIANT& xml_filenames
           WriteDocumentHeader(*file, stylesheet);
         }
         CheckError(WriteVCardAsXML(*file, card));
+        // A document that cannot be closed is gone (see CloseXmlFile); the
+        // next card goes on, and the failure is reported at the end.
+        DocumentEnd end = DocumentEnd::kEnded;
         if (names.form() == FileNames::kList) {
-          if (!EndDocument(file)) _com_issue_error(E_UNEXPECTED);
+          end = EndDocument(file);
         } else if (names.form() == FileNames::kEach) {
           const bool last = targets[static_cast<std::size_t>(i)].last == i;
           if (last) {
             unended.erase(current_key);
-            if (!EndDocument(file)) _com_issue_error(E_UNEXPECTED);
-          } else {
-            file->Close();
-            file.reset();
+            end = EndDocument(file);
+          } else if (!CloseXmlFile(file)) {
+            // A later card of this file begins the document afresh.
+            unended.erase(current_key);
+            end = DocumentEnd::kCloseFailed;
           }
         }
+        if (end == DocumentEnd::kEndTagFailed) _com_issue_error(E_UNEXPECTED);
+        if (end == DocumentEnd::kCloseFailed) close_failed = true;
       }
     } catch (const CUnicodeFileException&) {
       status = E_UNEXPECTED;  // A header or an end tag of a per-card document.
@@ -446,7 +466,19 @@ HRESULT SaveCollectionAsXML(IVCardColl* collection, const VARIANT& xml_filenames
     // were never written.
     if (file) {
       unended.erase(current_key);
-      if (!EndDocument(file) && SUCCEEDED(status)) status = kWriteFault;
+      if (SUCCEEDED(status)) {
+        const DocumentEnd end = EndDocument(file);
+        if (end == DocumentEnd::kEndTagFailed) status = kWriteFault;
+        if (end == DocumentEnd::kCloseFailed) close_failed = true;
+      } else {
+        // The document of the failure keeps what was written of it.
+        try {
+          file->Write(kSetEnd);
+        } catch (const CUnicodeFileException&) {
+        }
+        file->Close();
+        file.reset();
+      }
     }
     for (const auto& [key, path] : unended) {
       try {
@@ -459,6 +491,7 @@ HRESULT SaveCollectionAsXML(IVCardColl* collection, const VARIANT& xml_filenames
   } catch (...) {
     status = StatusOf(std::current_exception());
   }
+  if (SUCCEEDED(status) && close_failed) status = kDiskFull;
   return status;
 }
 

@@ -18,10 +18,12 @@
 //   0x80070057  the file-name argument has another type
 //   0x8007006E  a file could not be created or opened, or there are more
 //               cards than names
-//   0x80070070  Save: a file could not be flushed or closed (a full disk);
-//               that file has been deleted. Writing goes on with the next
-//               card, and the status is returned at the end unless a later
-//               failure stopped the writing.
+//   0x80070070  a file could not be flushed or closed (a full disk); that
+//               file has been deleted. Writing goes on with the next card,
+//               and the status is returned at the end unless a later failure
+//               stopped the writing. (SaveAsXML: an XML document whose
+//               writing had already failed is not deleted; it keeps what was
+//               written, and the write failure is the status.)
 //   0x8007001D  SaveAsXML: a write to an XML file failed
 //   0x8000FFFF  any other unexpected failure (SaveAsXML: also a failed write
 //               of the header or the end tag of a per-card document)

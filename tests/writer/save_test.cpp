@@ -258,6 +258,38 @@ TEST(Save, FullDiskIsReportedAndTheDeviceLeftAlone) {
   EXPECT_TRUE(std::filesystem::is_symlink(dir / "full.vcf"));
 }
 
+TEST(SaveAsXML, DocumentThatCannotBeClosedIsDeletedAndReportedAtTheEnd) {
+  ScratchDir dir;
+  CComPtr<IVCardColl> collection = NewCollection({CardNamed("A"), CardNamed("B")});
+  {
+    FailingFiles files;
+    files.fail_close_at = 0;
+    EXPECT_EQ(collection->SaveAsXML(NameListArgument({dir / "a.xml", dir / "b.xml"}), nullptr),
+              kDiskFull);
+    EXPECT_EQ(files.removed, std::vector<std::string>{dir / "a.xml"});
+  }
+  EXPECT_FALSE(FileExists(dir / "a.xml"));
+  EXPECT_EQ(ReadFile(dir / "b.xml"), XmlDocument(CardXml("B")));
+
+  // In the empty form a document left after its first card and deleted is
+  // begun afresh by the next card of the same file.
+  CComPtr<IVCardColl> shared =
+      NewCollection({CardNamed("A", dir.path(), "two.xml"), CardNamed("X", dir.path(), "x.xml"),
+                     CardNamed("B", dir.path(), "two.xml")});
+  {
+    FailingFiles files;
+    files.fail_close_at = 0;
+    EXPECT_EQ(shared->SaveAsXML(CComVariant(), nullptr), kDiskFull);
+  }
+  EXPECT_EQ(ReadFile(dir / "two.xml"), XmlDocument(CardXml("B")));
+  EXPECT_EQ(ReadFile(dir / "x.xml"), XmlDocument(CardXml("X")));
+
+  if (!FileExists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  std::filesystem::create_symlink("/dev/full", dir / "full.xml");
+  EXPECT_EQ(collection->SaveAsXML(NameArgument(dir / "full.xml"), nullptr), kDiskFull);
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "full.xml"));
+}
+
 TEST(SaveAsXML, FailedWritesGiveWriteFaultOrUnexpected) {
   ScratchDir dir;
   CComPtr<IVCardColl> collection = NewCollection({CardNamed("A")});
