@@ -63,11 +63,19 @@ CComBSTR WidenFileSystemName(const std::string& name) {
   return Widen(text, length);
 }
 
+// A new object of the class, made by its class object. The class object is
+// looked up once per Load and kept: a Load makes hundreds of thousands of
+// objects, and a lookup per object would cost as much as the rest of making
+// a value.
 template <class Interface>
-CComPtr<Interface> Create(REFCLSID clsid) {
+CComPtr<Interface> Create(CComPtr<IClassFactory>& factory, REFCLSID clsid) {
+  if (!factory) {
+    CheckError(CoGetClassObject(clsid, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                                reinterpret_cast<void**>(&factory)));
+  }
   CComPtr<Interface> object;
-  CheckError(CoCreateInstance(clsid, nullptr, CLSCTX_ALL, uuidof<Interface>(),
-                              reinterpret_cast<void**>(&object)));
+  CheckError(
+      factory->CreateInstance(nullptr, uuidof<Interface>(), reinterpret_cast<void**>(&object)));
   return object;
 }
 
@@ -168,6 +176,17 @@ void Builder::ClearOpenCards() {
   OpenCards.clear();
 }
 
+BSTR Builder::Recurring(const char* text) {
+  std::string_view key(text);
+  if (auto found = recurring_.find(key); found != recurring_.end()) return found->second;
+  CComBSTR wide = Widen(text, key.size());
+  if (key.size() > kRecurringLongest || recurring_.size() >= kRecurringLimit) {
+    scratch_ = std::move(wide);
+    return scratch_;
+  }
+  return recurring_.emplace(std::string(key), std::move(wide)).first->second;
+}
+
 void Builder::SetCurrentFile(std::string_view folder, std::string_view file_name) {
   current_folder_.assign(folder);
   current_file_name_.assign(file_name);
@@ -188,7 +207,7 @@ Builder::OpenCard* Builder::LatestProperty() {
 void Builder::OnBeginCard() {
   OpenCard open;
   try {
-    open.card = Create<IVCard>(CLSID_VCard);
+    open.card = Create<IVCard>(card_factory_, CLSID_VCard);
     open.card->put_Filename(file_name_);
     open.card->put_FolderPath(folder_);
     CheckError(open.card->get_Properties(&open.properties));
@@ -235,18 +254,19 @@ void Builder::OnProperty(const char* name, const char* group) {
     // stored under their canonical name; "X-" names are kept as written.
     EVCardProperty type = VCARD_PROP_X;
     BSTR canonical = nullptr;
-    CComBSTR extension;
+    BSTR extension = nullptr;
     if (name[0] == 'X' && name[1] == '-') {
-      extension = Widen(name, std::strlen(name));
+      extension = Recurring(name);
     } else {
       int found = FindPropertyName(name);
       if (found < 0) return;  // the line is dropped whole
       canonical = property_names_[found];
       type = kPropertyNames[found].type;
     }
-    CComPtr<IVCardProperty> property = Create<IVCardProperty>(CLSID_VCardProperty);
-    CheckError(property->put_Name(canonical ? canonical : extension.m_str));
-    if (group[0]) CheckError(property->put_Group(Widen(group, std::strlen(group))));
+    CComPtr<IVCardProperty> property =
+        Create<IVCardProperty>(property_factory_, CLSID_VCardProperty);
+    CheckError(property->put_Name(canonical ? canonical : extension));
+    if (group[0]) CheckError(property->put_Group(Recurring(group)));
     CheckError(card->properties->Add(property));
     card->latest = std::move(property);
     card->latest_type = type;
@@ -263,11 +283,11 @@ void Builder::OnParameter(const char* name, const char* value) {
     for (int i = 0; i < 5; ++i) {
       if (std::strcmp(name, kParameterNames[i]) == 0) fixed = parameter_names_[i];
     }
-    CComBSTR extension;
-    if (!fixed) extension = Widen(name, std::strlen(name));
-    CComPtr<IVCardParameter> parameter = Create<IVCardParameter>(CLSID_VCardParameter);
-    CheckError(parameter->put_Name(fixed ? fixed : extension.m_str));
-    CheckError(parameter->put_Value(Widen(value, std::strlen(value))));
+    CComPtr<IVCardParameter> parameter =
+        Create<IVCardParameter>(parameter_factory_, CLSID_VCardParameter);
+    // Each Recurring text is handed over before the next is asked for.
+    CheckError(parameter->put_Name(fixed ? fixed : Recurring(name)));
+    CheckError(parameter->put_Value(Recurring(value)));
     if (!card->parameters) CheckError(card->latest->get_Parameters(&card->parameters));
     CheckError(card->parameters->Add(parameter));
   } catch (const _com_error&) {
@@ -276,7 +296,7 @@ void Builder::OnParameter(const char* name, const char* value) {
 }
 
 void Builder::AddValue(OpenCard& card, const VARIANT& encoded) {
-  CComPtr<IVCardValue> value = Create<IVCardValue>(CLSID_VCardValue);
+  CComPtr<IVCardValue> value = Create<IVCardValue>(value_factory_, CLSID_VCardValue);
   // The parent first: the encoded text is decoded at once by the parent's
   // ENCODING and CHARSET parameters.
   CheckError(value->putref_Parent(card.latest));

@@ -1,7 +1,7 @@
 // The model builder: turns the events of the parser into objects of the
 // object model. A VCard per card, a VCardProperty per property line, a
 // VCardParameter per parameter and a VCardValue per value or component, all
-// created through CoCreateInstance with their class identities.
+// made by the class objects of their classes.
 //
 // Cards that are open (begun and not yet ended) stand on a stack, so that a
 // card nested in an AGENT property is built apart from its parent and then
@@ -16,6 +16,7 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "reader/parser.h"
@@ -59,6 +60,11 @@ class Builder {
  private:
   struct OpenCard;
 
+  // The text (8-bit, ANSI code page) as a BSTR that the builder keeps: valid
+  // until the next call. Parameter values (HOME, QUOTED-PRINTABLE, UTF-8),
+  // extension names and groups recur from line to line, so each is widened
+  // once per Load.
+  BSTR Recurring(const char* text);
   OpenCard* Innermost();
   // The innermost open card when its latest property takes parameters and
   // values; null otherwise.
@@ -76,6 +82,22 @@ class Builder {
   // name read from a file is one of them, or an extension name.
   std::vector<CComBSTR> property_names_;
   std::vector<CComBSTR> parameter_names_;
+  struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const noexcept {
+      return std::hash<std::string_view>{}(text);
+    }
+  };
+  static constexpr std::size_t kRecurringLongest = 64;
+  static constexpr std::size_t kRecurringLimit = 1024;
+  std::unordered_map<std::string, CComBSTR, TextHash, std::equal_to<>> recurring_;
+  CComBSTR scratch_;
+  // The class objects of the four classes the builder makes, found on first
+  // use.
+  CComPtr<IClassFactory> card_factory_;
+  CComPtr<IClassFactory> property_factory_;
+  CComPtr<IClassFactory> parameter_factory_;
+  CComPtr<IClassFactory> value_factory_;
 };
 
 // The canonical upper-case name of a property name from a file, matched

@@ -121,12 +121,13 @@ class Scanner {
   // ScannerFatalError.
   int Next();
   // The exact bytes of the last token, NUL-terminated, valid until Next().
-  const char* Text() const noexcept;
+  const char* Text() const noexcept { return text_; }
   std::size_t Length() const noexcept;
 
  private:
   void* scanner_ = nullptr;
   ScanState state_;
+  const char* text_ = "";
 };
 
 }  // namespace tarvovcard::reader

@@ -112,6 +112,15 @@ TEST(Builder, ExtensionNamesKeepTheirHyphensAndLetters) {
   EXPECT_EQ(r.stdout_text, "");
 }
 
+// Long texts are kept whole, and a text read on many lines stays the same.
+TEST(Builder, LongAndRepeatedNamesAndParameters) {
+  std::string group(300, 'g'), name(200, 'N'), value(150, 'v');
+  std::string line = group + ".X-" + name + ";X-" + name + "=" + value + ";HOME:1\r\n";
+  Read r = ReadBytes(Card(line + line + "item1.TEL;HOME:2\r\n"));
+  std::string described = "X-" + name + "[" + group + "];X-" + name + "=" + value + ";TYPE=HOME:1";
+  EXPECT_EQ(r.cards, Only(described + "\n" + described + "\nTEL[item1];TYPE=HOME:2"));
+}
+
 // Raw 8-bit text belongs to the value and is read in the ANSI code page, or
 // as UTF-8 under CHARSET=UTF-8.
 TEST(Builder, EightBitTextIsKeptWhole) {
