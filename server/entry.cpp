@@ -9,6 +9,9 @@
 
 #include <dlfcn.h>
 
+#include <cstdlib>
+#include <memory>
+
 #include "server/module.h"
 #include "tarvovcard/platform/objbase.h"
 
@@ -49,7 +52,20 @@ std::string ModulePath() {
   if (dladdr(reinterpret_cast<void*>(&AnchorOfThisModule), &info) == 0 || !info.dli_fname) {
     return {};
   }
-  return info.dli_fname;
+  // The loader reports the name the library was opened by, which may be
+  // relative or pass through links and "..": the registry wants a full path
+  // that leads here from any folder. The file name itself stays as opened
+  // (libtarvovcard.so.1, not the file that link names today), so that an
+  // update of the library keeps its registration.
+  const std::string opened = info.dli_fname;
+  const std::size_t slash = opened.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : opened.substr(0, slash);
+  std::unique_ptr<char, decltype(&std::free)> full(
+      realpath(folder.empty() ? "/" : folder.c_str(), nullptr), &std::free);
+  if (!full) return opened;
+  std::string path(full.get());
+  if (path != "/") path += '/';
+  return path + opened.substr(slash == std::string::npos ? 0 : slash + 1);
 }
 
 }  // namespace tarvovcard::server

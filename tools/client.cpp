@@ -6,6 +6,7 @@
 
 #include <cerrno>
 
+#include "tools/library.h"
 #include "tools/register_command.h"
 #include "tools/status.h"
 
@@ -38,6 +39,7 @@ HRESULT ReadableStatus(const std::string& name) {
 HRESULT CreateCollection(const GlobalOptions& options, CComPtr<IVCardColl>& collection) {
   if (!options.progid.empty()) return CreateCollectionByProgId(options.progid, collection);
   collection.Release();
+  if (const HRESULT loaded = LoadOwnLibrary(); FAILED(loaded)) return loaded;
   const HRESULT hr = CoCreateInstance(CLSID_VCardColl, nullptr, CLSCTX_ALL, IID_IVCardColl,
                                       reinterpret_cast<void**>(&collection));
   CheckStep(hr, "create the card collection");

@@ -1,5 +1,6 @@
 // register and unregister: DllRegisterServer / DllUnregisterServer of the
-// library the tool runs with, or of a library file named on the command line.
+// library installed beside the tool, or of a library file named on the
+// command line.
 #include "tools/register_command.h"
 
 #include <dlfcn.h>
@@ -9,10 +10,8 @@
 #include <string>
 
 #include "tools/client.h"
+#include "tools/library.h"
 #include "tools/status.h"
-
-extern "C" HRESULT DllRegisterServer();
-extern "C" HRESULT DllUnregisterServer();
 
 namespace tarvovcard::tools {
 namespace {
@@ -71,12 +70,9 @@ int Update(const char* name, Arguments arguments, bool do_register) {
   if (!parsed) return exit_code;
   if (!parsed->registry.empty() && !UseRegistryFile(parsed->registry)) return kExitFailed;
   const char* entry = do_register ? "DllRegisterServer" : "DllUnregisterServer";
-  HRESULT hr;
-  if (!parsed->library.empty())
-    hr = CallLibraryEntry(parsed->library, entry);
-  else
-    hr = do_register ? DllRegisterServer() : DllUnregisterServer();
-  if (!CheckStep(hr, name, parsed->library)) return kExitFailed;
+  const std::string library = parsed->library.empty() ? OwnLibraryPath() : parsed->library;
+  const HRESULT hr = CallLibraryEntry(library, entry);
+  if (!CheckStep(hr, name, library)) return kExitFailed;
   std::printf("%s in %s\n", do_register ? "registered" : "unregistered", RegGetRegistryFile());
   return kExitOk;
 }

@@ -23,8 +23,8 @@ inline constexpr char kRegisterHelp[] =
     "registry is the user's own file unless FILE names another.\n"
     "\n"
     "  --registry FILE  use the registry file FILE\n"
-    "  LIBRARY          register this library file instead of the one the tool\n"
-    "                   runs with\n";
+    "  LIBRARY          register this library file instead of the one installed\n"
+    "                   beside the tool\n";
 
 inline constexpr char kUnregisterHelp[] =
     "usage: tarvovcard unregister [--registry FILE] [LIBRARY]\n"
@@ -33,8 +33,8 @@ inline constexpr char kUnregisterHelp[] =
     "the type library's keys (the shared CLSID, TypeLib and Interface keys stay).\n"
     "\n"
     "  --registry FILE  use the registry file FILE\n"
-    "  LIBRARY          unregister this library file instead of the one the tool\n"
-    "                   runs with\n";
+    "  LIBRARY          unregister this library file instead of the one installed\n"
+    "                   beside the tool\n";
 
 int RunRegister(const GlobalOptions& options, Arguments arguments);
 int RunUnregister(const GlobalOptions& options, Arguments arguments);
@@ -44,8 +44,8 @@ bool UseRegistryFile(const std::string& file);
 
 // Creates an empty VCardColl by looking its ProgID up in the registry
 // (CLSIDFromProgID, then CoCreateInstance of that class, which loads the
-// registered library unless its module is already in the process). Reports a
-// failure on stderr.
+// registered library: the client has not loaded its own). Reports a failure
+// on stderr.
 HRESULT CreateCollectionByProgId(const std::string& progid, CComPtr<IVCardColl>& collection);
 
 }  // namespace tarvovcard::tools

@@ -2,6 +2,7 @@
 // scratch registry file.
 #include <sys/wait.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -69,6 +70,39 @@ TEST_F(CliRegistration, RegistersANamedLibraryFile) {
   EXPECT_NE(run.err.find("0x800401F8"), std::string::npos) << run.err;
   EXPECT_EQ(Run("register --bogus").exit_status, 2);
   EXPECT_EQ(Run("register " + Registry() + " a b").exit_status, 2);
+}
+
+// --progid reaches the class through the registry alone: with the registered
+// library file gone, the client cannot create the collection even though its
+// own library sits beside it.
+TEST_F(CliRegistration, ProgIdCreationLoadsTheRegisteredLibraryFile) {
+  const std::string copy = scratch_.dir() + "/libcopy.so";
+  {
+    std::ifstream from(TARVOVCARD_LIBRARY_FILE, std::ios::binary);
+    std::ofstream to(copy, std::ios::binary);
+    to << from.rdbuf();
+  }
+  // Registered by a relative name, from the copy's folder: the registry
+  // still gets the full path.
+  const std::string relative = "cd '" + scratch_.dir() + "' && " + TARVOVCARD_CLI + " register " +
+                               Registry() + " ./libcopy.so";
+  ASSERT_EQ(std::system(relative.c_str()), 0);
+  EXPECT_EQ(RegText(u"CLSID\\" + RegText(u"TarvovCard.VCardColl\\CLSID") + u"\\InprocServer32")
+                .substr(0, 1),
+            u"/");
+
+  const std::string in = scratch_.dir() + "/in.vcf";
+  const std::string out = scratch_.dir() + "/out.vcf";
+  std::ofstream(in, std::ios::binary) << "BEGIN:VCARD\r\nFN:Ann\r\nEND:VCARD\r\n";
+  EXPECT_EQ(
+      Run(Registry() + " --progid TarvovCard.VCardColl to-vcard " + out + " " + in).exit_status, 0);
+
+  std::remove(copy.c_str());
+  const Outcome run = Run(Registry() + " --progid TarvovCard.VCardColl to-vcard " + out + " " + in);
+  EXPECT_EQ(run.exit_status, 1);
+  EXPECT_NE(run.err.find("create the card collection"), std::string::npos) << run.err;
+  // Without --progid the client uses its own library and needs no registry.
+  EXPECT_EQ(Run(Registry() + " to-vcard " + out + " " + in).exit_status, 0);
 }
 
 }  // namespace
