@@ -91,7 +91,11 @@ class DateTextBuffer {
 // remains of a zone. False when an insertion falls outside the text.
 bool NormaliseDateText(DateTextBuffer& text) {
   if (text.length() == 0) return true;
-  if (!text.Contains(u'-')) {
+  // Only a dash within the eight characters of a basic date says that the
+  // date already has its dashes: the sign of a zone offset after the time
+  // (19960415T083000-0500) does not, or the date would stay unreadable and be
+  // lost when the card is written back.
+  if (text.Find(u'-') >= 8) {
     if (!text.Insert(4, u'-') || !text.Insert(7, u'-')) return false;
   }
   if (text.length() > 10) {

@@ -134,6 +134,9 @@ TEST(ParseDateText, ReadsTheBasicAndExtendedForms) {
   // A zone offset is not applied: the date keeps the clock time as written.
   EXPECT_DOUBLE_EQ(ParseDateText("1996-04-15T08:30:00-05:00"), morning);
   EXPECT_DOUBLE_EQ(ParseDateText("19960415T083000+0500"), morning);
+  // The sign of a negative offset is no date dash: the basic date still gets
+  // its dashes, and the date is kept rather than lost.
+  EXPECT_DOUBLE_EQ(ParseDateText("19960415T083000-0500"), morning);
 
   EXPECT_DOUBLE_EQ(ParseDateText("19951031T222710Z"), MakeDate(1995, 10, 31, 22, 27, 10));
 }
@@ -151,8 +154,7 @@ TEST(ParseDateText, GivesTheInvalidDateForUnreadableText) {
   EXPECT_EQ(ParseDateText("unknown"), kInvalidDate);
   EXPECT_EQ(ParseDateText("199504"), kInvalidDate);  // read as "1995-04-"
   EXPECT_EQ(ParseDateText("1996-13-45"), kInvalidDate);
-  // The dash of the offset keeps the date dashes out of a basic-form date.
-  EXPECT_EQ(ParseDateText("19960415T083000-0500"), kInvalidDate);
+  EXPECT_EQ(ParseDateText("19960415-0500"), kInvalidDate);
   EXPECT_EQ(ParseDateText(nullptr), kInvalidDate);
 }
 
