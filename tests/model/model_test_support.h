@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/stub_unknown.h"
 #include "server/entry.h"
 #include "tarvovcard/tarvovcard.h"
 
@@ -120,20 +121,8 @@ struct StubParameter : IVCardParameter {
   ULONG refs = 1;
 };
 
-// An outer object for aggregation tests: a bare IUnknown with counts, which
-// answers only IUnknown itself.
-struct StubOuter : IUnknown {
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    *ppv = nullptr;
-    if (!IsEqualIID(riid, IID_IUnknown)) return E_NOINTERFACE;
-    *ppv = static_cast<IUnknown*>(this);
-    AddRef();
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
-  ULONG STDMETHODCALLTYPE Release() override { return --refs; }
-  ULONG refs = 1;
-};
+// An outer object for aggregation tests: answers only IUnknown and counts
+// its references.
+using StubOuter = ::StubUnknown;
 
 }  // namespace tarvovcard::testing

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "platform/stub_unknown.h"
 #include "server/entry.h"
 #include "tarvovcard/tarvovcard.h"
 
@@ -35,20 +36,9 @@ CComPtr<IClassFactory> ClassObject(REFCLSID clsid) {
   return factory;
 }
 
-// An outer object that answers only IUnknown and counts its references.
-struct StubOuter : IUnknown {
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    *ppv = nullptr;
-    if (!IsEqualIID(riid, IID_IUnknown)) return E_NOINTERFACE;
-    *ppv = static_cast<IUnknown*>(this);
-    AddRef();
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
-  ULONG STDMETHODCALLTYPE Release() override { return --refs; }
-  ULONG refs = 1;
-};
+// An outer object for aggregation tests: answers only IUnknown and counts
+// its references.
+using StubOuter = ::StubUnknown;
 
 class ModuleTest : public ::testing::Test {
  protected:
