@@ -272,6 +272,20 @@ TEST(Scanner, EndOfInputEndsTheLastToken) {
   EXPECT_EQ(TokensOf(""), Tokens{});
 }
 
+// A NUL inside a value stays in its token; the line is not broken up.
+TEST(Scanner, NulByteInAValueStaysInTheValue) {
+  std::string bytes = std::string(kBegin) + std::string("FN:a\0b;c\n", 9) + "TEL:1\n";
+  std::string path = testing::WriteTestFile("nul.vcf", bytes);
+  InputSource input;
+  ASSERT_EQ(input.Open(path.c_str()), 0);
+  Scanner scanner(input);
+  for (int i = 0; i < 6; ++i) scanner.Next();
+  ASSERT_EQ(scanner.Next(), TOK_TEXT7);
+  EXPECT_EQ(std::string(scanner.Text(), scanner.Length()), std::string("a\0b;c", 5));
+  EXPECT_EQ(scanner.Next(), TOK_NEWLINE);
+  EXPECT_EQ(scanner.Next(), TOK_TEL);
+}
+
 TEST(Scanner, NulBytesAreDroppedLikeOtherStrayBytes) {
   Scan scan = ScanBytes(std::string("BEGIN:VCARD\n\0\0", 14) + "FN:x\n");
   EXPECT_EQ(scan.tokens, AfterBegin({T(TOK_FN, "FN"), C(':'), T(TOK_TEXT7, "x"), NL}));
