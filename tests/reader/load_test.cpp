@@ -117,21 +117,30 @@ TEST_F(Load, FailingFilesDoNotDisturbTheNext) {
 struct DeniedCalls {
   static inline std::string denied_path;
   static inline bool fail_reads = false;
+  // Reads of this file fail; its descriptor is remembered when it is opened.
+  static inline std::string failing_path;
+  static inline int failing_fd = -1;
   static int Open(const char* path, int flags) {
     if (path == denied_path) {
       errno = EACCES;
       return -1;
     }
-    return ::open(path, flags);
+    int fd = ::open(path, flags);
+    if (path == failing_path) failing_fd = fd;
+    return fd;
   }
   static ssize_t Read(int fd, void* buffer, std::size_t size) {
-    if (fail_reads) {
+    if (fail_reads || fd == failing_fd) {
       errno = EIO;
       return -1;
     }
     return ::read(fd, buffer, size);
   }
-  static constexpr FileCalls kCalls = {Open, Read, ::close};
+  static int Close(int fd) {
+    if (fd == failing_fd) failing_fd = -1;
+    return ::close(fd);
+  }
+  static constexpr FileCalls kCalls = {Open, Read, Close};
 };
 
 TEST_F(Load, UnreadableFiles) {
@@ -146,6 +155,15 @@ TEST_F(Load, UnreadableFiles) {
   EXPECT_EQ(LoadList(collection_, {good_b_}), kInvalidData);
   EXPECT_EQ(CardCount(collection_), 0);
   DeniedCalls::fail_reads = false;
+  // A file whose read fails, then a good one.
+  DeniedCalls::denied_path.clear();
+  DeniedCalls::failing_path = good_a_;
+  EXPECT_EQ(LoadList(collection_, {good_a_, good_b_}), S_OK);
+  EXPECT_EQ(Names(), (Cards{"b1"}));
+  EXPECT_EQ(LoadList(collection_, {good_b_, good_a_}), kInvalidData);
+  EXPECT_EQ(Names(), (Cards{"b1"}));
+  DeniedCalls::failing_path.clear();
+  DeniedCalls::failing_fd = -1;
   SetFileCallsForTesting(nullptr);
   if (::geteuid() != 0) {
     // Without the stand-in calls too, where the machine can arrange it.
