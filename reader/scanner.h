@@ -93,6 +93,8 @@ struct ScanState {
   ValueEncoding EncodingMark = ValueEncoding::kSevenBit;
   // False while the property being read is ADR, ORG, N or SOUND.
   bool IsUnstructured = false;
+  // The code of the token returned last (0 before the first).
+  int LastToken = 0;
 };
 
 // Raised out of the scanner for the conditions that a flex scanner treats as

@@ -112,6 +112,14 @@ TEST(Builder, ExtensionNamesKeepTheirHyphensAndLetters) {
   EXPECT_EQ(r.stdout_text, "");
 }
 
+// The value of an extension parameter is kept whole, hyphens included.
+TEST(Builder, ExtensionParameterValuesKeepTheirHyphens) {
+  Read r = ReadBytes(Card("TEL;X-FOO=a-b:123\r\nX-A;X-ID=ab-12-cd;HOME:v\r\n"));
+  EXPECT_EQ(r.status, S_OK);
+  EXPECT_EQ(r.cards, Only("TEL;X-FOO=a-b:123\nX-A;X-ID=ab-12-cd;TYPE=HOME:v"));
+  EXPECT_EQ(r.stdout_text, "");
+}
+
 // Long texts are kept whole, and a text read on many lines stays the same.
 TEST(Builder, LongAndRepeatedNamesAndParameters) {
   std::string group(300, 'g'), name(200, 'N'), value(150, 'v');
@@ -151,6 +159,16 @@ TEST(Builder, Base64OnThePropertyLineAndBeginAsAValue) {
   EXPECT_EQ(r.status, S_OK);
   EXPECT_EQ(r.cards, (Cards{"PHOTO;ENCODING=BASE64;TYPE=JPEG:bytes:7\nN:Begin|Menachem\nNOTE:begin",
                             "FN:next"}));
+  EXPECT_EQ(r.stdout_text, "");
+}
+
+// A BASE64 photo with no data is kept with an empty value, and the rest of
+// its card, and the cards after it, are read.
+TEST(Builder, Base64PropertyWithoutDataKeepsTheRestOfTheCard) {
+  Read r = ReadBytes(Card("PHOTO;ENCODING=BASE64;TYPE=GIF:\r\n\r\nFN:Ann\r\nTEL:1\r\n") +
+                     Card("FN:next\r\n"));
+  EXPECT_EQ(r.status, S_OK);
+  EXPECT_EQ(r.cards, (Cards{"PHOTO;ENCODING=BASE64;TYPE=GIF:bytes:0\nFN:Ann\nTEL:1", "FN:next"}));
   EXPECT_EQ(r.stdout_text, "");
 }
 

@@ -170,6 +170,27 @@ TEST(Scanner, Base64LineWithTrailingSpaceEndsTheBlockBeforeIt) {
   EXPECT_EQ(scan.echoed, " REVG ");
 }
 
+// A BASE64 property with nothing after the ":" has an empty value: the line
+// feed ends it, and the lines after it are read.
+TEST(Scanner, Base64PropertyWithoutDataEndsAtItsLineFeed) {
+  Scan scan = ScanBytes(std::string(kBegin) + "PHOTO;ENCODING=BASE64;TYPE=GIF:\n\nFN:Ann\n");
+  EXPECT_EQ(scan.tokens, AfterBegin({T(TOK_PHOTO, "PHOTO"), C(';'), T(TOK_ENCODING, "ENCODING"),
+                                     C('='), T(TOK_BASE64, "BASE64"), C(';'), T(TOK_TYPE, "TYPE"),
+                                     C('='), T(TypeKeywordCode(29), "GIF"), C(':'), NL,
+                                     T(TOK_FN, "FN"), C(':'), T(TOK_TEXT7, "Ann"), NL}));
+  EXPECT_EQ(scan.echoed, "");
+  Scan last = ScanBytes(std::string(kBegin) + "LOGO;BASE64:\nEND:VCARD\n");
+  EXPECT_EQ(last.tokens, AfterBegin({T(TOK_LOGO, "LOGO"), C(';'), T(TOK_BASE64, "BASE64"), C(':'),
+                                     NL, T(TOK_END, "END"), C(':'), T(TOK_VCARD, "VCARD"), NL}));
+  EXPECT_EQ(last.echoed, "");
+  // Blank lines between the property line and its data are skipped.
+  Scan late = ScanBytes(std::string(kBegin) + "PHOTO;BASE64:\n\n\n  QUJD\n\nFN:x\n");
+  EXPECT_EQ(late.tokens, AfterBegin({T(TOK_PHOTO, "PHOTO"), C(';'), T(TOK_BASE64, "BASE64"), C(':'),
+                                     T(TOK_BASE64_TEXT, "\n  QUJD\n"), NL, T(TOK_FN, "FN"), C(':'),
+                                     T(TOK_TEXT7, "x"), NL}));
+  EXPECT_EQ(late.echoed, "");
+}
+
 TEST(Scanner, LargeBase64BlockGrowsTheBuffer) {
   std::string block = "\n";
   for (int i = 0; i < 60000; ++i) block += "  QUJDREVGR0hJSktMTU5PUFFSU1RVVldYWVpB\n";
@@ -232,6 +253,41 @@ TEST(Scanner, ExtensionNamesKeepInnerHyphens) {
                                      C(';'), T(TOK_X, "X-"), T(TOK_WORD, "FOO-BAR"), C('='),
                                      T(TOK_WORD, "baz"), C(':'), T(TOK_TEXT7, "2"), NL}));
   EXPECT_EQ(scan.echoed, "");
+}
+
+// The value of an extension parameter keeps its inner hyphens; keywords of the
+// same length, and other parameters' values, are read as they always were.
+TEST(Scanner, ExtensionParameterValuesKeepInnerHyphens) {
+  Scan scan = ScanBytes(std::string(kBegin) + "TEL;X-FOO=a-b;X-BAR=c--d-e:123\n");
+  EXPECT_EQ(scan.tokens,
+            AfterBegin({T(TOK_TEL, "TEL"), C(';'), T(TOK_X, "X-"), T(TOK_WORD, "FOO"), C('='),
+                        T(TOK_WORD, "a-b"), C(';'), T(TOK_X, "X-"), T(TOK_WORD, "BAR"), C('='),
+                        T(TOK_WORD, "c--d-e"), C(':'), T(TOK_TEXT7, "123"), NL}));
+  EXPECT_EQ(scan.echoed, "");
+
+  Scan keywords = ScanBytes(std::string(kBegin) +
+                            "NOTE;ENCODING=QUOTED-PRINTABLE;VALUE=CONTENT-ID;TYPE=X-IRMC-N:v\n");
+  EXPECT_EQ(
+      keywords.tokens,
+      AfterBegin({T(TOK_NOTE, "NOTE"), C(';'), T(TOK_ENCODING, "ENCODING"), C('='),
+                  T(TOK_QUOTED_PRINTABLE, "QUOTED-PRINTABLE"), C(';'), T(TOK_VALUE, "VALUE"),
+                  C('='), T(TOK_CONTENT_ID, "CONTENT-ID"), C(';'), T(TOK_TYPE, "TYPE"), C('='),
+                  T(TypeKeywordCode(50), "X-IRMC-N"), C(':'), T(TOK_QP_TEXT, "v"), NL}));
+  // "X-" still starts an extension word, and a keyword still wins after an
+  // extension parameter's "=".
+  Scan x = ScanBytes(std::string(kBegin) + "TEL;TYPE=X-a-b;X-Q=X-IRMC-N:1\n");
+  EXPECT_EQ(x.tokens,
+            AfterBegin({T(TOK_TEL, "TEL"), C(';'), T(TOK_TYPE, "TYPE"), C('='), T(TOK_X, "X-"),
+                        T(TOK_WORD, "a-b"), C(';'), T(TOK_X, "X-"), T(TOK_WORD, "Q"), C('='),
+                        T(TypeKeywordCode(50), "X-IRMC-N"), C(':'), T(TOK_TEXT7, "1"), NL}));
+  EXPECT_EQ(keywords.echoed + x.echoed, "");
+
+  // A type keyword followed by a hyphen stays the keyword.
+  Scan type = ScanBytes(std::string(kBegin) + "TEL;TYPE=HOME-x:1\n");
+  EXPECT_EQ(type.tokens,
+            AfterBegin({T(TOK_TEL, "TEL"), C(';'), T(TOK_TYPE, "TYPE"), C('='),
+                        T(TypeKeywordCode(4), "HOME"), C(':'), T(TOK_TEXT7, "1"), NL}));
+  EXPECT_EQ(type.echoed, "-x");
 }
 
 TEST(Scanner, UnknownParameterNameIsEchoedAndDropped) {
