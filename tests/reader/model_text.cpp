@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include "tarvovcard/platform/winnls.h"
+
 namespace tarvovcard::reader::testing {
 
 CComPtr<IVCardColl> NewCollection() {
@@ -33,29 +35,11 @@ HRESULT LoadList(IVCardColl* collection, const std::vector<std::string>& paths) 
 }
 
 std::string Utf8(const OLECHAR* text, std::size_t length) {
-  std::string out;
-  for (std::size_t i = 0; i < length; ++i) {
-    std::uint32_t c = text[i];
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < length) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    }
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
+  if (length == 0) return {};
+  int wide_length = static_cast<int>(length);
+  int n = WideCharToMultiByte(CP_UTF8, 0, text, wide_length, nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text, wide_length, out.data(), n, nullptr, nullptr);
   return out;
 }
 
