@@ -136,6 +136,16 @@ int DayOfYear(int year, int month, int day) {
 
 CComBSTR NarrowToWide(const char* text, bool utf8) {
   if (text == nullptr) text = "";
+  const std::size_t length = std::strlen(text);
+  // Most file text is ASCII, which both code pages map to the same code
+  // points: it is widened byte by byte, without the platform's conversion.
+  unsigned char high = 0;
+  for (std::size_t i = 0; i < length; ++i) high |= static_cast<unsigned char>(text[i]);
+  if (high < 0x80) {
+    CComBSTR result(nullptr, static_cast<UINT>(length));
+    for (std::size_t i = 0; i < length; ++i) result.m_str[i] = static_cast<OLECHAR>(text[i]);
+    return result;
+  }
   if (utf8) {
     const int needed = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
     if (needed > 0) {
@@ -146,7 +156,7 @@ CComBSTR NarrowToWide(const char* text, bool utf8) {
     }
     // Not even a lenient conversion worked: read the bytes as ANSI instead.
   }
-  return AnsiToWide(text, std::strlen(text));
+  return AnsiToWide(text, length);
 }
 
 std::string WideToNarrow(BSTR text, bool utf8) {

@@ -164,6 +164,13 @@ ValueCodingRules ReadCodingRules(IVCardProperty* parent, model::VCardProperty* p
   ValueCodingRules rules;
   if (parent_impl) {
     rules.property_type = parent_impl->type();
+    model::VCardParameter* encoding = nullptr;
+    model::VCardParameter* charset = nullptr;
+    if (parent_impl->FirstCodingParameters(&encoding, &charset)) {
+      if (encoding) rules.encoding = EncodingOf(model::BstrView(encoding->value()));
+      if (charset) rules.utf8 = model::BstrView(charset->value()) == kUtf8;
+      return rules;
+    }
     CComBSTR holder;
     std::u16string_view value;
     if (parent_impl->FirstParameterValue(VCARD_PARAM_ENCODING, holder, &value)) {

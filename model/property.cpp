@@ -101,6 +101,27 @@ bool VCardProperty::FirstParameterValue(EVCardParameter type, CComBSTR& holder,
   return false;
 }
 
+bool VCardProperty::FirstCodingParameters(VCardParameter** encoding,
+                                          VCardParameter** charset) const noexcept {
+  *encoding = nullptr;
+  *charset = nullptr;
+  for (const CComPtr<IVCardParameter>& parameter : parameters_impl_->elements()) {
+    VCardParameter* impl = impl_from_IVCardParameter(parameter);
+    if (!impl) {
+      *encoding = nullptr;
+      *charset = nullptr;
+      return false;
+    }
+    if (impl->type() == VCARD_PARAM_ENCODING) {
+      if (!*encoding) *encoding = impl;
+    } else if (impl->type() == VCARD_PARAM_CHARSET) {
+      if (!*charset) *charset = impl;
+    }
+    if (*encoding && *charset) break;
+  }
+  return true;
+}
+
 HRESULT VCardProperty::get_Type(EVCardProperty* pVal) {
   if (!pVal) return E_POINTER;
   *pVal = type_;

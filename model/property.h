@@ -19,6 +19,7 @@
 
 namespace tarvovcard::model {
 
+class VCardParameter;
 class VCardValue;
 
 class VCardProperty : public server::ComObjectRoot,
@@ -104,6 +105,11 @@ class VCardProperty : public server::ComObjectRoot,
   // _com_error when a parameter fails.
   bool FirstParameterValue(EVCardParameter type, CComBSTR& holder,
                            std::u16string_view* value) const;
+  // The first ENCODING and the first CHARSET parameter (null when there is
+  // none) in one walk of the parameters, for the rules of every value put.
+  // False, and nothing found, when a parameter before both is implemented
+  // elsewhere: FirstParameterValue then asks it as it should be asked.
+  bool FirstCodingParameters(VCardParameter** encoding, VCardParameter** charset) const noexcept;
 
  protected:
   VCardProperty() = default;

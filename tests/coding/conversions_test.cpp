@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tarvovcard/platform/winnls.h"
+
 namespace tarvovcard::coding {
 namespace {
 
@@ -60,6 +62,25 @@ TEST(NarrowToWide, ConvertsFromUtf8OrTheAnsiCodePage) {
   EXPECT_EQ(ToU16(NarrowToWide("\xF0\x9F\x98\x80", true)), u"\U0001F600");
   EXPECT_EQ(ToU16(NarrowToWide("\x80 \x9F", false)), u"\u20AC \u0178");
   EXPECT_EQ(ToU16(NarrowToWide("plain", false)), u"plain");
+}
+
+// ASCII text takes a shortcut around the platform's conversion; every byte,
+// alone and next to ASCII, must come out as the platform would convert it.
+TEST(NarrowToWide, AgreesWithThePlatformConversionForEveryByte) {
+  auto platform = [](const std::string& text, UINT code_page) {
+    char16_t wide[16] = {};
+    int written = MultiByteToWideChar(code_page, 0, text.c_str(), -1, wide, 16);
+    EXPECT_GT(written, 0);
+    return std::u16string(wide, written > 0 ? written - 1 : 0);
+  };
+  for (int byte = 1; byte < 256; ++byte) {
+    for (const std::string& text :
+         {std::string(1, static_cast<char>(byte)), "ab"s + static_cast<char>(byte) + "yz"}) {
+      SCOPED_TRACE(byte);
+      EXPECT_EQ(ToU16(NarrowToWide(text.c_str(), false)), platform(text, CP_ACP));
+      EXPECT_EQ(ToU16(NarrowToWide(text.c_str(), true)), platform(text, CP_UTF8));
+    }
+  }
 }
 
 TEST(NarrowToWide, ReadsMalformedUtf8Leniently) {

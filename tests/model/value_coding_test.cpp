@@ -186,6 +186,72 @@ TEST_F(ValueCoding, CharsetUtf8SelectsUtf8BothWays) {
   EXPECT_EQ(DecodedText(), u"\u00C3\u00A9");
 }
 
+TEST_F(ValueCoding, OnlyTheFirstEncodingAndCharsetSteerAndChangesApplyAtOnce) {
+  Use(u"NOTE");
+  AddParameter(property, u"TYPE", u"HOME");
+  AddParameter(property, u"CHARSET", u"UTF-8");
+  AddParameter(property, u"ENCODING", u"QUOTED-PRINTABLE");
+  AddParameter(property, u"CHARSET", u"ISO-8859-1");
+  AddParameter(property, u"ENCODING", u"BASE64");
+  ASSERT_EQ(PutEncoded("=C3=A9"), S_OK);
+  EXPECT_EQ(DecodedText(), u"\u00E9");
+
+  // The next put reads the parameters as they are then.
+  CComPtr<IVCardParameterColl> parameters;
+  ASSERT_EQ(property->get_Parameters(&parameters), S_OK);
+  ASSERT_EQ(parameters->Remove(1), S_OK);  // the first CHARSET
+  ASSERT_EQ(PutEncoded("=C3=A9"), S_OK);
+  EXPECT_EQ(DecodedText(), u"\u00C3\u00A9");
+  CComPtr<IVCardParameter> encoding;
+  ASSERT_EQ(parameters->Item(1, &encoding), S_OK);
+  ASSERT_EQ(encoding->put_Value(CComBSTR(u"8BIT")), S_OK);
+  ASSERT_EQ(PutEncoded("=C3=A9"), S_OK);
+  EXPECT_EQ(DecodedText(), u"=C3=A9");
+}
+
+TEST_F(ValueCoding, ForeignParameterIsAskedThroughItsInterface) {
+  // A parameter wrapped so that the library cannot see its implementation,
+  // standing before the ENCODING and CHARSET that the library's own hold.
+  struct Wrapper : IVCardParameter {
+    explicit Wrapper(IVCardParameter* inner) : inner(inner) {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+      *ppv = nullptr;
+      if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IVCardParameter)) {
+        return E_NOINTERFACE;
+      }
+      *ppv = static_cast<IVCardParameter*>(this);
+      return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE get_Type(EVCardParameter* p) override {
+      ++asked;
+      return inner->get_Type(p);
+    }
+    HRESULT STDMETHODCALLTYPE put_Type(EVCardParameter t) override { return inner->put_Type(t); }
+    HRESULT STDMETHODCALLTYPE get_Name(BSTR* p) override { return inner->get_Name(p); }
+    HRESULT STDMETHODCALLTYPE put_Name(BSTR n) override { return inner->put_Name(n); }
+    HRESULT STDMETHODCALLTYPE get_Value(BSTR* p) override { return inner->get_Value(p); }
+    HRESULT STDMETHODCALLTYPE put_Value(BSTR v) override { return inner->put_Value(v); }
+    IVCardParameter* inner;
+    int asked = 0;
+  };
+  Use(u"NOTE");
+  CComPtr<IVCardParameter> charset = testing::MakeParameter(u"CHARSET", u"UTF-8");
+  Wrapper wrapper(charset);
+  CComPtr<IVCardParameterColl> parameters;
+  ASSERT_EQ(property->get_Parameters(&parameters), S_OK);
+  ASSERT_EQ(parameters->Add(&wrapper), S_OK);
+  AddParameter(property, u"ENCODING", u"QUOTED-PRINTABLE");
+  AddParameter(property, u"CHARSET", u"ISO-8859-1");
+  ASSERT_EQ(PutEncoded("=C3=A9"), S_OK);
+  EXPECT_EQ(DecodedText(), u"\u00E9");  // the wrapped CHARSET comes first
+  EXPECT_EQ(wrapper.asked, 2);          // once for ENCODING, once for CHARSET
+  value.Release();
+  parameters.Release();
+  property.Release();
+}
+
 TEST_F(ValueCoding, ControlCharactersReplaceEveryEncodingByQuotedPrintable) {
   Use(u"NOTE");
   AddParameter(property, u"ENCODING", u"8BIT");
