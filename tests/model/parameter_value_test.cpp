@@ -91,7 +91,7 @@ TEST(VCardValue, ParentIsNotCountedAndCanBeReplaced) {
   EXPECT_EQ(parent, second);
 }
 
-// Mend: a value never refers to a destroyed property.
+// a value never refers to a destroyed property.
 TEST(VCardValueParent, ReadsAsUnsetOnceThePropertyIsGone) {
   CComPtr<IVCardValue> kept;
   CComPtr<IVCardValue> elsewhere;

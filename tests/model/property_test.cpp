@@ -168,7 +168,7 @@ TEST(VCardPropertyViews, SetterTakesTheTextUpToTheFirstNul) {
   EXPECT_EQ(CountOf(parameters), 0);
 }
 
-// Mend: a component that a setter left empty reads as empty text, S_OK.
+// a component that a setter left empty reads as empty text, S_OK.
 TEST(VCardPropertyViews, UnsetComponentReadsAsEmptyText) {
   auto property = MakeProperty(u"ADR");
   CComPtr<IVCardPropertyAddress> view;

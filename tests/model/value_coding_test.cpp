@@ -1,5 +1,6 @@
 // Decoded and encoded values: the coding table in both directions, the
-// encoding-parameter replacement, and the UTF-8 charset mend.
+// encoding-parameter replacement, and the switch to a UTF-8 charset for text
+// that the ANSI code page cannot hold.
 #include "coding/value_coding.h"
 
 #include <string>
@@ -296,7 +297,7 @@ TEST_F(ValueCoding, ByteArrayLeavesExactlyOneBase64AtTheEnd) {
   EXPECT_EQ(GetEncoded(), "    SGk=");
 }
 
-// Mend: text the ANSI code page cannot hold is written in UTF-8.
+// text the ANSI code page cannot hold is written in UTF-8.
 TEST_F(ValueCoding, TextOutsideTheAnsiCodePageSwitchesTheCharsetToUtf8) {
   Use(u"NOTE");
   AddParameter(property, u"CHARSET", u"ISO-8859-1");

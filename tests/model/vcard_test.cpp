@@ -167,7 +167,7 @@ TEST_F(VCardQueries, ByNameAndParameterComparesValuesWithoutCase) {
   EXPECT_EQ(selected, qp);
 }
 
-// Mend: no 259-byte limit; the whole text is cut into tokens.
+// no 259-byte limit; the whole text is cut into tokens.
 TEST_F(VCardQueries, LongParameterValuesAreTokenisedWhole) {
   std::u16string long_token(300, u'A');
   auto long_one = Add(u"TEL");
