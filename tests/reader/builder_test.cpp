@@ -112,12 +112,19 @@ TEST(Builder, ExtensionNamesKeepTheirHyphensAndLetters) {
   EXPECT_EQ(r.stdout_text, "");
 }
 
-// The value of an extension parameter is kept whole, hyphens included.
-TEST(Builder, ExtensionParameterValuesKeepTheirHyphens) {
+// The value of an extension parameter is kept whole, hyphens included, even
+// when it reads like a keyword; the cards after it are read.
+TEST(Builder, ExtensionParameterValuesAreKeptWhole) {
   Read r = ReadBytes(Card("TEL;X-FOO=a-b:123\r\nX-A;X-ID=ab-12-cd;HOME:v\r\n"));
   EXPECT_EQ(r.status, S_OK);
   EXPECT_EQ(r.cards, Only("TEL;X-FOO=a-b:123\nX-A;X-ID=ab-12-cd;TYPE=HOME:v"));
   EXPECT_EQ(r.stdout_text, "");
+
+  Read keywords = ReadBytes(Card("TEL;X-KIND=HOME;X-REF=X-IRMC-N:1\r\nNOTE;X-C=BASE64:n\r\n") +
+                            Card("FN:B\r\n"));
+  EXPECT_EQ(keywords.status, S_OK);
+  EXPECT_EQ(keywords.cards, (Cards{"TEL;X-KIND=HOME;X-REF=X-IRMC-N:1\nNOTE;X-C=BASE64:n", "FN:B"}));
+  EXPECT_EQ(keywords.stdout_text, "");
 }
 
 // Long texts are kept whole, and a text read on many lines stays the same.

@@ -255,9 +255,10 @@ TEST(Scanner, ExtensionNamesKeepInnerHyphens) {
   EXPECT_EQ(scan.echoed, "");
 }
 
-// The value of an extension parameter keeps its inner hyphens; keywords of the
-// same length, and other parameters' values, are read as they always were.
-TEST(Scanner, ExtensionParameterValuesKeepInnerHyphens) {
+// The value of an extension parameter is one word that keeps its inner
+// hyphens and is never a keyword; other parameters' values are read as they
+// always were.
+TEST(Scanner, ExtensionParameterValuesAreWholeWords) {
   Scan scan = ScanBytes(std::string(kBegin) + "TEL;X-FOO=a-b;X-BAR=c--d-e:123\n");
   EXPECT_EQ(scan.tokens,
             AfterBegin({T(TOK_TEL, "TEL"), C(';'), T(TOK_X, "X-"), T(TOK_WORD, "FOO"), C('='),
@@ -273,13 +274,33 @@ TEST(Scanner, ExtensionParameterValuesKeepInnerHyphens) {
                   T(TOK_QUOTED_PRINTABLE, "QUOTED-PRINTABLE"), C(';'), T(TOK_VALUE, "VALUE"),
                   C('='), T(TOK_CONTENT_ID, "CONTENT-ID"), C(';'), T(TOK_TYPE, "TYPE"), C('='),
                   T(TypeKeywordCode(50), "X-IRMC-N"), C(':'), T(TOK_QP_TEXT, "v"), NL}));
-  // "X-" still starts an extension word, and a keyword still wins after an
-  // extension parameter's "=".
-  Scan x = ScanBytes(std::string(kBegin) + "TEL;TYPE=X-a-b;X-Q=X-IRMC-N:1\n");
-  EXPECT_EQ(x.tokens,
-            AfterBegin({T(TOK_TEL, "TEL"), C(';'), T(TOK_TYPE, "TYPE"), C('='), T(TOK_X, "X-"),
-                        T(TOK_WORD, "a-b"), C(';'), T(TOK_X, "X-"), T(TOK_WORD, "Q"), C('='),
-                        T(TypeKeywordCode(50), "X-IRMC-N"), C(':'), T(TOK_TEXT7, "1"), NL}));
+  // "X-" still starts an extension word after TYPE=; after an extension
+  // parameter's "=" keywords and "X-" are plain text, and no encoding is chosen.
+  Scan x = ScanBytes(std::string(kBegin) + "TEL;TYPE=X-a-b;X-Q=X-IRMC-N;X-R=HOME;X-S=BASE64:1\n");
+  EXPECT_EQ(x.tokens, AfterBegin({T(TOK_TEL, "TEL"),
+                                  C(';'),
+                                  T(TOK_TYPE, "TYPE"),
+                                  C('='),
+                                  T(TOK_X, "X-"),
+                                  T(TOK_WORD, "a-b"),
+                                  C(';'),
+                                  T(TOK_X, "X-"),
+                                  T(TOK_WORD, "Q"),
+                                  C('='),
+                                  T(TOK_WORD, "X-IRMC-N"),
+                                  C(';'),
+                                  T(TOK_X, "X-"),
+                                  T(TOK_WORD, "R"),
+                                  C('='),
+                                  T(TOK_WORD, "HOME"),
+                                  C(';'),
+                                  T(TOK_X, "X-"),
+                                  T(TOK_WORD, "S"),
+                                  C('='),
+                                  T(TOK_WORD, "BASE64"),
+                                  C(':'),
+                                  T(TOK_TEXT7, "1"),
+                                  NL}));
   EXPECT_EQ(keywords.echoed + x.echoed, "");
 
   // A type keyword followed by a hyphen stays the keyword.
