@@ -20,10 +20,6 @@ constexpr IID kPropertyCollImplIid = {
 constexpr IID kValueCollImplIid = {
     0xb60996fb, 0x5560, 0x43c9, {0x83, 0xfb, 0x06, 0x18, 0x30, 0x5c, 0x36, 0xc2}};
 
-// Small collections are the rule (a property has a handful of values); one
-// allocation covers most of them.
-constexpr std::size_t kFirstReserve = 4;
-
 }  // namespace
 
 template <>
@@ -59,8 +55,7 @@ IUnknown* Collection<C, E>::GetInterface(REFIID riid) noexcept {
 
 template <class C, class E>
 void Collection<C, E>::Append(E* element) {
-  if (elements_.capacity() == 0) elements_.reserve(kFirstReserve);
-  elements_.emplace_back(element);
+  elements_.push_back(CComPtr<E>(element));
 }
 
 template <class C, class E>
@@ -93,7 +88,7 @@ HRESULT Collection<C, E>::Remove(LONG Index) {
   // Taken out of the sequence before its reference goes, so that whatever the
   // element's destruction does sees a consistent collection.
   CComPtr<E> removed = std::move(elements_[Index]);
-  elements_.erase(elements_.begin() + Index);
+  elements_.erase(static_cast<std::size_t>(Index));
   cursor_ = Index;
   return S_OK;
 }
@@ -113,7 +108,7 @@ HRESULT Collection<C, E>::InsertAt(LONG Index, E* pVal) {
   if (!pVal) return E_POINTER;
   if (Index < 0 || Index >= size()) return E_INVALIDARG;
   return server::ComBoundary([&] {
-    elements_.insert(elements_.begin() + Index, CComPtr<E>(pVal));
+    elements_.insert(static_cast<std::size_t>(Index), CComPtr<E>(pVal));
     cursor_ = Index;
     return S_OK;
   });

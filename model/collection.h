@@ -9,13 +9,13 @@
 // back on position 0. The cursor is a position number, so it stays valid
 // whatever Add, InsertAt and Remove do to the storage.
 //
-// Storage is allocated on the first Add, not at creation: the reader makes
-// many collections that stay empty (parameters of most properties).
+// The first two elements are kept inside the collection object (see
+// model/small_vector.h); storage of its own is allocated only for a third.
 #pragma once
 
 #include <span>
-#include <vector>
 
+#include "model/small_vector.h"
 #include "server/com_object.h"
 #include "tarvovcard/automation_types.h"
 #include "tarvovcard/platform/atlbase.h"
@@ -67,7 +67,7 @@ class Collection : public server::ComObjectRoot,
  private:
   IUnknown* Identity() noexcept { return static_cast<CollectionInterface*>(this); }
 
-  std::vector<CComPtr<ElementInterface>> elements_;
+  SmallVector<CComPtr<ElementInterface>, 2> elements_;
   LONG cursor_ = 0;
 };
 

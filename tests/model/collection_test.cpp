@@ -3,6 +3,7 @@
 // it takes and gives back.
 #include "model/collection.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "model_test_support.h"
@@ -187,6 +188,72 @@ TEST_F(CollectionTest, RemoveAndInsertAtLeaveTheCursorOnTheirPosition) {
   // Removing the last element leaves the cursor behind the end.
   ASSERT_EQ(collection->Remove(1), S_OK);
   EXPECT_EQ(enumerator->Next(1, &v, nullptr), S_FALSE);
+}
+
+// The first two elements live inside the collection object and the rest in
+// storage of its own: growing, inserting and removing across that boundary
+// keeps order and references, checked against a plain sequence at each step.
+TEST(CollectionStorage, KeepsOrderAndReferencesAcrossItsInlinePlaces) {
+  std::vector<testing::StubParameter> stubs;
+  stubs.reserve(6);  // the stubs must not move
+  for (int i = 0; i < 6; ++i) stubs.emplace_back(VCARD_PARAM_TYPE, u"TYPE", u"");
+  auto collection = Create<IVCardParameterColl>(CLSID_VCardParameterColl);
+  std::vector<IVCardParameter*> expected;
+  auto check = [&](const char* step) {
+    SCOPED_TRACE(step);
+    ASSERT_EQ(testing::CountOf(collection), static_cast<LONG>(expected.size()));
+    for (LONG i = 0; i < static_cast<LONG>(expected.size()); ++i) {
+      CComPtr<IVCardParameter> item;
+      ASSERT_EQ(collection->Item(i, &item), S_OK);
+      EXPECT_EQ(item.p, expected[i]) << "position " << i;
+    }
+    for (auto& stub : stubs) {
+      ULONG held = 1 + std::count(expected.begin(), expected.end(), &stub);
+      EXPECT_EQ(stub.refs, held);
+    }
+  };
+  auto add = [&](int i) {
+    ASSERT_EQ(collection->Add(&stubs[i]), S_OK);
+    expected.push_back(&stubs[i]);
+  };
+  auto insert = [&](LONG at, int i) {
+    ASSERT_EQ(collection->InsertAt(at, &stubs[i]), S_OK);
+    expected.insert(expected.begin() + at, &stubs[i]);
+  };
+  auto remove = [&](LONG at) {
+    ASSERT_EQ(collection->Remove(at), S_OK);
+    expected.erase(expected.begin() + at);
+  };
+
+  add(0);
+  insert(0, 1);  // two: both in place
+  check("two in place");
+  insert(1, 2);  // the third moves everything to storage of its own
+  check("third inserted in the middle");
+  add(3);
+  insert(0, 4);
+  add(4);  // the same object twice
+  insert(5, 5);
+  check("seven");
+  remove(0);
+  remove(5);
+  remove(2);
+  check("four");
+  remove(0);
+  remove(2);
+  remove(0);
+  check("one");
+  insert(0, 2);
+  add(1);
+  check("three again");
+  remove(2);
+  remove(0);
+  remove(0);
+  check("empty");
+  add(5);
+  check("one after emptying");
+  collection.Release();
+  for (auto& stub : stubs) EXPECT_EQ(stub.refs, 1u);
 }
 
 TEST(CollectionLifetime, DestructionReleasesEveryElementFromTheFront) {
