@@ -22,14 +22,13 @@ IUnknown* VCardParameter::GetInterface(REFIID riid) noexcept {
 }
 
 std::u16string_view VCardParameter::name() const noexcept {
-  return custom_name_ ? BstrView(custom_name_) : canonical_name_;
+  return custom_name_ ? BstrView(custom_name_) : CanonicalParameterName(type_);
 }
 
 bool VCardParameter::SetType(EVCardParameter type) noexcept {
   std::u16string_view canonical = CanonicalParameterName(type);
   if (canonical.empty()) return false;
   type_ = type;
-  canonical_name_ = canonical;
   custom_name_.Empty();
   return true;
 }
@@ -48,8 +47,9 @@ HRESULT VCardParameter::get_Name(BSTR* pVal) {
   if (!pVal) return E_POINTER;
   *pVal = nullptr;
   if (custom_name_) return custom_name_.CopyTo(pVal);
-  if (canonical_name_.empty()) return S_OK;  // never named: a null string
-  *pVal = SysAllocStringLen(canonical_name_.data(), static_cast<UINT>(canonical_name_.size()));
+  std::u16string_view canonical = CanonicalParameterName(type_);
+  if (canonical.empty()) return S_OK;  // never named: a null string
+  *pVal = SysAllocStringLen(canonical.data(), static_cast<UINT>(canonical.size()));
   return *pVal ? S_OK : E_OUTOFMEMORY;
 }
 
@@ -61,14 +61,12 @@ HRESULT VCardParameter::put_Name(BSTR newVal) {
   if (!canonical.empty() && canonical == name) {
     // Spelt as the table spells it: refer to the table, copy nothing.
     type_ = type;
-    canonical_name_ = canonical;
     custom_name_.Empty();
     return S_OK;
   }
   BSTR copy = SysAllocStringLen(name.data(), static_cast<UINT>(name.size()));
   if (!copy) return E_OUTOFMEMORY;
   type_ = type;
-  canonical_name_ = {};
   custom_name_.Attach(copy);
   return S_OK;
 }

@@ -46,9 +46,11 @@ class VCardParameter : public server::ComObjectRoot,
   ~VCardParameter() = default;
 
  private:
+  // Without a custom name the name is the table's name of the type (none
+  // before the first setter); a Load makes many parameters, and each fits a
+  // smaller allocation without a copy of that view.
   EVCardParameter type_ = VCARD_PARAM_UNKNOWN;
-  std::u16string_view canonical_name_;  // when the name equals the table's
-  CComBSTR custom_name_;                // otherwise, as set
+  CComBSTR custom_name_;  // a name not spelt as the table spells it, as set
   CComBSTR value_;
 };
 

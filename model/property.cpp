@@ -41,11 +41,15 @@ IUnknown* VCardProperty::GetInterface(REFIID riid) noexcept {
 HRESULT VCardProperty::FinalConstruct() {
   parameters_ = CreateObject<IVCardParameterColl>(CLSID_VCardParameterColl);
   values_ = CreateObject<IVCardValueColl>(CLSID_VCardValueColl);
-  parameters_impl_ = impl_from_IVCardParameterColl(parameters_);
-  values_impl_ = impl_from_IVCardValueColl(values_);
   // The property works on its collections directly; they are always the
-  // library's own, since the library serves these classes.
-  if (!parameters_impl_ || !values_impl_) return E_NOINTERFACE;
+  // library's own, since the library serves these classes (parameters() and
+  // values() cast down, which is only sound once this has been checked).
+  VCardParameterColl* parameters_impl = impl_from_IVCardParameterColl(parameters_);
+  VCardValueColl* values_impl = impl_from_IVCardValueColl(values_);
+  if (!parameters_impl || static_cast<IVCardParameterColl*>(parameters_impl) != parameters_.p ||
+      !values_impl || static_cast<IVCardValueColl*>(values_impl) != values_.p) {
+    return E_NOINTERFACE;
+  }
   return S_OK;
 }
 
@@ -62,7 +66,7 @@ VCardProperty::~VCardProperty() {
 }
 
 std::u16string_view VCardProperty::name() const noexcept {
-  return custom_name_ ? BstrView(custom_name_) : canonical_name_;
+  return custom_name_ ? BstrView(custom_name_) : CanonicalPropertyName(type_);
 }
 
 std::u16string_view VCardProperty::group() const noexcept {
@@ -73,7 +77,6 @@ bool VCardProperty::SetCanonicalType(EVCardProperty type) noexcept {
   std::u16string_view canonical = CanonicalPropertyName(type);
   if (canonical.empty()) return false;
   type_ = type;
-  canonical_name_ = canonical;
   custom_name_.Empty();
   return true;
 }
@@ -82,8 +85,8 @@ bool VCardProperty::FirstParameterValue(EVCardParameter type, CComBSTR& holder,
                                         std::u16string_view* value) const {
   // By index, re-reading the size: a parameter implemented elsewhere could
   // change the collection while it is asked.
-  for (LONG i = 0; i < parameters_impl_->size(); ++i) {
-    IVCardParameter* parameter = parameters_impl_->at(i);
+  for (LONG i = 0; i < parameters()->size(); ++i) {
+    IVCardParameter* parameter = parameters()->at(i);
     if (VCardParameter* impl = impl_from_IVCardParameter(parameter)) {
       if (impl->type() != type) continue;
       *value = BstrView(impl->value());
@@ -105,7 +108,7 @@ bool VCardProperty::FirstCodingParameters(VCardParameter** encoding,
                                           VCardParameter** charset) const noexcept {
   *encoding = nullptr;
   *charset = nullptr;
-  for (const CComPtr<IVCardParameter>& parameter : parameters_impl_->elements()) {
+  for (const CComPtr<IVCardParameter>& parameter : parameters()->elements()) {
     VCardParameter* impl = impl_from_IVCardParameter(parameter);
     if (!impl) {
       *encoding = nullptr;
@@ -135,7 +138,8 @@ HRESULT VCardProperty::put_Type(EVCardProperty newVal) {
 HRESULT VCardProperty::get_Name(BSTR* pVal) {
   if (!pVal) return E_POINTER;
   if (custom_name_) return custom_name_.CopyTo(pVal);
-  *pVal = SysAllocStringLen(canonical_name_.data(), static_cast<UINT>(canonical_name_.size()));
+  std::u16string_view canonical = CanonicalPropertyName(type_);
+  *pVal = SysAllocStringLen(canonical.data(), static_cast<UINT>(canonical.size()));
   return *pVal ? S_OK : E_OUTOFMEMORY;
 }
 
@@ -146,14 +150,12 @@ HRESULT VCardProperty::put_Name(BSTR newVal) {
   if (type != VCARD_PROP_X) {
     // Equal to a table name: refer to the table, copy nothing.
     type_ = type;
-    canonical_name_ = CanonicalPropertyName(type);
     custom_name_.Empty();
     return S_OK;
   }
   BSTR copy = SysAllocStringLen(name.data(), static_cast<UINT>(name.size()));
   if (!copy) return E_OUTOFMEMORY;
   type_ = type;
-  canonical_name_ = {};
   custom_name_.Attach(copy);
   return S_OK;
 }
@@ -190,8 +192,8 @@ HRESULT VCardProperty::QueryParameters(Test&& test, IVCardParameterColl** pVal) 
     CComPtr<IVCardParameterColl> result =
         CreateObject<IVCardParameterColl>(CLSID_VCardParameterColl);
     VCardParameterColl* result_impl = impl_from_IVCardParameterColl(result);
-    for (LONG i = 0; i < parameters_impl_->size(); ++i) {
-      CComPtr<IVCardParameter> parameter(parameters_impl_->at(i));
+    for (LONG i = 0; i < parameters()->size(); ++i) {
+      CComPtr<IVCardParameter> parameter(parameters()->at(i));
       if (!test(parameter.p)) continue;
       if (result_impl) {
         result_impl->Append(parameter);
@@ -266,9 +268,9 @@ HRESULT VCardProperty::GetComponent(EVCardProperty required, LONG position, BSTR
   if (!pVal) return E_POINTER;
   *pVal = nullptr;
   return ComBoundary([&] {
-    if (position >= values_impl_->size()) return AllocEmpty(pVal);
+    if (position >= values()->size()) return AllocEmpty(pVal);
     CComVariant decoded;
-    HRESULT hr = values_impl_->at(position)->get_DecodedValue(&decoded);
+    HRESULT hr = values()->at(position)->get_DecodedValue(&decoded);
     if (FAILED(hr)) return hr;
     if (decoded.vt == VT_BSTR) {
       *pVal = decoded.bstrVal;  // handed over, not copied
@@ -285,20 +287,20 @@ HRESULT VCardProperty::GetComponent(EVCardProperty required, LONG position, BSTR
 HRESULT VCardProperty::PutComponent(EVCardProperty required, LONG position, BSTR newVal) noexcept {
   if (type_ != required) return E_NOTIMPL;
   return ComBoundary([&] {
-    while (values_impl_->size() <= position) {
+    while (values()->size() <= position) {
       CComPtr<IVCardValue> value = CreateObject<IVCardValue>(CLSID_VCardValue);
       if (VCardValue* impl = impl_from_IVCardValue(value)) {
         impl->SetParent(this);
       } else {
         _com_util::CheckError(value->putref_Parent(Identity()));
       }
-      values_impl_->Append(value);
+      values()->Append(value);
     }
     // Like every setter, the view takes the text up to its first NUL; the
     // value would otherwise copy the whole counted string, and a NUL in it
     // would turn on Quoted-Printable.
     CComVariant text(static_cast<const OLECHAR*>(newVal));
-    CComPtr<IVCardValue> value(values_impl_->at(position));
+    CComPtr<IVCardValue> value(values()->at(position));
     return value->put_DecodedValue(text);
   });
 }

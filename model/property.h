@@ -92,8 +92,10 @@ class VCardProperty : public server::ComObjectRoot,
   std::u16string_view name() const noexcept;
   std::u16string_view group() const noexcept;
   // The property's own collections, borrowed.
-  VCardParameterColl* parameters() const noexcept { return parameters_impl_; }
-  VCardValueColl* values() const noexcept { return values_impl_; }
+  VCardParameterColl* parameters() const noexcept {
+    return static_cast<VCardParameterColl*>(parameters_.p);
+  }
+  VCardValueColl* values() const noexcept { return static_cast<VCardValueColl*>(values_.p); }
   // put_Type for a type known to have a canonical name: nothing is copied.
   // False (nothing changed) for a type without one.
   bool SetCanonicalType(EVCardProperty type) noexcept;
@@ -124,14 +126,16 @@ class VCardProperty : public server::ComObjectRoot,
   template <class Test>
   HRESULT QueryParameters(Test&& test, IVCardParameterColl** pVal) noexcept;
 
+  // The fields are kept few: a Load makes a property per line, and each one
+  // fits a smaller allocation this way. Without a custom name the name is the
+  // table's name of the type.
   EVCardProperty type_ = VCARD_PROP_UNKNOWN;
-  std::u16string_view canonical_name_;  // when the name is a table name
-  CComBSTR custom_name_;                // an "X-" name, as set
-  CComBSTR group_;                      // null reads as the empty group
+  CComBSTR custom_name_;  // an "X-" name, as set
+  CComBSTR group_;        // null reads as the empty group
+  // Always the library's own collections (checked at construction), so the
+  // implementations are these same pointers cast down.
   CComPtr<IVCardParameterColl> parameters_;
   CComPtr<IVCardValueColl> values_;
-  VCardParameterColl* parameters_impl_ = nullptr;  // the same objects, borrowed
-  VCardValueColl* values_impl_ = nullptr;
   VCardValue* dependants_ = nullptr;  // values whose Parent this is
 };
 
