@@ -65,7 +65,5 @@ install(FILES ${PROJECT_BINARY_DIR}/cmake/tarvovcard.pc DESTINATION ${TARVOVCARD
 
 # The command-line client, which finds both libraries in the install's own lib
 # folder wherever the install is moved.
-file(RELATIVE_PATH TARVOVCARD_BIN_TO_LIB "/prefix/${CMAKE_INSTALL_BINDIR}"
-     "/prefix/${CMAKE_INSTALL_LIBDIR}")
 set_target_properties(tarvovcard_cli PROPERTIES INSTALL_RPATH "$ORIGIN/${TARVOVCARD_BIN_TO_LIB}")
 install(TARGETS tarvovcard_cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
