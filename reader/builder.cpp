@@ -187,11 +187,9 @@ BSTR Builder::Recurring(const char* text) {
   return recurring_.emplace(std::string(key), std::move(wide)).first->second;
 }
 
-void Builder::SetCurrentFile(std::string_view folder, std::string_view file_name) {
-  current_folder_.assign(folder);
-  current_file_name_.assign(file_name);
-  folder_ = WidenFileSystemName(current_folder_);
-  file_name_ = WidenFileSystemName(current_file_name_);
+void Builder::SetCurrentFile(const std::string& folder, const std::string& file_name) {
+  folder_ = WidenFileSystemName(folder);
+  file_name_ = WidenFileSystemName(file_name);
 }
 
 Builder::OpenCard* Builder::Innermost() {
@@ -281,7 +279,10 @@ void Builder::OnParameter(const char* name, const char* value) {
   try {
     BSTR fixed = nullptr;
     for (int i = 0; i < 5; ++i) {
-      if (std::strcmp(name, kParameterNames[i]) == 0) fixed = parameter_names_[i];
+      if (std::strcmp(name, kParameterNames[i]) == 0) {
+        fixed = parameter_names_[i];
+        break;
+      }
     }
     CComPtr<IVCardParameter> parameter =
         Create<IVCardParameter>(parameter_factory_, CLSID_VCardParameter);

@@ -42,10 +42,7 @@ class Builder {
   // The folder and the name of the file about to be parsed, in the file
   // system's form (UTF-8); every card read gets them as FolderPath and
   // Filename.
-  void SetCurrentFile(std::string_view folder, std::string_view file_name);
-
-  const std::string& CurrentFolder() const { return current_folder_; }
-  const std::string& CurrentFileName() const { return current_file_name_; }
+  void SetCurrentFile(const std::string& folder, const std::string& file_name);
 
   // The callbacks. Each catches the object model's failures (_com_error):
   // what the failing step would have added is missing, the parse goes on.
@@ -74,8 +71,6 @@ class Builder {
 
   IVCardColl* collection_;
   std::vector<OpenCard> OpenCards;
-  std::string current_folder_;
-  std::string current_file_name_;
   CComBSTR folder_;
   CComBSTR file_name_;
   // The canonical names, made once per Load: every property and parameter
