@@ -13,6 +13,7 @@
 
 #include "reader/parser.h"
 #include "support/corpus.h"
+#include "support/corpus_tally.h"
 #include "tarvovcard/tarvovcard.h"
 
 namespace {
@@ -54,16 +55,7 @@ void LoadRepeatedly(const std::string& path, int rounds, LONG* cards, long* prop
   for (int i = 0; i < rounds; ++i) *status = collection->Load(argument);
   VariantClear(&argument);
   collection->get_Count(cards);
-  *properties = 0;
-  for (LONG i = 0; i < *cards; ++i) {
-    CComPtr<IVCard> card;
-    collection->Item(i, &card);
-    CComPtr<IVCardPropertyColl> list;
-    card->get_Properties(&list);
-    LONG n = 0;
-    list->get_Count(&n);
-    *properties += n;
-  }
+  *properties = tarvovcard::testing::CountLoaded(collection).properties;
 }
 
 }  // namespace

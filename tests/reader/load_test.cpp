@@ -16,6 +16,7 @@
 #include "reader/model_text.h"
 #include "reader/reader_test_files.h"
 #include "support/corpus.h"
+#include "support/corpus_tally.h"
 
 namespace tarvovcard::reader {
 namespace {
@@ -313,51 +314,13 @@ TEST(LoadCorpus, FiftyThousandCards) {
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
   ASSERT_EQ(CardCount(collection), expected.cards);
 
-  long properties = 0, nested_cards = 0, nested_properties = 0, parameters = 0, values = 0;
-  auto count_card = [&](IVCard* card, bool nested, auto& self) -> long {
-    CComPtr<IVCardPropertyColl> list;
-    card->get_Properties(&list);
-    LONG n = 0;
-    list->get_Count(&n);
-    for (LONG i = 0; i < n; ++i) {
-      CComPtr<IVCardProperty> property;
-      list->Item(i, &property);
-      CComPtr<IVCardParameterColl> parameter_list;
-      property->get_Parameters(&parameter_list);
-      LONG p = 0;
-      parameter_list->get_Count(&p);
-      parameters += p;
-      CComPtr<IVCardValueColl> value_list;
-      property->get_Values(&value_list);
-      LONG v = 0;
-      value_list->get_Count(&v);
-      values += v;
-      for (LONG k = 0; k < v; ++k) {
-        CComPtr<IVCardValue> value;
-        value_list->Item(k, &value);
-        EVCardValue kind;
-        value->get_Type(&kind);
-        if (kind != VCARD_VALUE_VCARD) continue;
-        CComVariant decoded;
-        value->get_DecodedValue(&decoded);
-        CComPtr<IVCard> inner;
-        decoded.punkVal->QueryInterface(IID_IVCard, reinterpret_cast<void**>(&inner));
-        ++nested_cards;
-        nested_properties += self(inner, true, self);
-      }
-    }
-    if (!nested) properties += n;
-    return n;
-  };
-  for (LONG i = 0; i < expected.cards; ++i) {
-    long n = count_card(testing::CardAt(collection, i), false, count_card);
-    ASSERT_EQ(n, expected.properties_per_card[static_cast<std::size_t>(i)]) << "card " << i;
-  }
-  EXPECT_EQ(properties, expected.properties);
-  EXPECT_EQ(nested_cards, expected.nested_cards);
-  EXPECT_EQ(nested_properties, expected.nested_properties);
-  EXPECT_EQ(parameters, expected.parameters);
-  EXPECT_EQ(values, expected.values);
+  tarvovcard::testing::CorpusCounts found = tarvovcard::testing::CountLoaded(collection);
+  EXPECT_EQ(found.properties_per_card, expected.properties_per_card);
+  EXPECT_EQ(found.properties, expected.properties);
+  EXPECT_EQ(found.nested_cards, expected.nested_cards);
+  EXPECT_EQ(found.nested_properties, expected.nested_properties);
+  EXPECT_EQ(found.parameters, expected.parameters);
+  EXPECT_EQ(found.values, expected.values);
 }
 
 TEST(LoadCorpus, SameSeedSameText) {
