@@ -76,13 +76,7 @@ HRESULT VCardParameter::get_Value(BSTR* pVal) {
 }
 
 HRESULT VCardParameter::put_Value(BSTR newVal) {
-  BSTR copy = nullptr;
-  if (newVal) {
-    copy = SysAllocString(newVal);
-    if (!copy) return E_OUTOFMEMORY;
-  }
-  value_.Attach(copy);
-  return S_OK;
+  return SetTextArgument(value_, newVal);
 }
 
 HRESULT VCardParameter::InterfaceSupportsErrorInfo(REFIID riid) {

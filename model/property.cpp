@@ -167,13 +167,7 @@ HRESULT VCardProperty::get_Group(BSTR* pVal) {
 }
 
 HRESULT VCardProperty::put_Group(BSTR newVal) {
-  BSTR copy = nullptr;
-  if (newVal) {
-    copy = SysAllocString(newVal);
-    if (!copy) return E_OUTOFMEMORY;
-  }
-  group_.Attach(copy);
-  return S_OK;
+  return SetTextArgument(group_, newVal);
 }
 
 HRESULT VCardProperty::get_Parameters(IVCardParameterColl** pVal) {

@@ -13,20 +13,6 @@ constexpr IID kCardImplIid = {
 
 using server::ComBoundary;
 
-HRESULT CopyText(const CComBSTR& field, BSTR* pVal) noexcept {
-  return field.CopyTo(pVal);
-}
-
-HRESULT SetText(CComBSTR& field, BSTR newVal) noexcept {
-  BSTR copy = nullptr;
-  if (newVal) {
-    copy = SysAllocString(newVal);
-    if (!copy) return E_OUTOFMEMORY;
-  }
-  field.Attach(copy);
-  return S_OK;
-}
-
 // The type of a property without reference traffic for the library's own.
 EVCardProperty TypeOf(IVCardProperty* property) {
   if (VCardProperty* impl = impl_from_IVCardProperty(property)) return impl->type();
@@ -121,16 +107,16 @@ HRESULT VCard::FinalConstruct() {
 }
 
 HRESULT VCard::get_FolderPath(BSTR* pVal) {
-  return CopyText(folder_path_, pVal);
+  return folder_path_.CopyTo(pVal);
 }
 HRESULT VCard::put_FolderPath(BSTR newVal) {
-  return SetText(folder_path_, newVal);
+  return SetTextArgument(folder_path_, newVal);
 }
 HRESULT VCard::get_Filename(BSTR* pVal) {
-  return CopyText(filename_, pVal);
+  return filename_.CopyTo(pVal);
 }
 HRESULT VCard::put_Filename(BSTR newVal) {
-  return SetText(filename_, newVal);
+  return SetTextArgument(filename_, newVal);
 }
 
 HRESULT VCard::get_Properties(IVCardPropertyColl** pVal) {

@@ -18,6 +18,7 @@
 #include <string_view>
 
 #include "tarvovcard/automation_types.h"
+#include "tarvovcard/platform/atlbase.h"
 
 namespace tarvovcard::model {
 
@@ -95,6 +96,18 @@ inline std::u16string_view BstrView(BSTR s) noexcept {
 // The text of a setter argument: up to the first NUL (a null string is empty).
 inline std::u16string_view ArgumentView(const OLECHAR* s) noexcept {
   return s ? std::u16string_view(s) : std::u16string_view();
+}
+
+// Stores a setter argument in a text field: a copy up to the first NUL, a null
+// string staying null. The field keeps its text when memory runs out.
+inline HRESULT SetTextArgument(CComBSTR& field, BSTR newVal) noexcept {
+  BSTR copy = nullptr;
+  if (newVal) {
+    copy = SysAllocString(newVal);
+    if (!copy) return E_OUTOFMEMORY;
+  }
+  field.Attach(copy);
+  return S_OK;
 }
 
 }  // namespace tarvovcard::model
