@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "coding/conversions.h"
 #include "reader/builder.h"
 #include "reader/parser.h"
 #include "tarvovcard/tarvovcard.h"
@@ -39,25 +40,6 @@ bool FileNames(const VARIANT& filenames, std::vector<BSTR>* names) {
   return all_present;
 }
 
-// A file name in the file system's form, UTF-8, read up to its first NUL.
-// The names of the files that Save writes are made the same way, so a card
-// file with letters outside the ANSI code page in its name ("Jürgen Ωmega.vcf")
-// is read back from where it was written, and its FolderPath and Filename keep
-// every letter.
-std::string FileSystemName(BSTR name) {
-  UINT length = SysStringLen(name);
-  std::string result;
-  if (length == 0) return result;
-  int size =
-      WideCharToMultiByte(CP_UTF8, 0, name, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
-  if (size <= 0) _com_issue_error(HRESULT_FROM_WIN32(GetLastError()));
-  result.resize(static_cast<std::size_t>(size));
-  WideCharToMultiByte(CP_UTF8, 0, name, static_cast<int>(length), result.data(), size, nullptr,
-                      nullptr);
-  if (std::size_t nul = result.find('\0'); nul != std::string::npos) result.resize(nul);
-  return result;
-}
-
 void EmptyCollection(IVCardColl* collection) {
   LONG count = 0;
   _com_util::CheckError(collection->get_Count(&count));
@@ -87,7 +69,11 @@ HRESULT LoadCollection(IVCardColl* collection, const VARIANT& filenames) {
     EmptyCollection(collection);
     for (BSTR name : names) {
       builder.ClearOpenCards();
-      std::string path = FileSystemName(name);
+      // The file system's form of the name (UTF-8, up to its first NUL), as
+      // Save makes it: a file whose name has letters outside the ANSI code
+      // page ("Jürgen Ωmega.vcf") is read back from where it was written,
+      // and its FolderPath and Filename keep every letter.
+      std::string path = coding::WideToNarrow(name, true);
       std::string folder = path;
       PathRemoveFileSpecA(folder.data());
       folder.resize(std::char_traits<char>::length(folder.c_str()));
