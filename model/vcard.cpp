@@ -51,22 +51,23 @@ bool PassesParameterTest(IVCardProperty* property, EVCardParameter search_parame
     for (std::string_view token : tokens) pairs += EqualsIgnoreAsciiCase(narrow, token);
   };
 
+  auto count_parameter = [&](IVCardParameter* parameter) {
+    if (VCardParameter* impl = impl_from_IVCardParameter(parameter)) {
+      if (impl->type() == search_parameter) count_pairs(BstrView(impl->value()));
+      return;
+    }
+    EVCardParameter type;
+    _com_util::CheckError(parameter->get_Type(&type));
+    if (type != search_parameter) return;
+    CComBSTR value;
+    _com_util::CheckError(parameter->get_Value(&value));
+    count_pairs(BstrView(value));
+  };
+
   if (VCardProperty* impl = impl_from_IVCardProperty(property)) {
     VCardParameterColl* parameters = impl->parameters();
     for (LONG i = 0; i < parameters->size(); ++i) {
-      CComPtr<IVCardParameter> parameter(parameters->at(i));
-      if (VCardParameter* parameter_impl = impl_from_IVCardParameter(parameter)) {
-        if (parameter_impl->type() == search_parameter) {
-          count_pairs(BstrView(parameter_impl->value()));
-        }
-        continue;
-      }
-      EVCardParameter type;
-      _com_util::CheckError(parameter->get_Type(&type));
-      if (type != search_parameter) continue;
-      CComBSTR value;
-      _com_util::CheckError(parameter->get_Value(&value));
-      count_pairs(BstrView(value));
+      count_parameter(CComPtr<IVCardParameter>(parameters->at(i)));
     }
   } else {
     CComPtr<IVCardParameterColl> parameters;
@@ -76,12 +77,7 @@ bool PassesParameterTest(IVCardProperty* property, EVCardParameter search_parame
     for (LONG i = 0; i < count; ++i) {
       CComPtr<IVCardParameter> parameter;
       _com_util::CheckError(parameters->Item(i, &parameter));
-      EVCardParameter type;
-      _com_util::CheckError(parameter->get_Type(&type));
-      if (type != search_parameter) continue;
-      CComBSTR value;
-      _com_util::CheckError(parameter->get_Value(&value));
-      count_pairs(BstrView(value));
+      count_parameter(parameter);
     }
   }
   return pairs >= tokens.size();
@@ -156,9 +152,9 @@ HRESULT VCard::QueryPropertyByName(BSTR Name, IVCardPropertyColl** pVal) {
   return Query([&](IVCardProperty* property) { return NameEquals(property, wanted); }, pVal);
 }
 
-HRESULT VCard::QueryPropertyByParameter(EVCardProperty search_property,
-                                        EVCardParameter search_parameter, BSTR parameter_values,
-                                        IVCardPropertyColl** pVal) {
+template <class Select>
+HRESULT VCard::QueryWithParameterTest(Select&& select, EVCardParameter search_parameter,
+                                      BSTR parameter_values, IVCardPropertyColl** pVal) noexcept {
   if (!pVal) return E_POINTER;
   return ComBoundary([&] {
     std::u16string_view values_view = BstrView(parameter_values);
@@ -167,30 +163,28 @@ HRESULT VCard::QueryPropertyByParameter(EVCardProperty search_property,
     const bool any = values_view.empty();
     return Query(
         [&](IVCardProperty* property) {
-          if (TypeOf(property) != search_property) return false;
+          if (!select(property)) return false;
           return any || PassesParameterTest(property, search_parameter, tokens);
         },
         pVal);
   });
 }
 
+HRESULT VCard::QueryPropertyByParameter(EVCardProperty search_property,
+                                        EVCardParameter search_parameter, BSTR parameter_values,
+                                        IVCardPropertyColl** pVal) {
+  return QueryWithParameterTest(
+      [&](IVCardProperty* property) { return TypeOf(property) == search_property; },
+      search_parameter, parameter_values, pVal);
+}
+
 HRESULT VCard::QueryPropertyByNameAndParameter(BSTR search_property_name,
                                                EVCardParameter search_parameter,
                                                BSTR parameter_values, IVCardPropertyColl** pVal) {
-  if (!pVal) return E_POINTER;
-  return ComBoundary([&] {
-    const std::u16string_view wanted = BstrView(search_property_name);
-    std::u16string_view values_view = BstrView(parameter_values);
-    const std::string values = AnsiForm(values_view.data(), static_cast<UINT>(values_view.size()));
-    const std::vector<std::string_view> tokens = SplitParameterValues(values);
-    const bool any = values_view.empty();
-    return Query(
-        [&](IVCardProperty* property) {
-          if (!NameEquals(property, wanted)) return false;
-          return any || PassesParameterTest(property, search_parameter, tokens);
-        },
-        pVal);
-  });
+  const std::u16string_view wanted = BstrView(search_property_name);
+  return QueryWithParameterTest(
+      [&](IVCardProperty* property) { return NameEquals(property, wanted); }, search_parameter,
+      parameter_values, pVal);
 }
 
 HRESULT VCard::InterfaceSupportsErrorInfo(REFIID riid) {

@@ -66,6 +66,11 @@ class VCard : public server::ComObjectRoot, public IVCard, public ISupportErrorI
  private:
   template <class Test>
   HRESULT Query(Test&& test, IVCardPropertyColl** pVal) noexcept;
+  // Query over the properties that select passes and, unless parameter_values
+  // is empty, that pass the parameter test.
+  template <class Select>
+  HRESULT QueryWithParameterTest(Select&& select, EVCardParameter search_parameter,
+                                 BSTR parameter_values, IVCardPropertyColl** pVal) noexcept;
 
   CComBSTR folder_path_;
   CComBSTR filename_;
