@@ -20,6 +20,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tarvovcard/platform/winnls.h"
@@ -66,24 +67,24 @@ class RegKey {
   HKEY key_ = nullptr;
 };
 
-// Reads the default value of HKCR\path: nullopt when the key or the value is
-// missing (*error ERROR_FILE_NOT_FOUND) or the registry cannot be read.
-std::optional<std::u16string> ReadDefault(const std::u16string& path, LONG* error) {
+// Reads the default value of HKCR\path into *text: `missing` when the key or
+// the value is not there, REGDB_E_READREGDB when the registry cannot be read.
+HRESULT ReadDefault(const std::u16string& path, HRESULT missing, std::u16string* text) {
   RegKey key;
-  *error = key.Open(HKEY_CLASSES_ROOT, path);
-  if (*error != ERROR_SUCCESS) return std::nullopt;
-  return key.DefaultValue(error);
+  LONG error = key.Open(HKEY_CLASSES_ROOT, path);
+  if (error == ERROR_SUCCESS) {
+    if (auto value = key.DefaultValue(&error)) {
+      *text = std::move(*value);
+      return S_OK;
+    }
+  }
+  return error == ERROR_FILE_NOT_FOUND ? missing : REGDB_E_READREGDB;
 }
 
 std::u16string GuidText(REFGUID guid) {
   OLECHAR text[40];
   int n = StringFromGUID2(guid, text, 40);
   return std::u16string(text, n > 0 ? static_cast<std::size_t>(n - 1) : 0);
-}
-
-// A registry failure other than a missing key or value, as a status code.
-HRESULT ReadFailure(LONG error) {
-  return error == ERROR_FILE_NOT_FOUND ? S_OK : REGDB_E_READREGDB;
 }
 
 std::optional<std::string> ToUtf8(const std::u16string& s) {
@@ -116,13 +117,11 @@ namespace tv_platform {
 
 HRESULT ActivateFromRegistry(REFCLSID rclsid) {
   try {
-    LONG error = ERROR_SUCCESS;
-    auto server = ReadDefault(u"CLSID\\" + GuidText(rclsid) + u"\\InprocServer32", &error);
-    if (!server) {
-      HRESULT hr = ReadFailure(error);
-      return FAILED(hr) ? hr : REGDB_E_CLASSNOTREG;
-    }
-    auto path = ToUtf8(*server);
+    std::u16string server;
+    HRESULT hr = ReadDefault(u"CLSID\\" + GuidText(rclsid) + u"\\InprocServer32",
+                             REGDB_E_CLASSNOTREG, &server);
+    if (FAILED(hr)) return hr;
+    auto path = ToUtf8(server);
     if (!path || path->empty()) return CO_E_DLLNOTFOUND;
     void* handle = dlopen(path->c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) return access(path->c_str(), F_OK) == 0 ? CO_E_ERRORINDLL : CO_E_DLLNOTFOUND;
@@ -155,14 +154,11 @@ HRESULT CLSIDFromProgID(LPCOLESTR lpszProgID, CLSID* lpclsid) {
   *lpclsid = GUID_NULL;
   if (!lpszProgID || !*lpszProgID) return E_INVALIDARG;
   try {
-    LONG error = ERROR_SUCCESS;
-    auto text = ReadDefault(std::u16string(lpszProgID) + u"\\CLSID", &error);
-    if (!text) {
-      HRESULT hr = ReadFailure(error);
-      return FAILED(hr) ? hr : CO_E_CLASSSTRING;
-    }
+    std::u16string text;
+    HRESULT hr = ReadDefault(std::u16string(lpszProgID) + u"\\CLSID", CO_E_CLASSSTRING, &text);
+    if (FAILED(hr)) return hr;
     CLSID clsid;
-    if (FAILED(CLSIDFromString(text->c_str(), &clsid))) return CO_E_CLASSSTRING;
+    if (FAILED(CLSIDFromString(text.c_str(), &clsid))) return CO_E_CLASSSTRING;
     *lpclsid = clsid;
     return S_OK;
   } catch (const std::bad_alloc&) {
@@ -176,16 +172,14 @@ HRESULT ProgIDFromCLSID(REFCLSID clsid, LPOLESTR* lplpszProgID) {
   if (!lplpszProgID) return E_INVALIDARG;
   *lplpszProgID = nullptr;
   try {
-    LONG error = ERROR_SUCCESS;
-    auto text = ReadDefault(u"CLSID\\" + GuidText(clsid) + u"\\ProgID", &error);
-    if (!text) {
-      HRESULT hr = ReadFailure(error);
-      return FAILED(hr) ? hr : REGDB_E_CLASSNOTREG;
-    }
-    const std::size_t bytes = (text->size() + 1) * sizeof(OLECHAR);
+    std::u16string text;
+    HRESULT hr =
+        ReadDefault(u"CLSID\\" + GuidText(clsid) + u"\\ProgID", REGDB_E_CLASSNOTREG, &text);
+    if (FAILED(hr)) return hr;
+    const std::size_t bytes = (text.size() + 1) * sizeof(OLECHAR);
     auto* out = static_cast<LPOLESTR>(CoTaskMemAlloc(bytes));
     if (!out) return E_OUTOFMEMORY;
-    std::memcpy(out, text->c_str(), bytes);
+    std::memcpy(out, text.c_str(), bytes);
     *lplpszProgID = out;
     return S_OK;
   } catch (const std::bad_alloc&) {
