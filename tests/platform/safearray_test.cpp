@@ -1,11 +1,20 @@
 #include <gtest/gtest.h>
 
 #include <string_view>
+#include <utility>
 
 #include "platform/stub_unknown.h"
 #include "tarvovcard/platform/oleauto.h"
 
 namespace {
+
+// The lower and upper bound of one dimension, each query expected to succeed.
+std::pair<LONG, LONG> Bounds(SAFEARRAY* psa, UINT dim) {
+  LONG lb = -1, ub = -1;
+  EXPECT_EQ(SafeArrayGetLBound(psa, dim, &lb), S_OK);
+  EXPECT_EQ(SafeArrayGetUBound(psa, dim, &ub), S_OK);
+  return {lb, ub};
+}
 
 TEST(SafeArray, VectorShapeAndType) {
   SAFEARRAY* psa = SafeArrayCreateVector(VT_UI1, 0, 5);
@@ -16,11 +25,8 @@ TEST(SafeArray, VectorShapeAndType) {
   VARTYPE vt = VT_EMPTY;
   EXPECT_EQ(SafeArrayGetVartype(psa, &vt), S_OK);
   EXPECT_EQ(vt, VT_UI1);
+  EXPECT_EQ(Bounds(psa, 1), (std::pair<LONG, LONG>{0, 4}));
   LONG lb = -1, ub = -1;
-  EXPECT_EQ(SafeArrayGetLBound(psa, 1, &lb), S_OK);
-  EXPECT_EQ(SafeArrayGetUBound(psa, 1, &ub), S_OK);
-  EXPECT_EQ(lb, 0);
-  EXPECT_EQ(ub, 4);
   EXPECT_EQ(SafeArrayGetLBound(psa, 0, &lb), DISP_E_BADINDEX);
   EXPECT_EQ(SafeArrayGetUBound(psa, 2, &ub), DISP_E_BADINDEX);
 
@@ -49,15 +55,9 @@ TEST(SafeArray, DimensionsAndIndexOrder) {
   SAFEARRAY* psa = SafeArrayCreate(VT_I4, 2, bounds);
   ASSERT_NE(psa, nullptr);
   EXPECT_EQ(SafeArrayGetDim(psa), 2u);
-  LONG lb = 0, ub = 0;
-  EXPECT_EQ(SafeArrayGetLBound(psa, 1, &lb), S_OK);
-  EXPECT_EQ(SafeArrayGetUBound(psa, 1, &ub), S_OK);
-  EXPECT_EQ(lb, 1);
-  EXPECT_EQ(ub, 3);
-  EXPECT_EQ(SafeArrayGetLBound(psa, 2, &lb), S_OK);
-  EXPECT_EQ(SafeArrayGetUBound(psa, 2, &ub), S_OK);
-  EXPECT_EQ(lb, -1);
-  EXPECT_EQ(ub, 0);
+  EXPECT_EQ(Bounds(psa, 1), (std::pair<LONG, LONG>{1, 3}));
+  EXPECT_EQ(Bounds(psa, 2), (std::pair<LONG, LONG>{-1, 0}));
+  LONG lb = 0;
   EXPECT_EQ(SafeArrayGetLBound(psa, 3, &lb), DISP_E_BADINDEX);
 
   for (LONG j = -1; j <= 0; ++j) {
