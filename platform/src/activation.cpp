@@ -197,8 +197,13 @@ class Runtime {
   std::atomic<std::size_t> class_count_{0};
 };
 
-bool IsInProcess(DWORD context) {
-  return (context & (CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER)) != 0;
+// The start of both activation calls: clears the caller's pointer and finds
+// the class, which only an in-process request can reach.
+HRESULT FindInProcess(REFCLSID clsid, DWORD context, LPVOID* ppv, ClassSource* source) {
+  if (!ppv) return E_POINTER;
+  *ppv = nullptr;
+  if ((context & (CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER)) == 0) return REGDB_E_CLASSNOTREG;
+  return Runtime::Instance().Find(clsid, source);
 }
 
 thread_local unsigned init_count = 0;
@@ -219,11 +224,8 @@ void CoUninitialize() {
 
 HRESULT CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, LPVOID /*pvReserved*/, REFIID riid,
                          LPVOID* ppv) {
-  if (!ppv) return E_POINTER;
-  *ppv = nullptr;
-  if (!IsInProcess(dwClsContext)) return REGDB_E_CLASSNOTREG;
   ClassSource source;
-  HRESULT hr = Runtime::Instance().Find(rclsid, &source);
+  HRESULT hr = FindInProcess(rclsid, dwClsContext, ppv, &source);
   if (FAILED(hr)) return hr;
   // The caller gets a reference of its own.
   if (source.factory) return source.factory->QueryInterface(riid, ppv);
@@ -232,11 +234,8 @@ HRESULT CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, LPVOID /*pvReserve
 
 HRESULT CoCreateInstance(REFCLSID rclsid, IUnknown* pUnkOuter, DWORD dwClsContext, REFIID riid,
                          LPVOID* ppv) {
-  if (!ppv) return E_POINTER;
-  *ppv = nullptr;
-  if (!IsInProcess(dwClsContext)) return REGDB_E_CLASSNOTREG;
   ClassSource source;
-  HRESULT hr = Runtime::Instance().Find(rclsid, &source);
+  HRESULT hr = FindInProcess(rclsid, dwClsContext, ppv, &source);
   if (FAILED(hr)) return hr;
   // The borrowed class object is used without AddRef/Release: its module
   // keeps it alive for as long as the module is published.
