@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "coding/conversions.h"
+#include "server/com_object.h"
 #include "writer/file_ops.h"
 #include "writer/unicode_file.h"
 #include "writer/vcard_writer.h"
@@ -190,15 +191,7 @@ class TextFile {
 };
 
 HRESULT StatusOf(const std::exception_ptr& failure) {
-  try {
-    std::rethrow_exception(failure);
-  } catch (const _com_error& e) {
-    return e.Error();
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
+  return server::ComBoundary([&]() -> HRESULT { std::rethrow_exception(failure); });
 }
 
 // --- SaveAsXML helpers --------------------------------------------------------
@@ -286,7 +279,7 @@ HRESULT OpenVCardFile(const char16_t* file_name, std::FILE** stream, bool append
 
 HRESULT NormalizeVersion(IVCard* card) {
   if (!card) return E_POINTER;
-  try {
+  return server::ComBoundary([&] {
     CComPtr<IVCardPropertyColl> properties;
     CheckError(card->get_Properties(&properties));
     LONG count = 0;
@@ -304,19 +297,12 @@ HRESULT NormalizeVersion(IVCard* card) {
       }
     }
 
-    CComPtr<IVCardProperty> version;
-    CheckError(CoCreateInstance(CLSID_VCardProperty, nullptr, CLSCTX_ALL, IID_IVCardProperty,
-                                reinterpret_cast<void**>(&version)));
+    const CComPtr<IVCardProperty> version =
+        server::CreateObject<IVCardProperty>(CLSID_VCardProperty);
     CheckError(version->put_Type(VCARD_PROP_VERSION));
-    CComPtr<IVCardValue> value;
-    CheckError(CoCreateInstance(CLSID_VCardValue, nullptr, CLSCTX_ALL, IID_IVCardValue,
-                                reinterpret_cast<void**>(&value)));
+    const CComPtr<IVCardValue> value = server::CreateObject<IVCardValue>(CLSID_VCardValue);
     CheckError(value->putref_Parent(version));
-    CComVariant text;
-    text.bstrVal = SysAllocString(u"2.1");
-    if (!text.bstrVal) _com_issue_error(E_OUTOFMEMORY);
-    text.vt = VT_BSTR;
-    CheckError(value->put_DecodedValue(text));
+    CheckError(value->put_DecodedValue(CComVariant(u"2.1")));
     CComPtr<IVCardValueColl> values;
     CheckError(version->get_Values(&values));
     CheckError(values->Add(value));
@@ -328,14 +314,8 @@ HRESULT NormalizeVersion(IVCard* card) {
     } else {
       CheckError(properties->InsertAt(0, version));
     }
-  } catch (const _com_error& e) {
-    return e.Error();
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
-  return S_OK;
+    return S_OK;
+  });
 }
 
 HRESULT SaveCollection(IVCardColl* collection, const VARIANT& filenames) {
@@ -348,9 +328,8 @@ HRESULT SaveCollection(IVCardColl* collection, const VARIANT& filenames) {
     if (HRESULT hr = file.Open(names.one()); FAILED(hr)) return hr;
   }
 
-  HRESULT status = S_OK;
   bool close_failed = false;
-  try {
+  HRESULT status = server::ComBoundary([&] {
     LONG count = 0;
     CheckError(collection->get_Count(&count));
     std::vector<Target> targets;
@@ -373,9 +352,8 @@ HRESULT SaveCollection(IVCardColl* collection, const VARIANT& filenames) {
       CheckError(WriteVCard(file.stream(), card));
       if (names.form() != FileNames::kOne && !file.Close()) close_failed = true;
     }
-  } catch (...) {
-    status = StatusOf(std::current_exception());
-  }
+    return S_OK;
+  });
   if (file.IsOpen() && !file.Close()) close_failed = true;
   if (SUCCEEDED(status) && close_failed) status = kDiskFull;
   return status;

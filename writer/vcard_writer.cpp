@@ -1,10 +1,10 @@
 #include "writer/vcard_writer.h"
 
-#include <new>
 #include <string>
 #include <string_view>
 
 #include "coding/conversions.h"
+#include "server/com_object.h"
 #include "writer/file_ops.h"
 
 namespace tarvovcard::writer {
@@ -190,17 +190,11 @@ void ClearEncodedValue(VARIANT& encoded) {
 
 HRESULT WriteVCard(std::FILE* stream, IVCard* card) {
   if (!stream || !card) return E_POINTER;
-  try {
+  return server::ComBoundary([&] {
     TextWriter writer(stream);
     writer.WriteCard(card);
-  } catch (const _com_error& e) {
-    return e.Error();
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
-  return S_OK;
+    return S_OK;
+  });
 }
 
 }  // namespace tarvovcard::writer
