@@ -375,11 +375,7 @@ HRESULT SaveCollectionAsXML(IVCardColl* collection, const VARIANT& xml_filenames
     if (HRESULT hr = names.Read(xml_filenames); FAILED(hr)) return hr;
 
     if (names.form() == FileNames::kOne) {
-      try {
-        file = std::make_unique<CUnicodeFile>(FileSystemName(names.one()).c_str(), "w", 0);
-      } catch (const CUnicodeFileException&) {
-        return kOpenFailed;
-      }
+      file = CreateXmlFile(names.one(), "w");
       try {
         WriteDocumentHeader(*file, stylesheet);
       } catch (const CUnicodeFileException&) {
