@@ -11,6 +11,7 @@
 
 #include "card_builder.h"
 #include "support/corpus.h"
+#include "support/corpus_tally.h"
 #include "writer_test_support.h"
 
 namespace tarvovcard::writer {
@@ -179,36 +180,6 @@ class TreeComparer {
   std::string difference_;
 };
 
-// Counts what a reader should find, to check that the corpus was read whole.
-struct Tally {
-  long cards = 0, nested_cards = 0, properties = 0, nested_properties = 0;
-  void Card(IVCard* card, bool nested) {
-    ++(nested ? nested_cards : cards);
-    CComPtr<IVCardPropertyColl> properties_of = PropertiesOf(card);
-    const LONG count = CountOf(properties_of);
-    (nested ? nested_properties : properties) += count;
-    for (LONG i = 0; i < count; ++i) {
-      CComPtr<IVCardProperty> property;
-      properties_of->Item(i, &property);
-      CComPtr<IVCardValueColl> values;
-      property->get_Values(&values);
-      LONG value_count = 0;
-      values->get_Count(&value_count);
-      for (LONG j = 0; j < value_count; ++j) {
-        CComPtr<IVCardValue> value;
-        values->Item(j, &value);
-        CComVariant decoded;
-        value->get_DecodedValue(&decoded);
-        if (decoded.vt == VT_UNKNOWN) {
-          CComPtr<IVCard> inner;
-          decoded.punkVal->QueryInterface(IID_IVCard, reinterpret_cast<void**>(&inner));
-          Card(inner, true);
-        }
-      }
-    }
-  }
-};
-
 // xmllint's exit status for the file; its complaints (the first few) go into
 // the test's output.
 int XmlLint(const std::string& name) {
@@ -239,16 +210,7 @@ TEST(RoundTrip, GeneratedCorpusComesBackWholeAndItsXmlIsWellFormed) {
   WriteFile(dir / "corpus.vcf", tarvovcard::testing::GenerateCorpus(options, &counts));
 
   CComPtr<IVCardColl> original = Loaded(dir / "corpus.vcf");
-  Tally before;
-  {
-    LONG count = 0;
-    original->get_Count(&count);
-    for (LONG i = 0; i < count; ++i) {
-      CComPtr<IVCard> card;
-      original->Item(i, &card);
-      before.Card(card, false);
-    }
-  }
+  const tarvovcard::testing::CorpusCounts before = tarvovcard::testing::CountLoaded(original);
   EXPECT_EQ(before.cards, counts.cards);
   EXPECT_EQ(before.nested_cards, counts.nested_cards);
   EXPECT_EQ(before.properties, counts.properties);
