@@ -84,18 +84,26 @@ int InputSource::Open(const char* path) {
   fd_ = fd;
   at_end_ = false;
   held_cr_ = false;
+  pending_ = -1;
   return 0;
 }
 
 long InputSource::Read(char* buffer, std::size_t size) {
+  if (size == 0) return 0;
   for (;;) {
-    if (at_end_) {
-      if (!held_cr_) return 0;
-      held_cr_ = false;
-      buffer[0] = '\r';
-      return 1;
-    }
+    if (at_end_) return 0;
     std::size_t used = 0;
+    if (pending_ >= 0) {
+      buffer[used++] = static_cast<char>(pending_);
+      pending_ = -1;
+    }
+    if (held_cr_ && size - used == 1) {
+      // Room for one byte only (the scanner's buffer is nearly full): the
+      // byte after the held CR decides what goes in. Asking the system for
+      // no bytes here would read as the end of the file.
+      const long got = ResolveHeldCarriageReturn(buffer + used);
+      return got < 0 ? -1 : static_cast<long>(used) + got;
+    }
     if (held_cr_) {
       buffer[used++] = '\r';
       held_cr_ = false;
@@ -112,12 +120,42 @@ long InputSource::Read(char* buffer, std::size_t size) {
       at_end_ = true;
     }
     used = DropCarriageReturns(buffer, used + fresh);
-    if (!at_end_ && used > 0 && buffer[used - 1] == '\r') {
-      held_cr_ = true;
+    if (used > 0 && buffer[used - 1] == '\r') {
+      // Held until the next byte is known. At the end of the text it ends
+      // the last line and is dropped, so "END:VCARD" and a lone CR still
+      // ends the card.
+      held_cr_ = !at_end_;
       --used;
     }
     if (used > 0 || at_end_) return static_cast<long>(used);
   }
+}
+
+long InputSource::ResolveHeldCarriageReturn(char* out) {
+  char next;
+  ssize_t got;
+  do {
+    got = Calls().read(fd_, &next, 1);
+  } while (got < 0 && errno == EINTR);
+  if (got < 0) return -1;
+  if (got == 0 || next == kEndOfText) {
+    at_end_ = true;
+    held_cr_ = false;
+    return 0;
+  }
+  if (next == '\n') {  // CR LF: the CR goes
+    held_cr_ = false;
+    *out = '\n';
+    return 1;
+  }
+  // A lone CR stays text. A second CR is held in its turn; any other byte
+  // waits for the next read.
+  *out = '\r';
+  if (next != '\r') {
+    held_cr_ = false;
+    pending_ = static_cast<unsigned char>(next);
+  }
+  return 1;
 }
 
 }  // namespace tarvovcard::reader

@@ -36,8 +36,9 @@ class InputSource {
   // when it cannot be opened otherwise (a folder, for instance).
   int Open(const char* path);
 
-  // Copies up to size (at least 2) bytes of text into buffer. Returns the
-  // number of bytes, 0 at the end of the text, -1 when the read failed.
+  // Copies up to size bytes of text into buffer. Returns the number of
+  // bytes, 0 at the end of the text, -1 when the read failed. A carriage
+  // return that ends the text (with no line feed after it) is dropped.
   long Read(char* buffer, std::size_t size);
 
  private:
@@ -46,6 +47,12 @@ class InputSource {
   // A carriage return that ended the previous block: whether it is dropped
   // depends on the first byte of the next one.
   bool held_cr_ = false;
+  // A byte read ahead to settle a held carriage return, or -1.
+  int pending_ = -1;
+
+  // With room for one byte: reads the byte after the held CR and puts the
+  // right one into *out. Returns 1, 0 at the end of the text, -1 on failure.
+  long ResolveHeldCarriageReturn(char* out);
 };
 
 }  // namespace tarvovcard::reader
