@@ -79,6 +79,19 @@ CComPtr<Interface> Create(CComPtr<IClassFactory>& factory, REFCLSID clsid) {
   return object;
 }
 
+// A failing step loses only what it would have added, except for a lack of
+// memory: the steps after it would fail the same way, or worse, half build
+// a card and report success, so the whole Load ends with E_OUTOFMEMORY and
+// keeps the cards completed before it.
+void EndLoadIfOutOfMemory(const _com_error& failure) {
+  if (failure.Error() == E_OUTOFMEMORY) throw failure;
+}
+
+// A step whose status is otherwise not looked at.
+void CheckMemory(HRESULT status) {
+  if (status == E_OUTOFMEMORY) _com_issue_error(status);
+}
+
 Builder& Of(void* user) {
   return *static_cast<Builder*>(user);
 }
@@ -132,8 +145,7 @@ const char* CanonicalPropertyName(const char* name, EVCardProperty* type) {
 struct Builder::OpenCard {
   CComPtr<IVCard> card;  // null when the card could not be created
   CComPtr<IVCardPropertyColl> properties;
-  CComPtr<IVCardProperty> latest;  // null when the line's property was refused
-  EVCardProperty latest_type = VCARD_PROP_UNKNOWN;
+  CComPtr<IVCardProperty> latest;           // null when the line's property was refused
   CComPtr<IVCardParameterColl> parameters;  // of latest, fetched on first use
   CComPtr<IVCardValueColl> values;          // of latest, fetched on first use
 };
@@ -206,10 +218,11 @@ void Builder::OnBeginCard() {
   OpenCard open;
   try {
     open.card = Create<IVCard>(card_factory_, CLSID_VCard);
-    open.card->put_Filename(file_name_);
-    open.card->put_FolderPath(folder_);
+    CheckMemory(open.card->put_Filename(file_name_));
+    CheckMemory(open.card->put_FolderPath(folder_));
     CheckError(open.card->get_Properties(&open.properties));
-  } catch (const _com_error&) {
+  } catch (const _com_error& failure) {
+    EndLoadIfOutOfMemory(failure);
     // The card's lines are read all the same, into nothing, and its end
     // line pops this empty entry.
     open = OpenCard();
@@ -227,16 +240,17 @@ void Builder::OnEndCard() {
       CheckError(collection_->Add(card));
       return;
     }
-    // A nested card belongs to the AGENT property whose line it follows: the
-    // parent's latest property.
+    // A nested card belongs to the property whose line it follows (AGENT, or
+    // any other that a client gave a card): the parent's latest property.
     OpenCard* parent = LatestProperty();
-    if (!parent || parent->latest_type != VCARD_PROP_AGENT) return;
+    if (!parent) return;
     VARIANT encoded;
     VariantInit(&encoded);
     encoded.vt = VT_UNKNOWN;
     encoded.punkVal = card;
     AddValue(*parent, encoded);
-  } catch (const _com_error&) {
+  } catch (const _com_error& failure) {
+    EndLoadIfOutOfMemory(failure);
     // The card is dropped.
   }
 }
@@ -250,25 +264,22 @@ void Builder::OnProperty(const char* name, const char* group) {
   try {
     // Names from a file are matched without regard to letter case and
     // stored under their canonical name; "X-" names are kept as written.
-    EVCardProperty type = VCARD_PROP_X;
-    BSTR canonical = nullptr;
-    BSTR extension = nullptr;
+    BSTR stored_name = nullptr;
     if (name[0] == 'X' && name[1] == '-') {
-      extension = Recurring(name);
+      stored_name = Recurring(name);
     } else {
       int found = FindPropertyName(name);
       if (found < 0) return;  // the line is dropped whole
-      canonical = property_names_[found];
-      type = kPropertyNames[found].type;
+      stored_name = property_names_[found];
     }
     CComPtr<IVCardProperty> property =
         Create<IVCardProperty>(property_factory_, CLSID_VCardProperty);
-    CheckError(property->put_Name(canonical ? canonical : extension));
+    CheckError(property->put_Name(stored_name));
     if (group[0]) CheckError(property->put_Group(Recurring(group)));
     CheckError(card->properties->Add(property));
     card->latest = std::move(property);
-    card->latest_type = type;
-  } catch (const _com_error&) {
+  } catch (const _com_error& failure) {
+    EndLoadIfOutOfMemory(failure);
     // Not added: the line's parameters and values go nowhere.
   }
 }
@@ -291,7 +302,8 @@ void Builder::OnParameter(const char* name, const char* value) {
     CheckError(parameter->put_Value(Recurring(value)));
     if (!card->parameters) CheckError(card->latest->get_Parameters(&card->parameters));
     CheckError(card->parameters->Add(parameter));
-  } catch (const _com_error&) {
+  } catch (const _com_error& failure) {
+    EndLoadIfOutOfMemory(failure);
     // The parameter is not added.
   }
 }
@@ -313,7 +325,8 @@ void Builder::AddTextValue(OpenCard& card, const char* text) {
   encoded.pcVal = const_cast<char*>(text);
   try {
     AddValue(card, encoded);
-  } catch (const _com_error&) {
+  } catch (const _com_error& failure) {
+    EndLoadIfOutOfMemory(failure);
     // The value is not added.
   }
 }
@@ -334,7 +347,8 @@ void Builder::OnDateValue(const char* text) {
   encoded.date = coding::ParseDateText(text);
   try {
     AddValue(*card, encoded);
-  } catch (const _com_error&) {
+  } catch (const _com_error& failure) {
+    EndLoadIfOutOfMemory(failure);
     // The value is not added.
   }
 }

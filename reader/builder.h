@@ -46,6 +46,7 @@ class Builder {
 
   // The callbacks. Each catches the object model's failures (_com_error):
   // what the failing step would have added is missing, the parse goes on.
+  // E_OUTOFMEMORY is the exception: it leaves the callback and ends the Load.
   void OnBeginCard();
   void OnEndCard();
   void OnProperty(const char* name, const char* group);

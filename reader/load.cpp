@@ -85,9 +85,10 @@ HRESULT LoadCollection(IVCardColl* collection, const VARIANT& filenames) {
       status = code == kParseOk ? S_OK : HRESULT_FROM_WIN32(static_cast<DWORD>(code));
     }
     builder.ClearOpenCards();
-  } catch (const _com_error&) {
-    // The status of the files finished before the failure.
-    return status;
+  } catch (const _com_error& failure) {
+    // A lack of memory ends the Load with its own status; any other failure
+    // leaves the status of the files finished before it.
+    return failure.Error() == E_OUTOFMEMORY ? E_OUTOFMEMORY : status;
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
   } catch (...) {

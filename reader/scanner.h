@@ -98,8 +98,9 @@ struct ScanState {
 };
 
 // Raised out of the scanner for the conditions that a flex scanner treats as
-// fatal (a failed read, a buffer that cannot grow). The message has already
-// been written to standard error; the file being read counts as failed.
+// fatal, but for lack of memory (std::bad_alloc): a failed read, an internal
+// error. The message has already been written to standard error; the file
+// being read counts as failed.
 class ScannerFatalError : public std::exception {
  public:
   explicit ScannerFatalError(const char* message) noexcept : message_(message) {}
@@ -112,15 +113,15 @@ class ScannerFatalError : public std::exception {
 // One scanner over one input, in the state START. Not copyable.
 class Scanner {
  public:
-  // Throws std::bad_alloc or ScannerFatalError when the scanner or its buffer
-  // cannot be allocated.
+  // Throws std::bad_alloc when the scanner or its buffer cannot be
+  // allocated.
   explicit Scanner(InputSource& input);
   ~Scanner();
   Scanner(const Scanner&) = delete;
   Scanner& operator=(const Scanner&) = delete;
 
   // The code of the next token, 0 at the end of input. May throw
-  // ScannerFatalError.
+  // ScannerFatalError, or std::bad_alloc when the buffer cannot grow.
   int Next();
   // The exact bytes of the last token, NUL-terminated, valid until Next().
   const char* Text() const noexcept { return text_; }
