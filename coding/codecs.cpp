@@ -116,7 +116,7 @@ std::string DecodeQuotedPrintable(std::string_view text) {
   return result;
 }
 
-std::string EncodeQuotedPrintable(std::string_view data) {
+std::string EncodeQuotedPrintable(std::string_view data, bool component) {
   // Written into a buffer sized for the worst case (every byte escaped; a
   // soft break after at least 74 columns), then cut to length.
   const std::size_t worst = 3 * data.size();
@@ -124,7 +124,7 @@ std::string EncodeQuotedPrintable(std::string_view data) {
   char* out = result.data();
   std::size_t column = 0;
   for (const unsigned char c : data) {
-    const std::size_t width = kQuotedPrintableWidth[c];
+    const std::size_t width = component && c == ';' ? 3 : kQuotedPrintableWidth[c];
     if (column + width > kQuotedPrintableLineWidth) {
       *out++ = '=';
       *out++ = '\n';

@@ -36,8 +36,10 @@ std::string DecodeQuotedPrintable(std::string_view text);
 // A soft line break ("=" LF) is inserted wherever the next character would
 // carry the line past 76 columns, so no output line holds more than 76
 // encoded characters before its "=". CR and LF in the data are escaped: the
-// result holds no hard line break and never ends with a soft one.
-std::string EncodeQuotedPrintable(std::string_view data);
+// result holds no hard line break and never ends with a soft one. For a
+// component of a structured value, ";" is escaped too, since a bare one
+// would separate it from the next.
+std::string EncodeQuotedPrintable(std::string_view data, bool component = false);
 
 // Clears `bytes`, then appends the bytes that the Base64 text stands for.
 void DecodeBase64(std::string_view text, std::vector<unsigned char>& bytes);

@@ -84,11 +84,15 @@ void ReplaceParameters(IVCardProperty* parent, EVCardParameter type, std::u16str
 }
 
 // Text that needs Quoted-Printable: a control character anywhere, or, outside
-// the structured properties, any character above 0x7F.
+// the structured properties, any character above 0x7F. In a structured
+// property, also a backslash at the end or before a ";": written plainly,
+// "C:\dir\" and the separator after it would read back as an escaped ";".
 bool NeedsQuotedPrintable(std::u16string_view text, bool structured) noexcept {
-  for (char16_t c : text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
     if (c < 0x20) return true;
     if (c > 0x7F && !structured) return true;
+    if (c == u'\\' && structured && (i + 1 == text.size() || text[i + 1] == u';')) return true;
   }
   return false;
 }
@@ -290,7 +294,7 @@ HRESULT GetEncodedValue(const VARIANT& stored, IVCardProperty* parent,
     std::string text = WideToNarrow(stored.bstrVal, rules.utf8);
     switch (rules.encoding) {
       case ValueEncoding::kQuotedPrintable:
-        text = EncodeQuotedPrintable(text);
+        text = EncodeQuotedPrintable(text, model::IsStructuredProperty(rules.property_type));
         break;
       case ValueEncoding::kBase64:
         text = EncodeBase64(std::string_view(text));

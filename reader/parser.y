@@ -115,6 +115,13 @@ void ExtensionValueParameter(ParseState* state, const char* name) {
   Parameter(state, name, state->name.c_str());
 }
 
+// A bare X-word among the parameters: a type value.
+void BareExtensionParameter(ParseState* state) {
+  state->name.assign("X-");
+  state->name.append(state->extension_parameter);
+  Parameter(state, "TYPE", state->name.c_str());
+}
+
 // X-name=word.
 void ExtensionParameter(ParseState* state) {
   state->name.assign("X-");
@@ -149,6 +156,8 @@ static int tvparse_lex(TVPARSE_STYPE*, ParseState* state) { return state->NextTo
 #define NAME() PropertyName(state, Text(state))
 #define VALUE(callback) Report(state, &ParseContext::callback, Text(state))
 #define EMPTY_COMPONENT(callback) Report(state, &ParseContext::callback, "")
+// An absent value is reported as its line feed.
+#define ABSENT(callback) Report(state, &ParseContext::callback, "\n")
 }
 
 %define api.pure full
@@ -205,27 +214,66 @@ properties
   | properties property
   ;
 
+/* A nested card follows the line of the property it belongs to (AGENT, or
+   any other property with a text value). A property with nothing after its
+   ":" and a nested card after its line has the card as its only value. */
 property
-  : group plain_name { NAME(); } params ':' value { VALUE(OnValue); } TOK_NEWLINE
+  : text_head ':' TOK_NEWLINE absent_or_cards
+  | text_head ':' values TOK_NEWLINE nested_cards
   | group TOK_BDAY { NAME(); } params ':' value { VALUE(OnDateValue); } TOK_NEWLINE
   | group TOK_REV { NAME(); } params ':' value { VALUE(OnDateValue); } TOK_NEWLINE
-  | group TOK_ADR { NAME(); } params ':' adr_parts TOK_NEWLINE
-  | group TOK_ORG { NAME(); } params ':' org_parts TOK_NEWLINE
-  | group TOK_N { NAME(); } params ':' n_parts TOK_NEWLINE
-  | group TOK_SOUND { NAME(); } params ':' sound_parts TOK_NEWLINE
-  | group TOK_AGENT { NAME(); } params ':' TOK_NEWLINE card
-  | group TOK_X TOK_WORD { ExtensionPropertyName(state); } params ':' value { VALUE(OnValue); } TOK_NEWLINE
+  | group TOK_ADR { NAME(); } params ':' adr_parts TOK_NEWLINE nested_cards
+  | group TOK_ORG { NAME(); } params ':' org_parts TOK_NEWLINE nested_cards
+  | group TOK_N { NAME(); } params ':' n_parts TOK_NEWLINE nested_cards
+  | group TOK_SOUND { NAME(); } params ':' sound_parts TOK_NEWLINE nested_cards
+  ;
+
+text_head
+  : group plain_name { NAME(); } params
+  | group TOK_X TOK_WORD { ExtensionPropertyName(state); } params
+  | group TOK_X { PropertyName(state, "X-"); } params
   ;
 
 plain_name
   : TOK_LOGO | TOK_PHOTO | TOK_LABEL | TOK_TITLE | TOK_FN | TOK_VERSION | TOK_TEL | TOK_EMAIL
   | TOK_TZ | TOK_GEO | TOK_NOTE | TOK_URL | TOK_ROLE | TOK_UID | TOK_KEY | TOK_MAILER
-  | TOK_NICKNAME
+  | TOK_NICKNAME | TOK_AGENT
+  ;
+
+absent_or_cards
+  : %empty               { ABSENT(OnValue); }
+  | nested_cards card
+  ;
+
+nested_cards
+  : %empty
+  | nested_cards card
+  ;
+
+/* Only BASE64 blocks can be followed by ";": every other value runs to the
+   end of its line. A member may be empty (";;"). */
+values
+  : text_value                   { VALUE(OnValue); }
+  | absent_member ';' member
+  | values ';' member
+  ;
+
+absent_member
+  : %empty               { ABSENT(OnValue); }
+  ;
+
+member
+  : %empty               { ABSENT(OnValue); }
+  | text_value           { VALUE(OnValue); }
   ;
 
 value
   : %empty
-  | TOK_TEXT7
+  | text_value
+  ;
+
+text_value
+  : TOK_TEXT7
   | TOK_TEXT8
   | TOK_PART
   | TOK_QP_TEXT
@@ -252,21 +300,31 @@ param_list
   | param_list ';' param
   ;
 
+/* An empty parameter (";;", ";:") is skipped. A bare word or extension word
+   is a type value, as the writer writes every TYPE parameter. */
 param
-  : TOK_TYPE '=' TOK_TYPE_NAME             { Parameter(state, "TYPE", Text(state)); }
+  : %empty
+  | TOK_WORD                               { Parameter(state, "TYPE", Text(state)); }
+  | x_param_name                           { BareExtensionParameter(state); }
+  | x_param_name '=' TOK_WORD              { ExtensionParameter(state); }
+  | TOK_TYPE '=' TOK_TYPE_NAME             { Parameter(state, "TYPE", Text(state)); }
+  | TOK_TYPE '=' TOK_WORD                  { Parameter(state, "TYPE", Text(state)); }
   | TOK_TYPE '=' TOK_X TOK_WORD            { ExtensionValueParameter(state, "TYPE"); }
   | TOK_VALUE '=' value_location           { Parameter(state, "VALUE", Text(state)); }
   | TOK_VALUE '=' TOK_X TOK_WORD           { ExtensionValueParameter(state, "VALUE"); }
   | TOK_CHARSET '=' TOK_CHARSET_NAME       { Parameter(state, "CHARSET", Text(state)); }
   | TOK_LANGUAGE '=' TOK_LANGUAGE_TAG      { Parameter(state, "LANGUAGE", Text(state)); }
-  | TOK_X TOK_WORD { state->extension_parameter.assign(Text(state)); } '=' TOK_WORD
-                                           { ExtensionParameter(state); }
   | TOK_ENCODING '=' encoding              { Parameter(state, "ENCODING", Text(state)); }
   | TOK_QUOTED_PRINTABLE                   { Parameter(state, "ENCODING", Text(state)); }
   | TOK_BASE64                             { Parameter(state, "ENCODING", Text(state)); }
   | TOK_8BIT                               { Parameter(state, "ENCODING", Text(state)); }
   | TOK_7BIT                               { Parameter(state, "ENCODING", Text(state)); }
   | TOK_TYPE_NAME                          { Parameter(state, "TYPE", Text(state)); }
+  ;
+
+/* Reduced before the token after the word is read, while its text stands. */
+x_param_name
+  : TOK_X TOK_WORD       { state->extension_parameter.assign(Text(state)); }
   ;
 
 value_location
@@ -374,6 +432,12 @@ void ParseState::FreeStack(void* block) {
 
 void ReportParseError(ParseState* state, const char* message, int lookahead) {
   bool exhausted = std::strcmp(message, "memory exhausted") == 0;
+  // Stacks that could not grow for lack of memory end the Load; stacks at
+  // their depth limit (cards nested thousands deep) are a fault of the file.
+  if (exhausted && state->stack_alloc_failed) {
+    std::fputs("*** ERROR: yyparse: memory exhausted\n", stderr);
+    throw std::bad_alloc();
+  }
   if (exhausted) message = state->stack_alloc_failed ? "yyparse: memory exhausted" : "yacc stack overflow";
   ParseContext* c = state->context;
   c->ErrorCount += 1;

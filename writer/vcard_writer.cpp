@@ -51,7 +51,7 @@ class TextWriter {
   void PutWide(BSTR text) { Put(coding::WideToNarrow(text, false)); }
 
   void WriteProperty(IVCardProperty* property);
-  void WriteValue(IVCardProperty* property, IVCardValue* value);
+  void WriteValue(const VARIANT& encoded, bool base64);
   bool HasBase64Encoding(IVCardProperty* property);
 
   std::FILE* stream_;
@@ -111,20 +111,22 @@ void TextWriter::WriteProperty(IVCardProperty* property) {
   CheckError(property->get_Values(&values));
   LONG value_count = 0;
   CheckError(values->get_Count(&value_count));
+  const bool base64 = HasBase64Encoding(property);
   for (LONG j = 0; j < value_count; ++j) {
-    // The separator stands even before a value that writes nothing, so the
-    // positions of structured components survive.
-    if (j > 0) Put(";");
     CComPtr<IVCardValue> value;
     CheckError(values->Item(j, &value));
-    WriteValue(property, value);
+    EncodedValue encoded;
+    CheckError(value->get_EncodedValue(&encoded));
+    // The separator stands even before a value that writes nothing, so the
+    // positions of structured components survive. A nested card needs none:
+    // it starts on a line of its own.
+    if (j > 0 && encoded.vt != VT_UNKNOWN) Put(";");
+    WriteValue(encoded, base64);
   }
   Put("\n");
 }
 
-void TextWriter::WriteValue(IVCardProperty* property, IVCardValue* value) {
-  EncodedValue encoded;
-  CheckError(value->get_EncodedValue(&encoded));
+void TextWriter::WriteValue(const VARIANT& encoded, bool base64) {
   switch (encoded.vt) {
     case VT_UNKNOWN: {
       Put("\n");
@@ -139,8 +141,11 @@ void TextWriter::WriteValue(IVCardProperty* property, IVCardValue* value) {
       break;
     case kEncodedText: {
       const std::string_view text = encoded.pcVal ? encoded.pcVal : "";
-      if (HasBase64Encoding(property)) {
-        // A Base64 block starts on its own line and is followed by an empty one.
+      if (base64 && text.find_first_not_of(" \t") != std::string_view::npos) {
+        // A Base64 block starts on its own line and ends at the next one
+        // (the property's line end, or the ";" of its next block). One of no
+        // bytes (its text is the indent alone) writes nothing, as an empty
+        // text does: a blank line would end the property.
         Put("\n");
         Put(text);
         Put("\n");

@@ -78,7 +78,7 @@ int main() {
   // counts only for its own Load.
   std::string bad_path = WriteFile("concurrent_bad.vcf",
                                    "BEGIN:VCARD\nFN:a\nEND:VCARD\n"
-                                   "BEGIN:VCARD\nTEL;foo:1\nEND:VCARD\n");
+                                   "BEGIN:VCARD\nTEL;FOO=bar:1\nEND:VCARD\n");
 
   LONG cards[3] = {};
   long properties[3] = {};

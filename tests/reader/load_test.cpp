@@ -51,7 +51,7 @@ class Load : public ::testing::Test {
     good_b_ = testing::WriteTestFile("b.vcf", Card("b1"));
     missing_ = testing::MissingTestFile("missing.vcf");
     bad_ = testing::WriteTestFile("bad.vcf",
-                                  Card("c1") + "BEGIN:VCARD\nTEL;foo:1\nEND:VCARD\n" + Card("c3"));
+                                  Card("c1") + "BEGIN:VCARD\nTEL;FOO=bar:1\nEND:VCARD\n" + Card("c3"));
     collection_ = NewCollection();
   }
 

@@ -303,18 +303,22 @@ TEST(Scanner, ExtensionParameterValuesAreWholeWords) {
                                   NL}));
   EXPECT_EQ(keywords.echoed + x.echoed, "");
 
-  // A type keyword followed by a hyphen stays the keyword.
+  // A type keyword followed by a hyphen stays the keyword; the word after the
+  // hyphen is a bare word of its own.
   Scan type = ScanBytes(std::string(kBegin) + "TEL;TYPE=HOME-x:1\n");
-  EXPECT_EQ(type.tokens,
-            AfterBegin({T(TOK_TEL, "TEL"), C(';'), T(TOK_TYPE, "TYPE"), C('='),
-                        T(TypeKeywordCode(4), "HOME"), C(':'), T(TOK_TEXT7, "1"), NL}));
-  EXPECT_EQ(type.echoed, "-x");
+  EXPECT_EQ(type.tokens, AfterBegin({T(TOK_TEL, "TEL"), C(';'), T(TOK_TYPE, "TYPE"), C('='),
+                                     T(TypeKeywordCode(4), "HOME"), T(TOK_WORD, "x"), C(':'),
+                                     T(TOK_TEXT7, "1"), NL}));
+  EXPECT_EQ(type.echoed, "-");
 }
 
-TEST(Scanner, UnknownParameterNameIsEchoedAndDropped) {
-  Scan scan = ScanBytes(std::string(kBegin) + "TEL;foo:1\n");
-  EXPECT_EQ(scan.tokens, AfterBegin({T(TOK_TEL, "TEL"), C(';'), C(':'), T(TOK_TEXT7, "1"), NL}));
-  EXPECT_EQ(scan.echoed, "foo");
+// A bare word that is no keyword is a word; a tab around it stays white space.
+TEST(Scanner, BareParameterWordIsAWord) {
+  Scan scan = ScanBytes(std::string(kBegin) + "TEL;foo;\tHOME\t:1\n");
+  EXPECT_EQ(scan.tokens,
+            AfterBegin({T(TOK_TEL, "TEL"), C(';'), T(TOK_WORD, "foo"), C(';'),
+                        T(TypeKeywordCode(4), "HOME"), C(':'), T(TOK_TEXT7, "1"), NL}));
+  EXPECT_EQ(scan.echoed, "");
 }
 
 TEST(Scanner, GroupsAndLongerWordsBeatKeywords) {
