@@ -149,9 +149,10 @@ class TreeComparer {
         if (decoded_a.date != decoded_b.date) Fail(Differ(what, decoded_a.date, decoded_b.date));
         break;
       case VT_ARRAY | VT_UI1: {
-        if (decoded_a.parray->rgsabound[0].cElements != decoded_b.parray->rgsabound[0].cElements ||
-            std::memcmp(decoded_a.parray->pvData, decoded_b.parray->pvData,
-                        decoded_a.parray->rgsabound[0].cElements) != 0) {
+        const ULONG size = decoded_a.parray->rgsabound[0].cElements;
+        if (size != decoded_b.parray->rgsabound[0].cElements ||
+            (size > 0 &&
+             std::memcmp(decoded_a.parray->pvData, decoded_b.parray->pvData, size) != 0)) {
           Fail(path_ + ": " + what + " bytes differ");
         }
         break;
