@@ -4,7 +4,8 @@
  * grammar refuses ends the reading of the file. The actions report what was
  * read through the callbacks of a ParseContext, each at a reduction that
  * needs no lookahead (they read the text of the token just shifted), except
- * for an absent value, where the line feed has to be seen first.
+ * for an absent value, which is reported as its line feed once the token
+ * after that line feed shows that no nested card takes its place.
  *
  * Everything a parse keeps lives in the ParseState handed to yyparse, so any
  * number of files can be parsed at once on different threads.
