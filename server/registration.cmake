@@ -41,5 +41,7 @@ target_sources(tarvovcard_objects PRIVATE
 # The runtime unloads the library (CoFreeUnusedLibraries) once nothing uses it.
 # The dynamic loader never unloads a library that defines a unique global
 # symbol (a static inside a standard-library template, such as std::to_string's
-# digit table), so the library's objects are compiled without them.
-target_compile_options(tarvovcard_objects PRIVATE -fno-gnu-unique)
+# digit table), so the library's objects are compiled without them. Only GCC
+# makes such symbols (and knows the option); Clang gives those statics
+# ordinary weak binding, so its library unloads as it is.
+target_compile_options(tarvovcard_objects PRIVATE $<$<CXX_COMPILER_ID:GNU>:-fno-gnu-unique>)
