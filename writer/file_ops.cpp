@@ -1,5 +1,8 @@
 #include "writer/file_ops.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace tarvovcard::writer {
 namespace {
 
@@ -19,7 +22,20 @@ int SystemRemove(const char* path) {
   return std::remove(path);
 }
 
-constexpr FileOps kSystemFileOps = {SystemOpen, SystemWrite, SystemClose, SystemRemove};
+int SystemSync(const char* path) {
+  const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return -1;
+  const int result = ::fsync(fd);
+  ::close(fd);
+  return result;
+}
+
+int SystemRename(const char* from, const char* to) {
+  return std::rename(from, to);
+}
+
+constexpr FileOps kSystemFileOps = {SystemOpen,   SystemWrite, SystemClose,
+                                    SystemRemove, SystemSync,  SystemRename};
 
 const FileOps* g_file_ops = &kSystemFileOps;
 

@@ -1,6 +1,6 @@
 // The file operations of the writers, behind one replaceable table.
 //
-// Save and SaveAsXML open, write, close and, after a failed close, delete
+// Save and SaveAsXML open, write, close, make durable, rename and remove
 // files. Those calls go through the table returned by Files() instead of
 // calling the C library directly, so that a test can make any of them fail
 // (a write that stops short, a close that reports a full disk) without a
@@ -23,6 +23,10 @@ struct FileOps {
   int (*close)(std::FILE* stream);
   // remove: 0 on success.
   int (*remove)(const char* path);
+  // Makes the file's content durable (fsync): 0 on success.
+  int (*sync)(const char* path);
+  // rename: 0 on success; `to` is replaced at once, never left half written.
+  int (*rename)(const char* from, const char* to);
 };
 
 // The C library's operations.

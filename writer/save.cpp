@@ -13,6 +13,7 @@
 #include "coding/conversions.h"
 #include "server/com_object.h"
 #include "writer/file_ops.h"
+#include "writer/staged_files.h"
 #include "writer/unicode_file.h"
 #include "writer/vcard_writer.h"
 #include "writer/xml_writer.h"
@@ -150,13 +151,6 @@ std::vector<Target> PlanTargets(IVCardColl* collection, LONG count) {
   return targets;
 }
 
-// Deletes what a failed close left behind, if it is a plain file (never a
-// device or a link that the name happens to stand for).
-void DeleteBrokenFile(const std::string& name) {
-  struct stat status;
-  if (::lstat(name.c_str(), &status) == 0 && S_ISREG(status.st_mode)) Files().remove(name.c_str());
-}
-
 // One open vCard text file of Save.
 class TextFile {
  public:
@@ -165,29 +159,27 @@ class TextFile {
   TextFile& operator=(const TextFile&) = delete;
   ~TextFile() { Close(); }
 
-  HRESULT Open(const char16_t* name, bool append = false) {
+  // Opens a file-system name (a staged file's) for writing or appending.
+  void Open(const std::string& path, bool append = false) {
     Close();
-    HRESULT hr = OpenVCardFile(name, &stream_, append);
-    if (SUCCEEDED(hr)) name_ = FileSystemName(name);
-    return hr;
+    stream_ = Files().open(path.c_str(), append ? "ab" : "wb");
+    if (!stream_) _com_issue_error(kOpenFailed);
   }
   std::FILE* stream() const { return stream_; }
   bool IsOpen() const { return stream_ != nullptr; }
 
-  // Closes the file; false, and the file deleted, when it could not be
-  // flushed or closed (or an earlier write had failed).
+  // Closes the file; false when it could not be flushed or closed (or an
+  // earlier write had failed).
   bool Close() {
     if (!stream_) return true;
     std::FILE* stream = std::exchange(stream_, nullptr);
     bool failed = std::ferror(stream) != 0;
     if (Files().close(stream) != 0) failed = true;
-    if (failed) DeleteBrokenFile(name_);
     return !failed;
   }
 
  private:
   std::FILE* stream_ = nullptr;
-  std::string name_;
 };
 
 HRESULT StatusOf(const std::exception_ptr& failure) {
@@ -196,12 +188,30 @@ HRESULT StatusOf(const std::exception_ptr& failure) {
 
 // --- SaveAsXML helpers --------------------------------------------------------
 
-std::unique_ptr<CUnicodeFile> CreateXmlFile(const char16_t* name, const char* mode) {
+std::unique_ptr<CUnicodeFile> CreateXmlFile(const std::string& path, const char* mode) {
   try {
-    return std::make_unique<CUnicodeFile>(FileSystemName(name).c_str(), mode, 0);
+    return std::make_unique<CUnicodeFile>(path.c_str(), mode, 0);
   } catch (const CUnicodeFileException&) {
     _com_issue_error(kOpenFailed);
   }
+}
+
+// False for text that no XML document can hold: a control character other
+// than TAB, LF and CR, U+FFFE, U+FFFF, or half of a surrogate pair.
+bool IsXmlText(const CComBSTR& text) {
+  const UINT length = text.Length();
+  for (UINT i = 0; i < length; ++i) {
+    const char16_t c = text.m_str[i];
+    if (c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') return false;
+    if (c == 0xFFFE || c == 0xFFFF) return false;
+    if (c >= 0xD800 && c <= 0xDBFF) {
+      if (i + 1 == length || text.m_str[i + 1] < 0xDC00 || text.m_str[i + 1] > 0xDFFF) return false;
+      ++i;
+    } else if (c >= 0xDC00 && c <= 0xDFFF) {
+      return false;
+    }
+  }
+  return true;
 }
 
 void WriteDocumentHeader(CUnicodeFile& file, const CComBSTR& stylesheet) {
@@ -224,6 +234,17 @@ void WriteDocumentHeader(CUnicodeFile& file, const CComBSTR& stylesheet) {
         case '"':
           escaped += "&quot;";
           break;
+        // A reader turns white space in a pseudo-attribute into spaces
+        // unless it is a character reference.
+        case '\t':
+          escaped += "&#9;";
+          break;
+        case '\n':
+          escaped += "&#10;";
+          break;
+        case '\r':
+          escaped += "&#13;";
+          break;
         default:
           escaped += c;
       }
@@ -234,14 +255,11 @@ void WriteDocumentHeader(CUnicodeFile& file, const CComBSTR& stylesheet) {
 }
 
 // Closes and releases an XML file whose writes all went through. The tail of
-// the document may still sit in the stream's buffer: when it cannot be
-// flushed (a full disk), the document is cut short, so it is deleted as Save
-// deletes its files, and false is returned.
+// the document may still sit in the stream's buffer: false when it cannot be
+// flushed (a full disk), and the document is cut short.
 bool CloseXmlFile(std::unique_ptr<CUnicodeFile>& file) {
-  const std::string name = file->GetFileName();
   const bool closed = file->Close();
   file.reset();
-  if (!closed) DeleteBrokenFile(name);
   return closed;
 }
 
@@ -323,63 +341,94 @@ HRESULT SaveCollection(IVCardColl* collection, const VARIANT& filenames) {
   FileNames names;
   if (HRESULT hr = names.Read(filenames); FAILED(hr)) return hr;
 
+  // Every file is staged (see staged_files.h): a failure leaves its target
+  // as it was. A file that cannot be closed or committed is given up, the
+  // next file goes on, and the first such failure is the status at the end.
+  StagedFiles staged;
   TextFile file;
+  std::string one;
   if (names.form() == FileNames::kOne) {
-    if (HRESULT hr = file.Open(names.one()); FAILED(hr)) return hr;
+    HRESULT hr = server::ComBoundary([&] {
+      one = FileSystemName(names.one());
+      file.Open(staged.PathFor(one));
+      return S_OK;
+    });
+    if (FAILED(hr)) return hr;
   }
 
-  bool close_failed = false;
+  HRESULT late = S_OK;
+  auto finish = [&](const std::string& target, bool closed) {
+    const HRESULT hr = closed ? staged.Commit(target) : kDiskFull;
+    if (!closed) staged.Discard(target);
+    if (SUCCEEDED(late)) late = hr;
+  };
   HRESULT status = server::ComBoundary([&] {
     LONG count = 0;
     CheckError(collection->get_Count(&count));
     std::vector<Target> targets;
     if (names.form() == FileNames::kEach) targets = PlanTargets(collection, count);
-    std::unordered_set<std::string> started;
+    std::unordered_set<std::string> given_up;
 
     for (LONG i = 0; i < count; ++i) {
       CComPtr<IVCard> card;
       CheckError(collection->Item(i, &card));
       CheckError(NormalizeVersion(card));
+      std::string target;
       if (names.form() == FileNames::kEach) {
-        const Target& target = targets[static_cast<std::size_t>(i)];
-        const bool append = !started.insert(target.key).second;
-        CheckError(file.Open(target.path.c_str(), append));
+        target = targets[static_cast<std::size_t>(i)].key;
+        if (given_up.count(target)) continue;
+        const bool append = staged.IsStaged(target);
+        file.Open(staged.PathFor(target), append);
       } else if (names.form() == FileNames::kList) {
         const char16_t* name = names.Name(i);
         if (!name) _com_issue_error(kOpenFailed);  // More cards than names.
-        CheckError(file.Open(name));
+        target = FileSystemName(name);
+        file.Open(staged.PathFor(target));
       }
       CheckError(WriteVCard(file.stream(), card));
-      if (names.form() != FileNames::kOne && !file.Close()) close_failed = true;
+      if (names.form() == FileNames::kOne) continue;
+      const bool closed = file.Close();
+      // A file of the empty form is complete after its last card.
+      const bool complete =
+          names.form() == FileNames::kList || targets[static_cast<std::size_t>(i)].last == i;
+      if (!closed && names.form() == FileNames::kEach) given_up.insert(target);
+      if (complete || !closed) finish(target, closed);
     }
     return S_OK;
   });
-  if (file.IsOpen() && !file.Close()) close_failed = true;
-  if (SUCCEEDED(status) && close_failed) status = kDiskFull;
-  return status;
+  const bool closed = file.Close();
+  if (names.form() == FileNames::kOne && SUCCEEDED(status)) finish(one, closed);
+  return SUCCEEDED(status) ? late : status;
 }
 
 HRESULT SaveCollectionAsXML(IVCardColl* collection, const VARIANT& xml_filenames,
                             BSTR xsl_filename) {
   if (!collection) return E_POINTER;
   HRESULT status = S_OK;
-  bool close_failed = false;
+  HRESULT late = S_OK;  // a file given up while the writing went on
+  // Staged like Save's files; declared before the open document, which must
+  // be closed before its temporary file is removed.
+  StagedFiles staged;
   std::unique_ptr<CUnicodeFile> file;
-  // Per-card documents begun but not yet ended, by file: the end tag goes on
-  // after the last card bound for the file, or after a failure.
-  std::unordered_map<std::string, std::u16string> unended;
-  std::string current_key;
+  auto finish = [&](const std::string& target, DocumentEnd end) {
+    if (end == DocumentEnd::kEndTagFailed) _com_issue_error(E_UNEXPECTED);
+    const HRESULT hr = end == DocumentEnd::kEnded ? staged.Commit(target) : kDiskFull;
+    if (end != DocumentEnd::kEnded) staged.Discard(target);
+    if (SUCCEEDED(late)) late = hr;
+  };
   try {
     const CComBSTR stylesheet(xsl_filename);
+    if (!IsXmlText(stylesheet)) return E_INVALIDARG;
     FileNames names;
     if (HRESULT hr = names.Read(xml_filenames); FAILED(hr)) return hr;
 
+    std::string one;
     if (names.form() == FileNames::kOne) {
-      file = CreateXmlFile(names.one(), "w");
+      one = FileSystemName(names.one());
+      file = CreateXmlFile(staged.PathFor(one), "w");
       try {
         WriteDocumentHeader(*file, stylesheet);
       } catch (const CUnicodeFileException&) {
-        file->Close();
         return kWriteFault;
       }
     }
@@ -389,45 +438,37 @@ HRESULT SaveCollectionAsXML(IVCardColl* collection, const VARIANT& xml_filenames
       CheckError(collection->get_Count(&count));
       std::vector<Target> targets;
       if (names.form() == FileNames::kEach) targets = PlanTargets(collection, count);
+      std::unordered_set<std::string> given_up;
 
       for (LONG i = 0; i < count; ++i) {
         CComPtr<IVCard> card;
         CheckError(collection->Item(i, &card));
         CheckError(NormalizeVersion(card));
+        std::string target;
         if (names.form() == FileNames::kEach) {
-          const Target& target = targets[static_cast<std::size_t>(i)];
-          const bool begun = unended.count(target.key) != 0;
-          file = CreateXmlFile(target.path.c_str(), begun ? "a" : "w");
-          current_key = target.key;
-          if (!begun) {
-            unended.emplace(target.key, target.path);
-            WriteDocumentHeader(*file, stylesheet);
-          }
+          target = targets[static_cast<std::size_t>(i)].key;
+          if (given_up.count(target)) continue;
+          const bool begun = staged.IsStaged(target);
+          file = CreateXmlFile(staged.PathFor(target), begun ? "a" : "w");
+          if (!begun) WriteDocumentHeader(*file, stylesheet);
         } else if (names.form() == FileNames::kList) {
           const char16_t* name = names.Name(i);
           if (!name) _com_issue_error(kOpenFailed);  // More cards than names.
-          file = CreateXmlFile(name, "w");
+          target = FileSystemName(name);
+          file = CreateXmlFile(staged.PathFor(target), "w");
           WriteDocumentHeader(*file, stylesheet);
         }
         CheckError(WriteVCardAsXML(*file, card));
-        // A document that cannot be closed is gone (see CloseXmlFile); the
-        // next card goes on, and the failure is reported at the end.
-        DocumentEnd end = DocumentEnd::kEnded;
         if (names.form() == FileNames::kList) {
-          end = EndDocument(file);
+          finish(target, EndDocument(file));
         } else if (names.form() == FileNames::kEach) {
-          const bool last = targets[static_cast<std::size_t>(i)].last == i;
-          if (last) {
-            unended.erase(current_key);
-            end = EndDocument(file);
+          if (targets[static_cast<std::size_t>(i)].last == i) {
+            finish(target, EndDocument(file));
           } else if (!CloseXmlFile(file)) {
-            // A later card of this file begins the document afresh.
-            unended.erase(current_key);
-            end = DocumentEnd::kCloseFailed;
+            given_up.insert(target);
+            finish(target, DocumentEnd::kCloseFailed);
           }
         }
-        if (end == DocumentEnd::kEndTagFailed) _com_issue_error(E_UNEXPECTED);
-        if (end == DocumentEnd::kCloseFailed) close_failed = true;
       }
     } catch (const CUnicodeFileException&) {
       status = E_UNEXPECTED;  // A header or an end tag of a per-card document.
@@ -435,38 +476,24 @@ HRESULT SaveCollectionAsXML(IVCardColl* collection, const VARIANT& xml_filenames
       status = StatusOf(std::current_exception());
     }
 
-    // A document still open (the one file, or the file of the card that
-    // failed) is ended now; so is every per-card document whose later cards
-    // were never written.
-    if (file) {
-      unended.erase(current_key);
-      if (SUCCEEDED(status)) {
-        const DocumentEnd end = EndDocument(file);
-        if (end == DocumentEnd::kEndTagFailed) status = kWriteFault;
-        if (end == DocumentEnd::kCloseFailed) close_failed = true;
+    // The one document is ended now. After a failure the document being
+    // written is closed and given up with every other unfinished one.
+    if (file && SUCCEEDED(status)) {
+      const DocumentEnd end = EndDocument(file);
+      if (end == DocumentEnd::kEndTagFailed) {
+        status = kWriteFault;
       } else {
-        // The document of the failure keeps what was written of it.
-        try {
-          file->Write(kSetEnd);
-        } catch (const CUnicodeFileException&) {
-        }
-        file->Close();
-        file.reset();
+        finish(one, end);
       }
     }
-    for (const auto& [key, path] : unended) {
-      try {
-        std::unique_ptr<CUnicodeFile> rest = CreateXmlFile(path.c_str(), "a");
-        EndDocument(rest);
-      } catch (...) {
-        // The writing already failed; that failure is the status.
-      }
+    if (file) {
+      file->Close();
+      file.reset();
     }
   } catch (...) {
     status = StatusOf(std::current_exception());
   }
-  if (SUCCEEDED(status) && close_failed) status = kDiskFull;
-  return status;
+  return SUCCEEDED(status) ? late : status;
 }
 
 }  // namespace tarvovcard::writer

@@ -28,11 +28,13 @@ class TextWriter {
   ~TextWriter() { Flush(); }
 
   void WriteCard(IVCard* card);
-  // Hands the text gathered so far to the stream. Its result is not looked
-  // at: a failed write shows in the stream's error indicator at close.
-  void Flush() {
-    if (!out_.empty()) Files().write(out_.data(), out_.size(), stream_);
+  // Hands the text gathered so far to the stream; false once any write has
+  // come up short, so that a failed write is never reported as success.
+  bool Flush() {
+    if (!out_.empty() && Files().write(out_.data(), out_.size(), stream_) != out_.size())
+      failed_ = true;
     out_.clear();
+    return !failed_;
   }
 
  private:
@@ -56,6 +58,7 @@ class TextWriter {
 
   std::FILE* stream_;
   std::string out_;
+  bool failed_ = false;
   OpenCards open_cards_;
 };
 
@@ -198,7 +201,7 @@ HRESULT WriteVCard(std::FILE* stream, IVCard* card) {
   return server::ComBoundary([&] {
     TextWriter writer(stream);
     writer.WriteCard(card);
-    return S_OK;
+    return writer.Flush() ? S_OK : HRESULT_FROM_WIN32(ERROR_DISK_FULL);
   });
 }
 

@@ -18,8 +18,8 @@ namespace tarvovcard::writer {
 // mode (the writer emits CR LF itself). An AGENT-style value that holds a card
 // is written in place, nested. Returns S_OK, or the status of the first
 // object-model call that failed: the card then stops there (what was written
-// stays, END:VCARD is missing). Write errors of the stream are left in the
-// stream's error indicator for whoever closes it.
+// stays, END:VCARD is missing); 0x80070070 when a write to the stream came up
+// short (a full disk).
 HRESULT WriteVCard(std::FILE* stream, IVCard* card);
 
 // Frees the 8-bit text that a value's EncodedValue hands out (VT_BYREF|VT_I1)

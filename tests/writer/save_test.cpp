@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <filesystem>
 
 #include "card_builder.h"
@@ -225,27 +228,105 @@ TEST(SaveAsXML, StylesheetInstructionOnlyForANonEmptyNameAndEscaped) {
   EXPECT_EQ(ReadFile(dir / "c.xml"), XmlDocument(CardXml("A"),
                                                  u"<?xml-stylesheet type=\"text/xsl\" "
                                                  u"href=\"a&amp;b&quot;\u00E9?.xsl\"?>\n"));
+  // White space stays itself as a character reference; what no XML document
+  // can hold is refused, and no file is touched.
+  EXPECT_EQ(collection->SaveAsXML(NameArgument(dir / "d.xml"), CComBSTR(u"a\tb\nc.xsl")), S_OK);
+  EXPECT_EQ(ReadFile(dir / "d.xml"),
+            XmlDocument(CardXml("A"),
+                        u"<?xml-stylesheet type=\"text/xsl\" href=\"a&#9;b&#10;c.xsl\"?>\n"));
+  for (const char16_t* href : {u"K\x01", u"\xFFFF",
+                               u"a\xD800"
+                               u"b"}) {
+    EXPECT_EQ(collection->SaveAsXML(NameArgument(dir / "d.xml"), CComBSTR(href)), E_INVALIDARG);
+  }
+  EXPECT_EQ(ReadFile(dir / "d.xml"),
+            XmlDocument(CardXml("A"),
+                        u"<?xml-stylesheet type=\"text/xsl\" href=\"a&#9;b&#10;c.xsl\"?>\n"));
 }
 
-TEST(Save, FailedCloseDeletesTheFileGoesOnAndIsReportedAtTheEnd) {
+// The names in a folder: no temporary file is ever left behind.
+std::vector<std::string> Listing(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// A save that fails at any step leaves its target as it was (content and
+// permissions) and no temporary file; one that succeeds replaces the content
+// and keeps the permissions.
+TEST(Save, FailureAtAnyStepLeavesTheTargetAsItWas) {
+  struct Case {
+    const char* what;
+    void (*arrange)(FailingFiles& files, bool xml);
+    HRESULT save, save_as_xml;
+  };
+  const Case cases[] = {
+      {"nothing fails", [](FailingFiles&, bool) {}, S_OK, S_OK},
+      // In XML the first write is the byte-order mark, part of the open.
+      {"a write", [](FailingFiles& f, bool xml) { f.writes_before_failure = xml ? 1 : 0; },
+       kDiskFull, kWriteFault},
+      {"the close", [](FailingFiles& f, bool) { f.fail_close = true; }, kDiskFull, kDiskFull},
+      {"the sync", [](FailingFiles& f, bool) { f.fail_sync = true; }, kDiskFull, kDiskFull},
+      {"the rename", [](FailingFiles& f, bool) { f.fail_rename = true; }, kWriteFault, kWriteFault},
+  };
+  CComPtr<IVCardColl> collection = NewCollection({CardNamed("A")});
+  for (const Case& c : cases) {
+    for (const bool xml : {false, true}) {
+      ScratchDir dir;
+      const std::string target = dir / "target";
+      WriteFile(target, "old");
+      ::chmod(target.c_str(), 0640);
+      HRESULT status;
+      {
+        FailingFiles files;
+        c.arrange(files, xml);
+        status = xml ? collection->SaveAsXML(NameArgument(target), nullptr)
+                     : collection->Save(NameArgument(target));
+      }
+      const std::string what = std::string(c.what) + (xml ? " (XML)" : "");
+      EXPECT_EQ(status, xml ? c.save_as_xml : c.save) << what;
+      if (status == S_OK) {
+        EXPECT_EQ(ReadFile(target), xml ? XmlDocument(CardXml("A")) : CardText("A")) << what;
+      } else {
+        EXPECT_EQ(ReadFile(target), "old") << what;
+      }
+      EXPECT_EQ(std::filesystem::status(target).permissions(), std::filesystem::perms(0640))
+          << what;
+      EXPECT_EQ(Listing(dir.path()), std::vector<std::string>{"target"}) << what;
+    }
+  }
+}
+
+TEST(Save, FailedCloseGivesUpThatFileGoesOnAndIsReportedAtTheEnd) {
   ScratchDir dir;
   CComPtr<IVCardColl> collection = NewCollection({CardNamed("A"), CardNamed("B"), CardNamed("C")});
+  WriteFile(dir / "a.vcf", "old");
   {
     FailingFiles files;
     files.fail_close_at = 0;
     EXPECT_EQ(collection->Save(NameListArgument({dir / "a.vcf", dir / "b.vcf", dir / "c.vcf"})),
               kDiskFull);
-    EXPECT_EQ(files.removed, std::vector<std::string>{dir / "a.vcf"});
   }
-  EXPECT_FALSE(FileExists(dir / "a.vcf"));
+  EXPECT_EQ(ReadFile(dir / "a.vcf"), "old");
   EXPECT_EQ(ReadFile(dir / "b.vcf"), CardText("B"));
   EXPECT_EQ(ReadFile(dir / "c.vcf"), CardText("C"));
-  {
-    FailingFiles files;
-    files.fail_close = true;
-    EXPECT_EQ(collection->Save(NameArgument(dir / "all.vcf")), kDiskFull);
-  }
-  EXPECT_FALSE(FileExists(dir / "all.vcf"));
+  EXPECT_EQ(Listing(dir.path()), (std::vector<std::string>{"a.vcf", "b.vcf", "c.vcf"}));
+}
+
+// A link stays a link, and the file it points to is replaced; a target that
+// is no regular file is written in place, never renamed over.
+TEST(Save, LinksStayLinksAndDevicesAreWrittenInPlace) {
+  ScratchDir dir;
+  WriteFile(dir / "real.vcf", "old");
+  std::filesystem::create_symlink(dir / "real.vcf", dir / "link.vcf");
+  CComPtr<IVCardColl> collection = NewCollection({CardNamed("A")});
+  ASSERT_EQ(collection->Save(NameArgument(dir / "link.vcf")), S_OK);
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.vcf"));
+  EXPECT_EQ(ReadFile(dir / "real.vcf"), CardText("A"));
+  EXPECT_EQ(collection->Save(NameArgument("/dev/null")), S_OK);
+  EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
 }
 
 TEST(Save, FullDiskIsReportedAndTheDeviceLeftAlone) {
@@ -258,7 +339,7 @@ TEST(Save, FullDiskIsReportedAndTheDeviceLeftAlone) {
   EXPECT_TRUE(std::filesystem::is_symlink(dir / "full.vcf"));
 }
 
-TEST(SaveAsXML, DocumentThatCannotBeClosedIsDeletedAndReportedAtTheEnd) {
+TEST(SaveAsXML, DocumentThatCannotBeClosedIsGivenUpAndReportedAtTheEnd) {
   ScratchDir dir;
   CComPtr<IVCardColl> collection = NewCollection({CardNamed("A"), CardNamed("B")});
   {
@@ -266,13 +347,14 @@ TEST(SaveAsXML, DocumentThatCannotBeClosedIsDeletedAndReportedAtTheEnd) {
     files.fail_close_at = 0;
     EXPECT_EQ(collection->SaveAsXML(NameListArgument({dir / "a.xml", dir / "b.xml"}), nullptr),
               kDiskFull);
-    EXPECT_EQ(files.removed, std::vector<std::string>{dir / "a.xml"});
   }
   EXPECT_FALSE(FileExists(dir / "a.xml"));
   EXPECT_EQ(ReadFile(dir / "b.xml"), XmlDocument(CardXml("B")));
 
-  // In the empty form a document left after its first card and deleted is
-  // begun afresh by the next card of the same file.
+  // In the empty form a document that could not be closed after its first
+  // card is given up: its later cards are not written, the file keeps what
+  // it had, and the other files are written.
+  WriteFile(dir / "two.xml", "old");
   CComPtr<IVCardColl> shared =
       NewCollection({CardNamed("A", dir.path(), "two.xml"), CardNamed("X", dir.path(), "x.xml"),
                      CardNamed("B", dir.path(), "two.xml")});
@@ -281,7 +363,7 @@ TEST(SaveAsXML, DocumentThatCannotBeClosedIsDeletedAndReportedAtTheEnd) {
     files.fail_close_at = 0;
     EXPECT_EQ(shared->SaveAsXML(CComVariant(), nullptr), kDiskFull);
   }
-  EXPECT_EQ(ReadFile(dir / "two.xml"), XmlDocument(CardXml("B")));
+  EXPECT_EQ(ReadFile(dir / "two.xml"), "old");
   EXPECT_EQ(ReadFile(dir / "x.xml"), XmlDocument(CardXml("X")));
 
   if (!FileExists("/dev/full")) GTEST_SKIP() << "no /dev/full";
@@ -310,7 +392,7 @@ TEST(SaveAsXML, FailedWritesGiveWriteFaultOrUnexpected) {
   }
 }
 
-TEST(Save, FailingCardStopsTheWritingAndItsDocumentIsStillEnded) {
+TEST(Save, FailingCardStopsTheWritingAndLeavesItsFilesAsTheyWere) {
   ScratchDir dir;
   CComPtr<IVCard> broken = CardNamed("B");
   CComPtr<IVCardProperty> note = AddProperty(broken, u"NOTE");
@@ -325,9 +407,9 @@ TEST(Save, FailingCardStopsTheWritingAndItsDocumentIsStillEnded) {
   CComPtr<IVCard> never = CardNamed("C");
   CComPtr<IVCardColl> collection = NewCollection({CardNamed("A"), broken, never});
 
+  WriteFile(dir / "all.vcf", "old");
   EXPECT_EQ(collection->Save(NameArgument(dir / "all.vcf")), E_POINTER);
-  EXPECT_EQ(ReadFile(dir / "all.vcf"),
-            CardText("A") + CrLf("BEGIN:VCARD\nVERSION:2.1\nFN:B\nNOTE:"));
+  EXPECT_EQ(ReadFile(dir / "all.vcf"), "old");
   EXPECT_EQ(PropertyNames(never), std::vector<std::u16string>{u"FN"});
 
   // In XML the text value is read decoded, so only the view of an N fails.
@@ -337,11 +419,12 @@ TEST(Save, FailingCardStopsTheWritingAndItsDocumentIsStillEnded) {
       {CardNamed("A", dir.path(), "x.xml"), bad_name, CardNamed("C", dir.path(), "x.xml")});
   bad_name->put_FolderPath(NameArgument(dir.path()).bstrVal);
   bad_name->put_Filename(CComBSTR(u"y.xml"));
+  WriteFile(dir / "x.xml", "old x");
   EXPECT_EQ(xml->SaveAsXML(CComVariant(), nullptr), E_FAIL);
-  // x.xml was begun for A and C; C never came, yet the document is ended.
-  EXPECT_EQ(ReadFile(dir / "x.xml"), XmlDocument(CardXml("A")));
-  EXPECT_EQ(ReadFile(dir / "y.xml"),
-            XmlDocument(u"<vCard version=\"2.1\">\n<VERSION>2.1</VERSION>\n<FN>B</FN>\n<N>"));
+  // x.xml was begun for A and C; C never came: nothing of it replaces the file.
+  EXPECT_EQ(ReadFile(dir / "x.xml"), "old x");
+  EXPECT_FALSE(FileExists(dir / "y.xml"));
+  EXPECT_EQ(Listing(dir.path()), (std::vector<std::string>{"all.vcf", "x.xml"}));
 }
 
 }  // namespace

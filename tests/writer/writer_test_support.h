@@ -77,8 +77,8 @@ inline std::string CrLf(std::string_view text) {
 }
 
 // File operations that behave like the C library's until told to fail:
-// writes after the first `writes_before_failure` ones, every close, or every
-// open. Counts what was called. One at a time (the hooks are static).
+// writes after the first `writes_before_failure` ones, every close, every
+// open, every sync or every rename. Counts what was called. One at a time (the hooks are static).
 class FailingFiles {
  public:
   FailingFiles() : scope_(Ops()) { Current() = this; }
@@ -88,6 +88,8 @@ class FailingFiles {
   bool fail_close = false;
   int fail_close_at = -1;  // Only this close (counted from 0) fails.
   bool fail_open = false;
+  bool fail_sync = false;
+  bool fail_rename = false;
   int error = ENOSPC;
 
   int opens = 0;
@@ -136,6 +138,20 @@ class FailingFiles {
         [](const char* path) -> int {
           Current()->removed.push_back(path);
           return SystemFileOps().remove(path);
+        },
+        [](const char* path) -> int {
+          if (Current()->fail_sync) {
+            errno = EIO;
+            return -1;
+          }
+          return SystemFileOps().sync(path);
+        },
+        [](const char* from, const char* to) -> int {
+          if (Current()->fail_rename) {
+            errno = EACCES;
+            return -1;
+          }
+          return SystemFileOps().rename(from, to);
         },
     };
     return ops;
