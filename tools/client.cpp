@@ -46,14 +46,18 @@ HRESULT CreateCollection(const GlobalOptions& options, CComPtr<IVCardColl>& coll
   return hr;
 }
 
-HRESULT LoadFiles(IVCardColl* collection, const std::vector<std::string>& inputs) {
+HRESULT LoadFiles(IVCardColl* collection, const std::vector<std::string>& inputs,
+                  bool* any_readable) {
   // Load answers with the status of its last file only: an earlier file that
   // cannot be opened would pass unnoticed, so those are tried here first.
   HRESULT earlier = S_OK;
+  bool readable_seen = false;
   for (std::size_t i = 0; i + 1 < inputs.size(); ++i) {
     const HRESULT readable = ReadableStatus(inputs[i]);
+    readable_seen |= readable == S_OK;
     if (!CheckStep(readable, "load", inputs[i]) && earlier == S_OK) earlier = readable;
   }
+  if (any_readable) *any_readable = readable_seen || ReadableStatus(inputs.back()) == S_OK;
 
   CComVariant filenames;
   if (inputs.size() == 1) {

@@ -28,8 +28,10 @@ HRESULT CreateCollection(const GlobalOptions& options, CComPtr<IVCardColl>& coll
 // names; every earlier file is first tried for reading, and one that cannot
 // be opened is reported with its own name. Returns Load's status, or when
 // that is S_OK the status of the first earlier file that failed. The cards
-// read stay in the collection whatever the status.
-HRESULT LoadFiles(IVCardColl* collection, const std::vector<std::string>& inputs);
+// read stay in the collection whatever the status. *any_readable, when
+// given, says whether at least one input could be opened for reading.
+HRESULT LoadFiles(IVCardColl* collection, const std::vector<std::string>& inputs,
+                  bool* any_readable = nullptr);
 
 // UTF-8 (the command line's text) to a new BSTR, and UTF-16 back to UTF-8.
 CComBSTR ToBstr(const std::string& text);

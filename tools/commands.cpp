@@ -9,20 +9,25 @@ namespace {
 
 constexpr Command kCommands[] = {
     {"to-vcard", "load vCard files and save all their cards as one vCard file",
-     "usage: tarvovcard to-vcard OUTPUT INPUT...\n"
+     "usage: tarvovcard to-vcard [--force] OUTPUT INPUT...\n"
      "\n"
      "Loads every INPUT (vCard 2.1 files) into one collection and saves all of\n"
      "its cards, in order, as vCard 2.1 text into OUTPUT. Each card is saved\n"
      "with one VERSION:2.1 property first. When a file cannot be read, the cards\n"
-     "that were read are saved all the same.\n",
+     "that were read are saved all the same. OUTPUT is replaced whole or not at\n"
+     "all; it may not be one of the INPUTs (exit 2).\n"
+     "\n"
+     "  --force      write OUTPUT even when no INPUT could be read\n",
      RunToVCard},
     {"to-xml", "load vCard files and save all their cards as one XML document",
-     "usage: tarvovcard to-xml [--xsl HREF] OUTPUT INPUT...\n"
+     "usage: tarvovcard to-xml [--force] [--xsl HREF] OUTPUT INPUT...\n"
      "\n"
      "Loads every INPUT (vCard 2.1 files) into one collection and saves all of\n"
      "its cards as one UTF-16 XML document (a vCardSet element) into OUTPUT.\n"
+     "OUTPUT is replaced whole or not at all; it may not be one of the INPUTs.\n"
      "\n"
-     "  --xsl HREF   name HREF as the document's XSL stylesheet\n",
+     "  --xsl HREF   name HREF as the document's XSL stylesheet\n"
+     "  --force      write OUTPUT even when no INPUT could be read\n",
      RunToXml},
     {"show", "print the cards of vCard files as a tree",
      "usage: tarvovcard show INPUT...\n"

@@ -1,4 +1,6 @@
 // to-vcard and to-xml: load vCard files, save their cards as vCard or XML.
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -15,7 +17,23 @@ struct ConvertArguments {
   std::string output;
   std::vector<std::string> inputs;
   std::string stylesheet;
+  bool force = false;
 };
+
+// The input that is the output file itself (by identity, whatever the
+// spelling or links), or null. Saving over an input would replace cards that
+// are still being read with whatever was read of them.
+const std::string* InputThatIsTheOutput(const ConvertArguments& arguments) {
+  struct stat output;
+  if (::stat(arguments.output.c_str(), &output) != 0) return nullptr;
+  for (const std::string& input : arguments.inputs) {
+    struct stat info;
+    if (::stat(input.c_str(), &info) == 0 && info.st_dev == output.st_dev &&
+        info.st_ino == output.st_ino)
+      return &input;
+  }
+  return nullptr;
+}
 
 // Reads OUTPUT INPUT... and, when `stylesheet_option` is set, --xsl HREF
 // (also --xsl=HREF). Empty when the arguments are wrong (reported).
@@ -30,6 +48,8 @@ std::optional<ConvertArguments> ParseConvertArguments(const Command& command, Ar
       positional.push_back(argument);
     } else if (argument == "--") {
       options_done = true;
+    } else if (argument == "--force") {
+      parsed.force = true;
     } else if (stylesheet_option && argument == "--xsl") {
       if (i + 1 == arguments.size()) {
         *exit_code = UsageError(command, "--xsl needs a stylesheet name");
@@ -59,12 +79,25 @@ int Convert(const GlobalOptions& options, Arguments arguments, bool as_xml) {
   const std::optional<ConvertArguments> parsed =
       ParseConvertArguments(command, arguments, as_xml, &exit_code);
   if (!parsed) return exit_code;
+  if (const std::string* input = InputThatIsTheOutput(*parsed)) {
+    return UsageError(command, "OUTPUT '" + parsed->output + "' is the input '" + *input +
+                                   "'; nothing was read or written");
+  }
 
   RuntimeSession session;
   CComPtr<IVCardColl> collection;
   if (FAILED(CreateCollection(options, collection))) return kExitFailed;
 
-  bool all_ok = LoadFiles(collection, parsed->inputs) == S_OK;
+  bool any_readable = false;
+  bool all_ok = LoadFiles(collection, parsed->inputs, &any_readable) == S_OK;
+  // An output that exists is not emptied for want of any input.
+  if (!any_readable && !parsed->force) {
+    std::fprintf(stderr,
+                 "tarvovcard: no input could be read; %s was not written (--force writes it "
+                 "all the same)\n",
+                 parsed->output.c_str());
+    return kExitFailed;
+  }
   // Whatever Load left in the collection is saved, even after a failure.
   CComVariant output;
   output.bstrVal = ToBstr(parsed->output).Detach();

@@ -126,6 +126,38 @@ TEST(Cli, EarlierInputThatCannotBeOpenedIsReportedThoughLoadAnswersForTheLastOnl
   EXPECT_EQ(ReadFile(dir / "out.vcf"), kCardA);
 }
 
+// The client never destroys a file: not one of its inputs (whatever the
+// spelling), and not an existing output when no input could be read.
+TEST(Cli, OutputThatIsAnInputOrLoadOfNothingLeavesTheFileAlone) {
+  ScratchDir dir;
+  WriteFile(dir / "in.vcf", kCardA);
+  WriteFile(dir / "keep.vcf", kCardB);
+  struct Case {
+    std::string arguments;
+    int exit_status;
+    const char* err_start;
+  };
+  const Case cases[] = {
+      {"to-vcard " + (dir / "in.vcf") + " " + (dir / "keep.vcf") + " " + dir.path() + "/./in.vcf",
+       2, "tarvovcard to-vcard: OUTPUT '"},
+      {"to-xml " + (dir / "in.vcf") + " " + (dir / "in.vcf"), 2, "tarvovcard to-xml: OUTPUT '"},
+      {"to-vcard " + (dir / "keep.vcf") + " " + (dir / "missing.vcf"), 1, "tarvovcard: load "},
+      {"to-xml " + (dir / "keep.vcf") + " " + (dir / "missing.vcf") + " " + dir.path(), 1,
+       "tarvovcard: load "},
+  };
+  for (const Case& c : cases) {
+    const Outcome run = Tarvovcard(dir, c.arguments);
+    EXPECT_EQ(run.exit_status, c.exit_status) << c.arguments;
+    EXPECT_EQ(run.err.rfind(c.err_start, 0), 0u) << run.err;
+    EXPECT_EQ(ReadFile(dir / "in.vcf"), kCardA) << c.arguments;
+    EXPECT_EQ(ReadFile(dir / "keep.vcf"), kCardB) << c.arguments;
+  }
+  const Outcome forced =
+      Tarvovcard(dir, "to-vcard --force " + (dir / "keep.vcf") + " " + (dir / "missing.vcf"));
+  EXPECT_EQ(forced.exit_status, 1);
+  EXPECT_EQ(ReadFile(dir / "keep.vcf"), "");
+}
+
 TEST(Cli, FailedSaveIsReportedWithItsStatus) {
   ScratchDir dir;
   WriteFile(dir / "a.vcf", kCardA);
