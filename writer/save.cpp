@@ -1,7 +1,5 @@
 #include "writer/save.h"
 
-#include <sys/stat.h>
-
 #include <filesystem>
 #include <memory>
 #include <new>
@@ -279,21 +277,6 @@ DocumentEnd EndDocument(std::unique_ptr<CUnicodeFile>& file) {
 }
 
 }  // namespace
-
-HRESULT OpenVCardFile(const char16_t* file_name, std::FILE** stream, bool append) {
-  if (!stream) return E_POINTER;
-  *stream = nullptr;
-  if (!file_name || !*file_name) return kOpenFailed;
-  try {
-    const std::string name = FileSystemName(file_name);
-    *stream = Files().open(name.c_str(), append ? "ab" : "wb");
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (...) {
-    return kOpenFailed;
-  }
-  return *stream ? S_OK : kOpenFailed;
-}
 
 HRESULT NormalizeVersion(IVCard* card) {
   if (!card) return E_POINTER;

@@ -57,9 +57,4 @@ HRESULT SaveCollectionAsXML(IVCardColl* collection, const VARIANT& xml_filenames
 // with the value "2.1" first in its list (appended when the list is empty).
 HRESULT NormalizeVersion(IVCard* card);
 
-// Opens `file_name` for writing in binary mode: created or truncated, or with
-// `append` set, created or extended at its end. 0x8007006E when the file
-// cannot be opened (an empty or null name included).
-HRESULT OpenVCardFile(const char16_t* file_name, std::FILE** stream, bool append = false);
-
 }  // namespace tarvovcard::writer
