@@ -340,6 +340,7 @@ HRESULT SaveCollection(IVCardColl* collection, const VARIANT& filenames) {
   }
 
   HRESULT late = S_OK;
+  bool write_failed = false;  // of the one file of the VT_BSTR form
   auto finish = [&](const std::string& target, bool closed) {
     const HRESULT hr = closed ? staged.Commit(target) : kDiskFull;
     if (!closed) staged.Discard(target);
@@ -368,9 +369,12 @@ HRESULT SaveCollection(IVCardColl* collection, const VARIANT& filenames) {
         target = FileSystemName(name);
         file.Open(staged.PathFor(target));
       }
-      CheckError(WriteVCard(file.stream(), card));
+      // A short write (a full disk) gives up this file, like a failed close.
+      const HRESULT written = WriteVCard(file.stream(), card);
+      if (written != kDiskFull) CheckError(written);
+      write_failed |= written == kDiskFull;
       if (names.form() == FileNames::kOne) continue;
-      const bool closed = file.Close();
+      const bool closed = file.Close() && written == S_OK;
       // A file of the empty form is complete after its last card.
       const bool complete =
           names.form() == FileNames::kList || targets[static_cast<std::size_t>(i)].last == i;
@@ -379,7 +383,7 @@ HRESULT SaveCollection(IVCardColl* collection, const VARIANT& filenames) {
     }
     return S_OK;
   });
-  const bool closed = file.Close();
+  const bool closed = file.Close() && !write_failed;
   if (names.form() == FileNames::kOne && SUCCEEDED(status)) finish(one, closed);
   return SUCCEEDED(status) ? late : status;
 }
