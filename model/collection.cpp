@@ -1,5 +1,6 @@
 #include "model/collection.h"
 
+#include "coding/conversions.h"
 #include "reader/load.h"
 #include "writer/save.h"
 
@@ -160,8 +161,88 @@ template class Collection<IVCardPropertyColl, IVCardProperty>;
 template class Collection<IVCardParameterColl, IVCardParameter>;
 template class Collection<IVCardValueColl, IVCardValue>;
 
+IUnknown* VCardColl::GetInterface(REFIID riid) noexcept {
+  if (IsEqualIID(riid, IID_IVCardLoadReport)) return static_cast<IVCardLoadReport*>(this);
+  return Collection::GetInterface(riid);
+}
+
 HRESULT VCardColl::Load(VARIANT filenames) {
-  return server::ComBoundary([&] { return reader::LoadCollection(this, filenames); });
+  return server::ComBoundary([&] { return reader::LoadCollection(this, filenames, &report_); });
+}
+
+HRESULT VCardColl::get_ProblemCount(LONG* pVal) {
+  if (!pVal) return E_POINTER;
+  *pVal = static_cast<LONG>(report_.size());
+  return S_OK;
+}
+
+const LoadProblem* VCardColl::ProblemAt(LONG index) const noexcept {
+  if (index < 0 || static_cast<std::size_t>(index) >= report_.size()) return nullptr;
+  return &report_[static_cast<std::size_t>(index)];
+}
+
+namespace {
+
+// True when the bytes are well-formed UTF-8 (overlong forms and surrogates
+// are not told apart: this only chooses how to widen).
+bool LooksLikeUtf8(const std::string& text) noexcept {
+  for (std::size_t i = 0; i < text.size();) {
+    auto c = static_cast<unsigned char>(text[i]);
+    std::size_t length = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+    if (length == 0 || i + length > text.size()) return false;
+    for (std::size_t k = 1; k < length; ++k) {
+      if ((static_cast<unsigned char>(text[i + k]) >> 6) != 2) return false;
+    }
+    i += length;
+  }
+  return true;
+}
+
+// 8-bit text of the report as a new BSTR: UTF-8 when it is well-formed UTF-8
+// (file names, most text), else the ANSI code page.
+HRESULT ReportText(const std::string& text, BSTR* pVal) noexcept {
+  if (!pVal) return E_POINTER;
+  *pVal = nullptr;
+  return server::ComBoundary([&] {
+    *pVal = coding::NarrowToWide(text.c_str(), LooksLikeUtf8(text)).Detach();
+    return S_OK;
+  });
+}
+
+}  // namespace
+
+HRESULT VCardColl::get_File(LONG Index, BSTR* pVal) {
+  const LoadProblem* problem = ProblemAt(Index);
+  if (!pVal) return E_POINTER;
+  return problem ? ReportText(problem->file, pVal) : E_INVALIDARG;
+}
+
+HRESULT VCardColl::get_Line(LONG Index, LONG* pVal) {
+  if (!pVal) return E_POINTER;
+  const LoadProblem* problem = ProblemAt(Index);
+  if (!problem) return E_INVALIDARG;
+  *pVal = problem->line;
+  return S_OK;
+}
+
+HRESULT VCardColl::get_Lost(LONG Index, VARIANT_BOOL* pVal) {
+  if (!pVal) return E_POINTER;
+  const LoadProblem* problem = ProblemAt(Index);
+  if (!problem) return E_INVALIDARG;
+  *pVal = problem->lost ? VARIANT_TRUE : VARIANT_FALSE;
+  return S_OK;
+}
+
+HRESULT VCardColl::get_Message(LONG Index, BSTR* pVal) {
+  const LoadProblem* problem = ProblemAt(Index);
+  if (!pVal) return E_POINTER;
+  return problem ? ReportText(problem->message, pVal) : E_INVALIDARG;
+}
+
+HRESULT VCardColl::get_Text(LONG Index, BSTR* pVal) {
+  const LoadProblem* problem = ProblemAt(Index);
+  if (!pVal) return E_POINTER;
+  return problem ? ReportText(problem->text, pVal) : E_INVALIDARG;
 }
 
 HRESULT VCardColl::Save(VARIANT filenames) {

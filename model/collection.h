@@ -15,6 +15,7 @@
 
 #include <span>
 
+#include "model/load_report.h"
 #include "model/small_vector.h"
 #include "server/com_object.h"
 #include "tarvovcard/automation_types.h"
@@ -90,12 +91,30 @@ using VCardPropertyColl = Collection<IVCardPropertyColl, IVCardProperty>;
 using VCardParameterColl = Collection<IVCardParameterColl, IVCardParameter>;
 using VCardValueColl = Collection<IVCardValueColl, IVCardValue>;
 
-// The card collection adds Load, Save and SaveAsXML.
-class VCardColl : public Collection<IVCardColl, IVCard> {
+// The card collection adds Load, Save and SaveAsXML, and the report of the
+// latest Load.
+class VCardColl : public Collection<IVCardColl, IVCard>, public IVCardLoadReport {
  public:
+  IUnknown* GetInterface(REFIID riid) noexcept;
+
   HRESULT STDMETHODCALLTYPE Load(VARIANT filenames) override;
   HRESULT STDMETHODCALLTYPE Save(VARIANT filenames) override;
   HRESULT STDMETHODCALLTYPE SaveAsXML(VARIANT XML_filenames, BSTR XLS_filename) override;
+
+  // IVCardLoadReport
+  HRESULT STDMETHODCALLTYPE get_ProblemCount(LONG* pVal) override;
+  HRESULT STDMETHODCALLTYPE get_File(LONG Index, BSTR* pVal) override;
+  HRESULT STDMETHODCALLTYPE get_Line(LONG Index, LONG* pVal) override;
+  HRESULT STDMETHODCALLTYPE get_Lost(LONG Index, VARIANT_BOOL* pVal) override;
+  HRESULT STDMETHODCALLTYPE get_Message(LONG Index, BSTR* pVal) override;
+  HRESULT STDMETHODCALLTYPE get_Text(LONG Index, BSTR* pVal) override;
+
+  const LoadReport& report() const noexcept { return report_; }
+
+ private:
+  const LoadProblem* ProblemAt(LONG index) const noexcept;
+
+  LoadReport report_;
 };
 
 // The library's own collections behind interface pointers; null for anybody

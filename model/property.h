@@ -99,6 +99,13 @@ class VCardProperty : public server::ComObjectRoot,
   // put_Type for a type known to have a canonical name: nothing is copied.
   // False (nothing changed) for a type without one.
   bool SetCanonicalType(EVCardProperty type) noexcept;
+  // A name that a file gave and the vocabulary lacks (CATEGORIES): kept as
+  // read, with the type VCARD_PROP_UNKNOWN, so that nothing of the line is
+  // lost. Clients cannot set such a name (put_Name stays exact).
+  void SetNameAsRead(CComBSTR&& name) noexcept {
+    type_ = VCARD_PROP_UNKNOWN;
+    custom_name_ = std::move(name);
+  }
   // put_Group taking over a string already allocated.
   void SetGroup(CComBSTR&& group) noexcept { group_ = std::move(group); }
   // The value of the first parameter of the given type, in parameter order.
@@ -130,7 +137,7 @@ class VCardProperty : public server::ComObjectRoot,
   // fits a smaller allocation this way. Without a custom name the name is the
   // table's name of the type.
   EVCardProperty type_ = VCARD_PROP_UNKNOWN;
-  CComBSTR custom_name_;  // an "X-" name, as set
+  CComBSTR custom_name_;  // an "X-" name, as set, or a name as read
   CComBSTR group_;        // null reads as the empty group
   // Always the library's own collections (checked at construction), so the
   // implementations are these same pointers cast down.

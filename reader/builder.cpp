@@ -5,6 +5,7 @@
 #include <string>
 
 #include "coding/conversions.h"
+#include "model/property.h"
 
 namespace tarvovcard::reader {
 namespace {
@@ -150,7 +151,7 @@ struct Builder::OpenCard {
   CComPtr<IVCardValueColl> values;          // of latest, fetched on first use
 };
 
-Builder::Builder(IVCardColl* collection) : collection_(collection) {
+Builder::Builder(IVCardColl* collection, ProblemLog& log) : collection_(collection), log_(log) {
   OpenCards.reserve(4);
   property_names_.reserve(kPropertyNameCount);
   for (const PropertyName& entry : kPropertyNames) {
@@ -180,6 +181,7 @@ void Builder::Attach(ParseContext* context) {
     Of(user).OnComponent(text);
   };
   context->OnSoundComponent = [](void* user, const char* text) { Of(user).OnComponent(text); };
+  context->OnDiscardProperty = [](void* user) { Of(user).OnDiscardProperty(); };
   // The parser has counted and shown the error already.
   context->OnParseError = [](void*, const char*) {};
 }
@@ -264,17 +266,22 @@ void Builder::OnProperty(const char* name, const char* group) {
   try {
     // Names from a file are matched without regard to letter case and
     // stored under their canonical name; "X-" names are kept as written.
-    BSTR stored_name = nullptr;
-    if (name[0] == 'X' && name[1] == '-') {
-      stored_name = Recurring(name);
-    } else {
-      int found = FindPropertyName(name);
-      if (found < 0) return;  // the line is dropped whole
-      stored_name = property_names_[found];
-    }
     CComPtr<IVCardProperty> property =
         Create<IVCardProperty>(property_factory_, CLSID_VCardProperty);
-    CheckError(property->put_Name(stored_name));
+    int found = -1;
+    if (name[0] == 'X' && name[1] == '-') {
+      CheckError(property->put_Name(Recurring(name)));
+    } else if ((found = FindPropertyName(name)) >= 0) {
+      CheckError(property->put_Name(property_names_[found]));
+    } else if (model::VCardProperty* own = model::impl_from_IVCardProperty(property)) {
+      // Outside the vocabulary: kept under the name as read. A property of
+      // another module cannot take such a name, and the line is dropped.
+      own->SetNameAsRead(CComBSTR(Recurring(name)));
+      log_.Repaired("property name outside the vocabulary kept as read");
+    } else {
+      log_.Lost("property name outside the vocabulary: line dropped");
+      return;
+    }
     if (group[0]) CheckError(property->put_Group(Recurring(group)));
     CheckError(card->properties->Add(property));
     card->latest = std::move(property);
@@ -351,6 +358,21 @@ void Builder::OnDateValue(const char* text) {
     EndLoadIfOutOfMemory(failure);
     // The value is not added.
   }
+}
+
+void Builder::OnDiscardProperty() {
+  OpenCard* card = Innermost();
+  if (!card || !card->latest) return;
+  try {
+    LONG count = 0;
+    CheckError(card->properties->get_Count(&count));
+    if (count > 0) CheckError(card->properties->Remove(count - 1));
+  } catch (const _com_error& failure) {
+    EndLoadIfOutOfMemory(failure);
+  }
+  card->latest.Release();
+  card->parameters.Release();
+  card->values.Release();
 }
 
 void Builder::OnComponent(const char* text) {

@@ -7,9 +7,9 @@
 // card nested in an AGENT property is built apart from its parent and then
 // attached to the AGENT property whose line it follows. Parameter and value
 // events go to the latest property of the innermost open card: the property
-// of the same line. When a line's property is refused (an unknown name such
-// as NICKNAME), the whole line is dropped: its parameters and values go
-// nowhere.
+// of the same line. A name outside the vocabulary (CATEGORIES) is kept as
+// read, with the type VCARD_PROP_UNKNOWN; when a line's property cannot be
+// made, the whole line is dropped: its parameters and values go nowhere.
 //
 // One Builder serves one Load; nothing is shared between Loads.
 #pragma once
@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "reader/parser.h"
+#include "reader/problems.h"
 #include "tarvovcard/tarvovcard.h"
 
 namespace tarvovcard::reader {
@@ -27,13 +28,14 @@ namespace tarvovcard::reader {
 class Builder {
  public:
   // Finished top-level cards are added to collection, which the caller keeps
-  // alive while the builder is used.
-  explicit Builder(IVCardColl* collection);
+  // alive while the builder is used; what is kept only under a lenient rule
+  // is recorded in log, which lives as long.
+  Builder(IVCardColl* collection, ProblemLog& log);
   ~Builder();
   Builder(const Builder&) = delete;
   Builder& operator=(const Builder&) = delete;
 
-  // Points the context's User and its eleven callbacks at this builder.
+  // Points the context's User and its callbacks at this builder.
   void Attach(ParseContext* context);
 
   // Drops every open card (cards of a file whose parse stopped inside them).
@@ -54,6 +56,7 @@ class Builder {
   void OnValue(const char* text);
   void OnDateValue(const char* text);
   void OnComponent(const char* text);
+  void OnDiscardProperty();
 
  private:
   struct OpenCard;
@@ -71,6 +74,7 @@ class Builder {
   void AddValue(OpenCard& card, const VARIANT& encoded);
 
   IVCardColl* collection_;
+  ProblemLog& log_;
   std::vector<OpenCard> OpenCards;
   CComBSTR folder_;
   CComBSTR file_name_;
@@ -98,7 +102,8 @@ class Builder {
 
 // The canonical upper-case name of a property name from a file, matched
 // without regard to letter case ("tel" gives "TEL"), and its type; null and
-// VCARD_PROP_UNKNOWN when the vocabulary has no such name (NICKNAME).
+// VCARD_PROP_UNKNOWN when the vocabulary has no such name (NICKNAME), which
+// the builder then keeps as read.
 // Extension names are not looked up here.
 const char* CanonicalPropertyName(const char* name, EVCardProperty* type);
 

@@ -7,6 +7,7 @@
 #include "coding/conversions.h"
 #include "reader/builder.h"
 #include "reader/parser.h"
+#include "reader/problems.h"
 #include "tarvovcard/tarvovcard.h"
 
 namespace tarvovcard::reader {
@@ -52,8 +53,10 @@ void EmptyCollection(IVCardColl* collection) {
 
 }  // namespace
 
-HRESULT LoadCollection(IVCardColl* collection, const VARIANT& filenames) {
+HRESULT LoadCollection(IVCardColl* collection, const VARIANT& filenames,
+                       model::LoadReport* report) {
   std::vector<BSTR> names;
+  if (report) report->clear();
   try {
     if (!FileNames(filenames, &names)) return E_INVALIDARG;
   } catch (const std::bad_alloc&) {
@@ -63,7 +66,8 @@ HRESULT LoadCollection(IVCardColl* collection, const VARIANT& filenames) {
   HRESULT status = S_OK;
   try {
     // Everything a Load keeps lives here: two Loads may run at once.
-    Builder builder(collection);
+    ProblemLog log(report);
+    Builder builder(collection, log);
     ParseContext context;
     builder.Attach(&context);
     EmptyCollection(collection);
@@ -81,7 +85,7 @@ HRESULT LoadCollection(IVCardColl* collection, const VARIANT& filenames) {
       PathStripPathA(file_name.data());
       file_name.resize(std::char_traits<char>::length(file_name.c_str()));
       builder.SetCurrentFile(folder, file_name);
-      int code = ParseFile(&context, path.c_str());
+      int code = ParseFile(&context, path.c_str(), &log);
       status = code == kParseOk ? S_OK : HRESULT_FROM_WIN32(static_cast<DWORD>(code));
     }
     builder.ClearOpenCards();

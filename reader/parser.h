@@ -11,6 +11,8 @@
 
 namespace tarvovcard::reader {
 
+class ProblemLog;
+
 // The callbacks and counters shared by the parser and whoever reads its
 // events. Every callback may be null (it is then skipped). The texts passed
 // are NUL-terminated 8-bit strings owned by the parser, valid only during the
@@ -37,6 +39,9 @@ struct ParseContext {
   void (*OnAddressComponent)(void* user, const char* text) = nullptr;
   void (*OnOrganisationComponent)(void* user, const char* text) = nullptr;
   void (*OnSoundComponent)(void* user, const char* text) = nullptr;
+  // The property reported last belongs to a line that the grammar refused:
+  // it is withdrawn, with what was added to it.
+  void (*OnDiscardProperty)(void* user) = nullptr;
   // An error message; the error has been counted and shown already.
   void (*OnParseError)(void* user, const char* message) = nullptr;
   // Cards begun and not yet ended (nested AGENT cards count). 0 at the start
@@ -54,10 +59,11 @@ constexpr int kParseInvalidData = 13;  // ERROR_INVALID_DATA: the text had error
 constexpr int kParseOpenFailed = 110;  // ERROR_OPEN_FAILED
 
 // Reads the file at path (8-bit text) and reports it through context. Sets
-// Depth and ErrorCount to 0 first. Returns kParseOk, or one of the codes
-// above. The first syntax error ends the reading of the file; what the
-// callbacks did before it stays done. Exceptions raised by a callback are
-// passed on after the file is closed.
-int ParseFile(ParseContext* context, const char* path);
+// Depth and ErrorCount to 0 first. Problems go to log (a log of the call's
+// own when null), under the file name path. Returns kParseOk, or one of the
+// codes above: kParseInvalidData exactly when something of the text was lost
+// (a line skipped, bytes dropped, a card left open at the end). Exceptions
+// raised by a callback are passed on after the file is closed.
+int ParseFile(ParseContext* context, const char* path, ProblemLog* log = nullptr);
 
 }  // namespace tarvovcard::reader

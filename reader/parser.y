@@ -1,7 +1,11 @@
 /* parser.y: the grammar of vCard 2.1 text.
  *
- * An LALR(1) parser without error productions: the first token that the
- * grammar refuses ends the reading of the file. The actions report what was
+ * An LALR(1) parser. A line that the grammar refuses is skipped alone: its
+ * error is recorded in the problem log, the scanner skips to the next line
+ * that starts a property, BEGIN or END, and the error productions (a refused
+ * property line, a refused line between cards) take up the reading there. A
+ * property whose line is refused after its name was reported is withdrawn
+ * (OnDiscardProperty). The actions report what was
  * read through the callbacks of a ParseContext, each at a reduction that
  * needs no lookahead (they read the text of the token just shifted), except
  * for an absent value, which is reported as its line feed once the token
@@ -26,6 +30,7 @@ struct ParseState;
 
 #include "reader/input.h"
 #include "reader/parser.h"
+#include "reader/problems.h"
 #include "reader/scanner.h"
 }
 
@@ -44,6 +49,11 @@ struct ParseState {
   bool at_end = false;
   // Set when the parse stacks could not grow for lack of memory.
   bool stack_alloc_failed = false;
+  // A property of the line being read has been reported: a refused line
+  // withdraws it.
+  bool property_pending = false;
+  // The word before "=" of a parameter outside the vocabulary (FOO=bar).
+  std::string parameter_word;
   // The group path of the property being read ("" for none) and the name of
   // an extension parameter until its value is read. No length limit.
   std::string group;
@@ -91,6 +101,7 @@ void EndCard(ParseState* state) {
 // {name}: a property name as written, with the group read before it.
 void PropertyName(ParseState* state, const char* name) {
   ParseContext* c = state->context;
+  state->property_pending = true;
   if (c->OnProperty) c->OnProperty(c->User, name, state->group.c_str());
   state->group.clear();
   state->extension_parameter.clear();
@@ -128,6 +139,14 @@ void ExtensionParameter(ParseState* state) {
   state->name.assign("X-");
   state->name.append(state->extension_parameter);
   Parameter(state, state->name.c_str(), Text(state));
+}
+
+// The end of a refused line: the property it began, if any, is withdrawn.
+void RefusedLine(ParseState* state) {
+  ParseContext* c = state->context;
+  if (state->property_pending && c->OnDiscardProperty) c->OnDiscardProperty(c->User);
+  state->property_pending = false;
+  state->group.clear();
 }
 
 using TextCallback = void (*ParseContext::*)(void*, const char*);
@@ -181,6 +200,7 @@ static int tvparse_lex(TVPARSE_STYPE*, ParseState* state) { return state->NextTo
 %token TOK_TYPE_NAME 302
 %token TOK_TEXT7 355 TOK_TEXT8 356 TOK_QP_TEXT 357 TOK_QP_PART 358 TOK_BASE64_TEXT 359
 %token TOK_LANGUAGE_TAG 361 TOK_CHARSET_NAME 362 TOK_PART 363 TOK_X 364 TOK_GROUP_WORD 365
+%token TOK_NAME 370
 
 %%
 
@@ -193,9 +213,13 @@ leading_newlines
   | leading_newlines TOK_NEWLINE
   ;
 
+/* A line between cards that is no card (or a card whose BEGIN line is
+   refused) is skipped like a refused property line. */
 cards
   : card
   | cards card
+  | error TOK_NEWLINE            { yyerrok; RefusedLine(state); }
+  | cards error TOK_NEWLINE      { yyerrok; RefusedLine(state); }
   ;
 
 card
@@ -211,7 +235,7 @@ card_end
   ;
 
 properties
-  : property
+  : %empty
   | properties property
   ;
 
@@ -227,12 +251,14 @@ property
   | group TOK_ORG { NAME(); } params ':' org_parts TOK_NEWLINE nested_cards
   | group TOK_N { NAME(); } params ':' n_parts TOK_NEWLINE nested_cards
   | group TOK_SOUND { NAME(); } params ':' sound_parts TOK_NEWLINE nested_cards
+  | error TOK_NEWLINE    { yyerrok; RefusedLine(state); }
   ;
 
 text_head
   : group plain_name { NAME(); } params
   | group TOK_X TOK_WORD { ExtensionPropertyName(state); } params
   | group TOK_X { PropertyName(state, "X-"); } params
+  | group TOK_NAME { NAME(); } params
   ;
 
 plain_name
@@ -299,13 +325,15 @@ params
 param_list
   : param
   | param_list ';' param
+  | param_list ',' param
   ;
 
 /* An empty parameter (";;", ";:") is skipped. A bare word or extension word
    is a type value, as the writer writes every TYPE parameter. */
 param
   : %empty
-  | TOK_WORD                               { Parameter(state, "TYPE", Text(state)); }
+  | parameter_word                         { Parameter(state, "TYPE", state->parameter_word.c_str()); }
+  | parameter_word '=' TOK_WORD            { Parameter(state, state->parameter_word.c_str(), Text(state)); }
   | x_param_name                           { BareExtensionParameter(state); }
   | x_param_name '=' TOK_WORD              { ExtensionParameter(state); }
   | TOK_TYPE '=' TOK_TYPE_NAME             { Parameter(state, "TYPE", Text(state)); }
@@ -324,6 +352,10 @@ param
   ;
 
 /* Reduced before the token after the word is read, while its text stands. */
+parameter_word
+  : TOK_WORD             { state->parameter_word.assign(Text(state)); }
+  ;
+
 x_param_name
   : TOK_X TOK_WORD       { state->extension_parameter.assign(Text(state)); }
   ;
@@ -381,10 +413,13 @@ namespace tarvovcard::reader {
 static_assert(SAME_CODE(TOK_VCARD) && SAME_CODE(TOK_NEWLINE) && SAME_CODE(TOK_TYPE_NAME) &&
               SAME_CODE(TOK_GROUP_WORD) && SAME_CODE(TOK_NICKNAME) && SAME_CODE(TOK_BASE64_TEXT) &&
               SAME_CODE(TOK_CHARSET_NAME) && SAME_CODE(TOK_X) && SAME_CODE(TOK_MAILER) &&
-              SAME_CODE(TOK_SOUND) && SAME_CODE(TOK_ADR) && SAME_CODE(TOK_CID));
+              SAME_CODE(TOK_SOUND) && SAME_CODE(TOK_ADR) && SAME_CODE(TOK_CID) &&
+              SAME_CODE(TOK_NAME));
 #undef SAME_CODE
 
 int ParseState::NextToken() {
+  // The line before is over: its property can no longer be refused.
+  if (last_code == TOK_NEWLINE) property_pending = false;
   if (at_end) return 0;
   int code = scanner->Next();
   if (code == 0) {
@@ -443,31 +478,47 @@ void ReportParseError(ParseState* state, const char* message, int lookahead) {
   ParseContext* c = state->context;
   c->ErrorCount += 1;
   if (c->OnParseError) c->OnParseError(c->User, message);
+  ProblemLog& log = state->scanner->log();
   if (lookahead == 0) {
     std::fprintf(stderr, "*** ERROR/EOF: %s\n", message);
     // The end of the text refused outside any card: only a cut-off last line
     // after the last card, which costs nothing.
-    if (!exhausted && c->Depth == 0) c->ErrorCount -= 1;
-  } else {
-    std::fprintf(stderr, "*** ERROR: %s\n", message);
-    std::fprintf(stderr, "yychar %d\n", lookahead == TOK_TYPE_NAME ? state->last_code : lookahead);
+    if (!exhausted && c->Depth == 0) {
+      c->ErrorCount -= 1;
+    } else {
+      log.Lost(exhausted ? "cards nested too deeply: the file is read no further"
+                         : "the file ends inside a card: the card is dropped");
+    }
+    return;
   }
+  std::fprintf(stderr, "*** ERROR: %s\n", message);
+  std::fprintf(stderr, "yychar %d\n", lookahead == TOK_TYPE_NAME ? state->last_code : lookahead);
+  if (exhausted) {
+    log.Lost("cards nested too deeply: the file is read no further");
+    return;
+  }
+  log.Lost("unreadable line skipped");
+  state->scanner->SkipLine(lookahead == TOK_NEWLINE);
 }
 
-int ParseFile(ParseContext* context, const char* path) {
+int ParseFile(ParseContext* context, const char* path, ProblemLog* log) {
   context->ErrorCount = 0;
   context->Depth = 0;
+  ProblemLog own_log;
+  if (!log) log = &own_log;
+  log->StartFile(path);
   InputSource input;
   if (int code = input.Open(path)) return code;
   try {
-    Scanner scanner(input);
+    Scanner scanner(input, log);
     ParseState state(context, &scanner);
     tvparse_parse(&state);
   } catch (const ScannerFatalError& e) {
     context->ErrorCount += 1;
+    log->Lost(e.what());
     if (context->OnParseError) context->OnParseError(context->User, e.what());
   }
-  return context->ErrorCount >= 1 ? kParseInvalidData : kParseOk;
+  return context->ErrorCount >= 1 || log->FileLostData() ? kParseInvalidData : kParseOk;
 }
 
 }  // namespace tarvovcard::reader

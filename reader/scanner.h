@@ -10,10 +10,12 @@
 
 #include <cstddef>
 #include <exception>
+#include <memory>
 
 namespace tarvovcard::reader {
 
 class InputSource;
+class ProblemLog;
 
 // Token codes. Single characters (":", ";", "=", ".") are their own codes and
 // 0 is the end of input. The numbers are fixed: they appear in the parser's
@@ -73,6 +75,8 @@ enum TokenCode : int {
   TOK_X = 364,
   TOK_GROUP_WORD = 365,
   TOK_NICKNAME = 366,
+  // A property name outside the vocabulary (CATEGORIES, SORT-STRING).
+  TOK_NAME = 370,
 };
 
 // The code of the n-th type keyword (0 for "DOM", 51 for "POC"), in rule order.
@@ -95,6 +99,14 @@ struct ScanState {
   bool IsUnstructured = false;
   // The code of the token returned last (0 before the first).
   int LastToken = 0;
+  // Where line numbers, dropped bytes and repairs are recorded.
+  ProblemLog* log = nullptr;
+  // The next token starts a line.
+  bool LinePending = true;
+  // While skipping after a refused line: the grammar is still owed the line
+  // feed of that line, and how many lines after it went too.
+  bool OweNewline = false;
+  int SkippedLines = 0;
 };
 
 // Raised out of the scanner for the conditions that a flex scanner treats as
@@ -113,9 +125,10 @@ class ScannerFatalError : public std::exception {
 // One scanner over one input, in the state START. Not copyable.
 class Scanner {
  public:
+  // Lines and problems go to log (one of the scanner's own when null).
   // Throws std::bad_alloc when the scanner or its buffer cannot be
   // allocated.
-  explicit Scanner(InputSource& input);
+  explicit Scanner(InputSource& input, ProblemLog* log = nullptr);
   ~Scanner();
   Scanner(const Scanner&) = delete;
   Scanner& operator=(const Scanner&) = delete;
@@ -126,10 +139,17 @@ class Scanner {
   // The exact bytes of the last token, NUL-terminated, valid until Next().
   const char* Text() const noexcept { return text_; }
   std::size_t Length() const noexcept;
+  // After a line that the grammar refused: skips the rest of that line (none
+  // when the refused token was its line feed) and every line after it up to
+  // one that starts a property, BEGIN or END. The next token is then the
+  // refused line's line feed, unless the grammar has it already.
+  void SkipLine(bool at_line_start);
+  ProblemLog& log() noexcept { return *state_.log; }
 
  private:
   void* scanner_ = nullptr;
   ScanState state_;
+  std::unique_ptr<ProblemLog> own_log_;
   const char* text_ = "";
 };
 

@@ -99,11 +99,9 @@ TEST(Builder, PropertyNamesInAnyCaseGetTheirCanonicalNames) {
 }
 
 // A property the vocabulary refuses is dropped with its whole line.
-TEST(Builder, RefusedPropertyLosesItsParametersAndValues) {
-  Read r = ReadBytes(Card("FN:A\r\nNICKNAME;HOME;X-A=b:B\r\nTEL:1\r\n"));
-  EXPECT_EQ(r.cards, Only("FN:A\nTEL:1"));
-  Read first = ReadBytes(Card("nickname:B\r\nFN:A\r\n"));
-  EXPECT_EQ(first.cards, Only("FN:A"));
+TEST(Builder, NamesOutsideTheVocabularyAreKeptAsRead) {
+  Read r = ReadBytes(Card("FN:A\r\nNICKNAME;HOME;X-A=b:B\r\nsort-string:x\r\nTEL:1\r\n"));
+  EXPECT_EQ(r.cards, Only("FN:A\nNICKNAME;TYPE=HOME;X-A=b:B\nsort-string:x\nTEL:1"));
 }
 
 TEST(Builder, ExtensionNamesKeepTheirHyphensAndLetters) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "reader/input.h"
+#include "reader/problems.h"
 #include "reader/reader_test_files.h"
 
 namespace tarvovcard::reader {
@@ -41,6 +42,7 @@ struct Recorder {
     c.OnAddressComponent = [](void* u, const char* text) { Add(u, std::string("adr ") + text); };
     c.OnOrganisationComponent = [](void* u, const char* t) { Add(u, std::string("org ") + t); };
     c.OnSoundComponent = [](void* u, const char* t) { Add(u, std::string("sound ") + t); };
+    c.OnDiscardProperty = [](void* u) { Add(u, "discard"); };
     c.OnParseError = [](void* u, const char* message) { Add(u, std::string("error ") + message); };
     return c;
   }
@@ -54,6 +56,7 @@ struct Parse {
   ParseContext context;
   std::string stderr_text;
   std::string stdout_text;
+  std::string problems;  // "LINE lost|repaired: message" per entry
 };
 
 Parse ParseBytes(std::string_view bytes) {
@@ -63,10 +66,16 @@ Parse ParseBytes(std::string_view bytes) {
   p.context = recorder.Context();
   ::testing::internal::CaptureStderr();
   ::testing::internal::CaptureStdout();
-  p.result = ParseFile(&p.context, path.c_str());
+  ProblemLog log;
+  p.result = ParseFile(&p.context, path.c_str(), &log);
   p.stdout_text = ::testing::internal::GetCapturedStdout();
   p.stderr_text = ::testing::internal::GetCapturedStderr();
   p.events = recorder.events;
+  for (const model::LoadProblem& entry : log.entries()) {
+    if (!p.problems.empty()) p.problems += "\n";
+    p.problems += std::to_string(entry.line) + (entry.lost ? " lost: " : " repaired: ") +
+                  entry.message + " [" + entry.text + "]";
+  }
   return p;
 }
 
@@ -150,8 +159,8 @@ TEST(ParseFile, QuotedPrintableAndBase64Values) {
             (Events{"begin", "property NOTE []", "parameter ENCODING=QUOTED-PRINTABLE",
                     "value a=0D=0A=\nb", "property ADR []", "parameter ENCODING=QUOTED-PRINTABLE",
                     "adr x=3D", "adr y", "property SOUND []", "parameter ENCODING=BASE64",
-                    "sound \n QUJD\n", "property PHOTO []", "parameter ENCODING=BASE64",
-                    "value \n  QUJD\n  REVG\n", "end"}));
+                    "sound \n QUJD", "property PHOTO []", "parameter ENCODING=BASE64",
+                    "value \n  QUJD\n  REVG", "end"}));
   EXPECT_EQ(p.result, kParseOk);
 }
 
@@ -168,39 +177,66 @@ TEST(ParseFile, NicknameIsReadLikeAnyProperty) {
   EXPECT_EQ(p.events, (Events{"begin", "property NICKNAME []", "value B", "end"}));
 }
 
-TEST(ParseFile, SyntaxErrorsStopTheFileAndCount) {
+// A line that the grammar refuses is skipped alone, wherever the refusal
+// falls in it: what the line began is withdrawn, the error counts, and the
+// reading resumes at the next line that starts a property, BEGIN or END.
+TEST(ParseFile, RefusedLineIsSkippedAlone) {
   struct Case {
-    const char* text;
+    const char* body;  // between BEGIN:VCARD and END:VCARD, before FN:z
     const char* stderr_text;
+    Events events;  // between "begin" and the FN:z property
+    const char* problems;
   };
   const Case cases[] = {
-      // A card without a property.
-      {"BEGIN:VCARD\nEND:VCARD\n", "*** ERROR: syntax error\nyychar 259\n"},
-      // A parameter name that is no keyword and no extension.
-      {"BEGIN:VCARD\nTEL;FOO=bar:1\nEND:VCARD\n", "*** ERROR: syntax error\nyychar 61\n"},
-      // An 8-bit value is not a component.
-      {"BEGIN:VCARD\nADR;ENCODING=8BIT:x\nEND:VCARD\n", "*** ERROR: syntax error\nyychar 356\n"},
-      // A type keyword refused where a value location belongs: its own code.
-      {"BEGIN:VCARD\nPHOTO;VALUE=GIF:x\nEND:VCARD\n", "*** ERROR: syntax error\nyychar 331\n"},
+      // No ":" at all.
+      {"TEL;HOME 555\n", "*** ERROR: syntax error\nyychar 260\n",
+       {"property TEL []", "parameter TYPE=HOME", "error syntax error", "discard"},
+       "2 lost: unreadable line skipped [TEL;HOME 555]"},
+      // An 8-bit value is not a component: refused in the middle of the line.
+      {"ADR;ENCODING=8BIT:x\n", "*** ERROR: syntax error\nyychar 356\n",
+       {"property ADR []", "parameter ENCODING=8BIT", "adr ", "error syntax error", "discard"},
+       "2 lost: unreadable line skipped [ADR;ENCODING=8BIT:x]"},
+      // A type keyword where a value location belongs: its own code.
+      {"PHOTO;VALUE=GIF:x\n", "*** ERROR: syntax error\nyychar 331\n",
+       {"property PHOTO []", "error syntax error", "discard"},
+       "2 lost: unreadable line skipped [PHOTO;VALUE=GIF:x]"},
+      // Refused at its line feed; the lines after it that start nothing go
+      // with it.
+      {"junk\n more\n=C3=A9\n", "*** ERROR: syntax error\nyychar 263\n",
+       {"property junk []", "error syntax error", "discard"},
+       "2 lost: unreadable line skipped, with the 2 lines after it [junk]"},
+      // Refused before any property began.
+      {".TEL:1\n", "*** ERROR: syntax error\nyychar 46\n", {"error syntax error"},
+       "2 lost: unreadable line skipped [.TEL:1]"},
+      // Each refused line that starts a property is one problem of its own.
+      {"a b\nTEL;HOME 1\n",
+       "*** ERROR: syntax error\nyychar 260\n*** ERROR: syntax error\nyychar 260\n",
+       {"property a []", "error syntax error", "discard", "property TEL []", "parameter TYPE=HOME",
+        "error syntax error", "discard"},
+       "2 lost: unreadable line skipped [a b]\n3 lost: unreadable line skipped [TEL;HOME 1]"},
   };
   for (const Case& c : cases) {
-    Parse p = ParseBytes(c.text);
-    EXPECT_EQ(p.result, kParseInvalidData) << c.text;
-    EXPECT_EQ(p.context.ErrorCount, 1) << c.text;
-    EXPECT_EQ(p.stderr_text, c.stderr_text) << c.text;
-    ASSERT_FALSE(p.events.empty());
-    EXPECT_EQ(p.events.back(), "error syntax error") << c.text;
+    Parse p = ParseBytes(Card(std::string(c.body) + "FN:z\n") + Card("FN:y\n"));
+    Events events{"begin"};
+    events.insert(events.end(), c.events.begin(), c.events.end());
+    events.insert(events.end(), {"property FN []", "value z", "end", "begin", "property FN []",
+                                 "value y", "end"});
+    EXPECT_EQ(p.events, events) << c.body;
+    EXPECT_EQ(p.result, kParseInvalidData) << c.body;
+    EXPECT_EQ(p.stderr_text, c.stderr_text) << c.body;
+    EXPECT_EQ(p.problems, c.problems) << c.body;
+    EXPECT_EQ(p.stdout_text, "") << c.body;
   }
 }
 
-TEST(ParseFile, CardsBeforeAnErrorStayReported) {
-  Parse p =
-      ParseBytes(Card("FN:a\n") + "BEGIN:VCARD\nFN:b\nTEL;FOO=bar:1\nEND:VCARD\n" + Card("FN:c\n"));
-  EXPECT_EQ(p.events,
-            (Events{"begin", "property FN []", "value a", "end", "begin", "property FN []",
-                    "value b", "property TEL []", "parameter TYPE=FOO", "error syntax error"}));
+// Lines between cards that are no card are skipped the same way, and a card
+// may be empty.
+TEST(ParseFile, RefusedLinesBetweenCardsAndEmptyCards) {
+  Parse p = ParseBytes(Card("FN:a\n") + "hello there\n" + "BEGIN:VCARD\nEND:VCARD\n");
+  EXPECT_EQ(p.events, (Events{"begin", "property FN []", "value a", "end", "error syntax error",
+                              "begin", "end"}));
+  EXPECT_EQ(p.problems, "4 lost: unreadable line skipped [hello there]");
   EXPECT_EQ(p.result, kParseInvalidData);
-  EXPECT_EQ(p.context.Depth, 1);
 }
 
 // A last card without a final line end, or followed by blank lines, is read.
@@ -236,9 +272,9 @@ TEST(ParseFile, ErrorsCountInSmallFilesExceptACutOffLastLine) {
   Parse junk = ParseBytes(Card("FN:a\n") + "junk\n");
   EXPECT_EQ(junk.events.back(), "error syntax error");
   EXPECT_EQ(junk.result, kParseInvalidData);
-  EXPECT_EQ(junk.stderr_text, "*** ERROR: syntax error\nyychar 365\n");
+  EXPECT_EQ(junk.stderr_text, "*** ERROR: syntax error\nyychar 370\n");
 
-  Parse cut = ParseBytes(Card("FN:a\n") + "BEGIN:VC");
+  Parse cut = ParseBytes(Card("FN:a\n") + "BEGIN:");
   EXPECT_EQ(cut.events,
             (Events{"begin", "property FN []", "value a", "end", "error syntax error"}));
   EXPECT_EQ(cut.result, kParseOk);
@@ -248,6 +284,7 @@ TEST(ParseFile, ErrorsCountInSmallFilesExceptACutOffLastLine) {
   Parse unfinished = ParseBytes(Card("FN:a\n") + "BEGIN:VCARD\nFN:b\n");
   EXPECT_EQ(unfinished.result, kParseInvalidData);
   EXPECT_EQ(unfinished.context.Depth, 1);
+  EXPECT_EQ(unfinished.problems, "5 lost: the file ends inside a card: the card is dropped [FN:b]");
 
   Parse empty = ParseBytes("");
   EXPECT_EQ(empty.result, kParseOk);

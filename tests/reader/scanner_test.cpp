@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "reader/input.h"
+#include "reader/problems.h"
 #include "reader/reader_test_files.h"
 
 namespace tarvovcard::reader {
@@ -17,7 +18,7 @@ using Tokens = std::vector<Token>;
 
 struct Scan {
   Tokens tokens;
-  std::string echoed;  // what went to standard output
+  std::string problems;  // "LINE: message" per entry of the problem log
 };
 
 // Scans a file holding exactly these bytes.
@@ -26,12 +27,18 @@ Scan ScanBytes(std::string_view bytes) {
   InputSource input;
   EXPECT_EQ(input.Open(path.c_str()), 0);
   Scan result;
+  ProblemLog log;
   ::testing::internal::CaptureStdout();
   {
-    Scanner scanner(input);
+    Scanner scanner(input, &log);
     while (int code = scanner.Next()) result.tokens.emplace_back(code, scanner.Text());
   }
-  result.echoed = ::testing::internal::GetCapturedStdout();
+  // Nothing ever goes to standard output, whatever is dropped.
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+  for (const model::LoadProblem& entry : log.entries()) {
+    if (!result.problems.empty()) result.problems += "\n";
+    result.problems += std::to_string(entry.line) + ": " + entry.message;
+  }
   return result;
 }
 
@@ -90,7 +97,7 @@ TEST(Scanner, ValueKeepsTabsAndEightBitBytesAndEchoesNothing) {
   Scan card = ScanBytes(std::string(kBegin) + "FN:J\xC3\xBCrgen\tM\xFC\n");
   EXPECT_EQ(card.tokens,
             AfterBegin({T(TOK_FN, "FN"), C(':'), T(TOK_TEXT7, "J\xC3\xBCrgen\tM\xFC"), NL}));
-  EXPECT_EQ(card.echoed, "");
+  EXPECT_EQ(card.problems, "");
 }
 
 TEST(Scanner, EightBitAndComponentValuesKeepHighBytes) {
@@ -101,7 +108,7 @@ TEST(Scanner, EightBitAndComponentValuesKeepHighBytes) {
             AfterBegin({T(TOK_NOTE, "NOTE"), C(';'), T(TOK_8BIT, "8BIT"), C(':'),
                         T(TOK_TEXT8, "caf\xE9\xFF"), NL, T(TOK_N, "N"), C(':'),
                         T(TOK_PART, "M\xFCller"), C(';'), T(TOK_PART, "J\xF6rg"), NL}));
-  EXPECT_EQ(scan.echoed, "");
+  EXPECT_EQ(scan.problems, "");
 }
 
 // Inside a value "Begin" is a word like any other; elsewhere it starts a card.
@@ -111,7 +118,7 @@ TEST(Scanner, BeginIsTextInsideAValue) {
             AfterBegin({T(TOK_NOTE, "NOTE"), C(':'), T(TOK_TEXT7, "begin"), NL, T(TOK_N, "N"),
                         C(':'), T(TOK_PART, "Begin"), C(';'), T(TOK_PART, "Menachem"), NL,
                         T(TOK_BEGIN, "BEGIN"), C(':'), T(TOK_VCARD, "VCARD"), NL}));
-  EXPECT_EQ(scan.echoed, "");
+  EXPECT_EQ(scan.problems, "");
 }
 
 TEST(Scanner, SevenBitValueIsOneToken) {
@@ -142,7 +149,7 @@ TEST(Scanner, QuotedPrintableTextSpansLines) {
 }
 
 TEST(Scanner, Base64BlockIsOneTokenEndedByABlankLine) {
-  std::string block = "\n  QUJD\n  REVG\n  Rw==\n";
+  std::string block = "\n  QUJD\n  REVG\n  Rw==";
   EXPECT_EQ(TokensOf(std::string(kBegin) + "PHOTO;ENCODING=BASE64:" + block + "\nFN:x\n"),
             AfterBegin({T(TOK_PHOTO, "PHOTO"), C(';'), T(TOK_ENCODING, "ENCODING"), C('='),
                         T(TOK_BASE64, "BASE64"), C(':'), T(TOK_BASE64_TEXT, block), NL,
@@ -150,24 +157,25 @@ TEST(Scanner, Base64BlockIsOneTokenEndedByABlankLine) {
 }
 
 TEST(Scanner, Base64BlockMayStartOnThePropertyLine) {
-  std::string block = "/9j/4AAQ\n  QUJD\n  Rw==\n";
+  std::string block = "/9j/4AAQ\n  QUJD\n  Rw==";
   Scan scan =
       ScanBytes(std::string(kBegin) + "PHOTO;BASE64;JPEG:" + block + "\nKEY;BASE64:QUJD\n\n");
   EXPECT_EQ(scan.tokens,
             AfterBegin({T(TOK_PHOTO, "PHOTO"), C(';'), T(TOK_BASE64, "BASE64"), C(';'),
                         T(TypeKeywordCode(40), "JPEG"), C(':'), T(TOK_BASE64_TEXT, block), NL,
                         T(TOK_KEY, "KEY"), C(';'), T(TOK_BASE64, "BASE64"), C(':'),
-                        T(TOK_BASE64_TEXT, "QUJD\n"), NL}));
-  EXPECT_EQ(scan.echoed, "");
+                        T(TOK_BASE64_TEXT, "QUJD"), NL}));
+  EXPECT_EQ(scan.problems, "");
 }
 
-TEST(Scanner, Base64LineWithTrailingSpaceEndsTheBlockBeforeIt) {
-  Scan scan = ScanBytes(std::string(kBegin) + "PHOTO;BASE64:\n QUJD\n REVG \n\n");
+// A data line may end in white space; the block ends at the last data line,
+// whether a blank line or the next property follows.
+TEST(Scanner, Base64BlockEndsAtItsLastDataLine) {
+  Scan scan = ScanBytes(std::string(kBegin) + "PHOTO;BASE64:\n QUJD\n REVG \nTEL:1\n");
   EXPECT_EQ(scan.tokens, AfterBegin({T(TOK_PHOTO, "PHOTO"), C(';'), T(TOK_BASE64, "BASE64"), C(':'),
-                                     T(TOK_BASE64_TEXT, "\n QUJD\n"),
-                                     // " REVG " is read in START, where it means nothing
-                                     NL}));
-  EXPECT_EQ(scan.echoed, " REVG ");
+                                     T(TOK_BASE64_TEXT, "\n QUJD\n REVG "), NL, T(TOK_TEL, "TEL"),
+                                     C(':'), T(TOK_TEXT7, "1"), NL}));
+  EXPECT_EQ(scan.problems, "");
 }
 
 // A BASE64 property with nothing after the ":" has an empty value: the line
@@ -178,17 +186,17 @@ TEST(Scanner, Base64PropertyWithoutDataEndsAtItsLineFeed) {
                                      C('='), T(TOK_BASE64, "BASE64"), C(';'), T(TOK_TYPE, "TYPE"),
                                      C('='), T(TypeKeywordCode(29), "GIF"), C(':'), NL,
                                      T(TOK_FN, "FN"), C(':'), T(TOK_TEXT7, "Ann"), NL}));
-  EXPECT_EQ(scan.echoed, "");
+  EXPECT_EQ(scan.problems, "");
   Scan last = ScanBytes(std::string(kBegin) + "LOGO;BASE64:\nEND:VCARD\n");
   EXPECT_EQ(last.tokens, AfterBegin({T(TOK_LOGO, "LOGO"), C(';'), T(TOK_BASE64, "BASE64"), C(':'),
                                      NL, T(TOK_END, "END"), C(':'), T(TOK_VCARD, "VCARD"), NL}));
-  EXPECT_EQ(last.echoed, "");
+  EXPECT_EQ(last.problems, "");
   // Blank lines between the property line and its data are skipped.
   Scan late = ScanBytes(std::string(kBegin) + "PHOTO;BASE64:\n\n\n  QUJD\n\nFN:x\n");
   EXPECT_EQ(late.tokens, AfterBegin({T(TOK_PHOTO, "PHOTO"), C(';'), T(TOK_BASE64, "BASE64"), C(':'),
-                                     T(TOK_BASE64_TEXT, "\n  QUJD\n"), NL, T(TOK_FN, "FN"), C(':'),
+                                     T(TOK_BASE64_TEXT, "\n  QUJD"), NL, T(TOK_FN, "FN"), C(':'),
                                      T(TOK_TEXT7, "x"), NL}));
-  EXPECT_EQ(late.echoed, "");
+  EXPECT_EQ(late.problems, "");
 }
 
 TEST(Scanner, LargeBase64BlockGrowsTheBuffer) {
@@ -197,7 +205,8 @@ TEST(Scanner, LargeBase64BlockGrowsTheBuffer) {
   Tokens tokens = TokensOf(std::string(kBegin) + "LOGO;BASE64:" + block + "\n");
   ASSERT_EQ(tokens.size(), 4u + 6u);
   EXPECT_EQ(tokens[8].first, TOK_BASE64_TEXT);
-  EXPECT_EQ(tokens[8].second, block);
+  block.pop_back();
+  EXPECT_TRUE(tokens[8].second == block);  // not EXPECT_EQ: no 2 MB diff
 }
 
 TEST(Scanner, ParameterKeywordsAndValueLocations) {
@@ -238,9 +247,11 @@ TEST(Scanner, CharsetAndLanguageValues) {
             AfterBegin({T(TOK_NOTE, "NOTE"), C(';'), T(TOK_CHARSET, "CHARSET"), C('='),
                         T(TOK_CHARSET_NAME, "UTF-8"), C(';'), T(TOK_LANGUAGE, "LANGUAGE"), C('='),
                         T(TOK_LANGUAGE_TAG, "fi-FI"), C(':'), T(TOK_TEXT7, "x"), NL}));
-  Scan xyz = ScanBytes(std::string(kBegin) + "NOTE;CHARSET=XYZ:x\n");
-  EXPECT_EQ(xyz.tokens[8], T(TOK_CHARSET_NAME, "YZ"));
-  EXPECT_EQ(xyz.echoed, "X");
+  // Any other name is a name too: whether it can be decoded is not the
+  // scanner's matter.
+  Scan xyz = ScanBytes(std::string(kBegin) + "NOTE;CHARSET=x-mac-roman:x\n");
+  EXPECT_EQ(xyz.tokens[8], T(TOK_CHARSET_NAME, "x-mac-roman"));
+  EXPECT_EQ(xyz.problems, "");
   // A code page number after the name belongs to it; the last ":" does not.
   EXPECT_EQ(TokensOf(std::string(kBegin) + "NOTE;CHARSET=UTF-8:1234:abc\n"),
             AfterBegin({T(TOK_NOTE, "NOTE"), C(';'), T(TOK_CHARSET, "CHARSET"), C('='),
@@ -252,7 +263,7 @@ TEST(Scanner, ExtensionNamesKeepInnerHyphens) {
   EXPECT_EQ(scan.tokens, AfterBegin({T(TOK_X, "X-"), T(TOK_WORD, "MS-OL-DEFAULT-POSTAL-ADDRESS"),
                                      C(';'), T(TOK_X, "X-"), T(TOK_WORD, "FOO-BAR"), C('='),
                                      T(TOK_WORD, "baz"), C(':'), T(TOK_TEXT7, "2"), NL}));
-  EXPECT_EQ(scan.echoed, "");
+  EXPECT_EQ(scan.problems, "");
 }
 
 // The value of an extension parameter is one word that keeps its inner
@@ -264,7 +275,7 @@ TEST(Scanner, ExtensionParameterValuesAreWholeWords) {
             AfterBegin({T(TOK_TEL, "TEL"), C(';'), T(TOK_X, "X-"), T(TOK_WORD, "FOO"), C('='),
                         T(TOK_WORD, "a-b"), C(';'), T(TOK_X, "X-"), T(TOK_WORD, "BAR"), C('='),
                         T(TOK_WORD, "c--d-e"), C(':'), T(TOK_TEXT7, "123"), NL}));
-  EXPECT_EQ(scan.echoed, "");
+  EXPECT_EQ(scan.problems, "");
 
   Scan keywords = ScanBytes(std::string(kBegin) +
                             "NOTE;ENCODING=QUOTED-PRINTABLE;VALUE=CONTENT-ID;TYPE=X-IRMC-N:v\n");
@@ -301,7 +312,7 @@ TEST(Scanner, ExtensionParameterValuesAreWholeWords) {
                                   C(':'),
                                   T(TOK_TEXT7, "1"),
                                   NL}));
-  EXPECT_EQ(keywords.echoed + x.echoed, "");
+  EXPECT_EQ(keywords.problems + x.problems, "");
 
   // A type keyword followed by a hyphen stays the keyword; the word after the
   // hyphen is a bare word of its own.
@@ -309,7 +320,7 @@ TEST(Scanner, ExtensionParameterValuesAreWholeWords) {
   EXPECT_EQ(type.tokens, AfterBegin({T(TOK_TEL, "TEL"), C(';'), T(TOK_TYPE, "TYPE"), C('='),
                                      T(TypeKeywordCode(4), "HOME"), T(TOK_WORD, "x"), C(':'),
                                      T(TOK_TEXT7, "1"), NL}));
-  EXPECT_EQ(type.echoed, "-");
+  EXPECT_EQ(type.problems, "2: a byte that belongs to nothing dropped");
 }
 
 // A bare word that is no keyword is a word; a tab around it stays white space.
@@ -318,7 +329,7 @@ TEST(Scanner, BareParameterWordIsAWord) {
   EXPECT_EQ(scan.tokens,
             AfterBegin({T(TOK_TEL, "TEL"), C(';'), T(TOK_WORD, "foo"), C(';'),
                         T(TypeKeywordCode(4), "HOME"), C(':'), T(TOK_TEXT7, "1"), NL}));
-  EXPECT_EQ(scan.echoed, "");
+  EXPECT_EQ(scan.problems, "");
 }
 
 TEST(Scanner, GroupsAndLongerWordsBeatKeywords) {
@@ -370,7 +381,7 @@ TEST(Scanner, NulByteInAValueStaysInTheValue) {
 TEST(Scanner, NulBytesAreDroppedLikeOtherStrayBytes) {
   Scan scan = ScanBytes(std::string("BEGIN:VCARD\n\0\0", 14) + "FN:x\n");
   EXPECT_EQ(scan.tokens, AfterBegin({T(TOK_FN, "FN"), C(':'), T(TOK_TEXT7, "x"), NL}));
-  EXPECT_EQ(scan.echoed, std::string(2, '\0'));
+  EXPECT_EQ(scan.problems, "2: 2 bytes that belong to nothing dropped");
 }
 
 }  // namespace

@@ -88,6 +88,7 @@ TEST(TypeLibrary, InterfacesAgreeWithTheClientHeader) {
       {"IVCardPropertyColl", &IID_IVCardPropertyColl},
       {"IVCardParameterColl", &IID_IVCardParameterColl},
       {"IVCardValueColl", &IID_IVCardValueColl},
+      {"IVCardLoadReport", &IID_IVCardLoadReport},
   };
   ASSERT_EQ(header.interfaces.size(), iids.size());
   ASSERT_EQ(lib.interfaces.size(), iids.size());

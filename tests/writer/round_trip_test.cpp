@@ -21,7 +21,7 @@ using namespace testing;
 
 CComPtr<IVCardColl> Loaded(const std::string& name, HRESULT expected = S_OK) {
   CComPtr<IVCardColl> collection = NewCollection();
-  EXPECT_EQ(collection->Load(NameArgument(name)), expected) << name;
+  EXPECT_EQ(collection->Load(NameArgument(name)), expected) << name << "\n" << ReadFile(name);
   return collection;
 }
 
@@ -289,6 +289,7 @@ TEST(RoundTrip, WhatSaveWritesLoadReadsBack) {
   };
   ScratchDir dir;
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
     CComPtr<IVCard> card = NewCard();
     c.build(card);
     CComPtr<IVCardColl> built = NewCollection({card});

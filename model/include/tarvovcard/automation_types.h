@@ -80,6 +80,7 @@ TARVOVCARD_API extern const IID IID_IVCardValue;
 TARVOVCARD_API extern const IID IID_IVCardPropertyColl;
 TARVOVCARD_API extern const IID IID_IVCardParameterColl;
 TARVOVCARD_API extern const IID IID_IVCardValueColl;
+TARVOVCARD_API extern const IID IID_IVCardLoadReport;
 }
 
 struct IVCard;
@@ -227,6 +228,31 @@ struct IVCardValue : IUnknown {
   virtual HRESULT STDMETHODCALLTYPE putref_Parent(IVCardProperty* newVal) = 0;
 };
 
+// The problems of the latest Load of a VCardColl, which answers this
+// interface through QueryInterface. Load empties the list first, then adds one
+// entry for each line it skipped or each line's dropped bytes (lost data) and
+// for each thing it kept only by a lenient rule (repaired), in the order met.
+// Positions count from 0; a position outside 0..ProblemCount-1 gives
+// E_INVALIDARG.
+// Strings are new BSTRs that the caller frees with SysFreeString. Every
+// method returns E_POINTER for a missing output pointer.
+struct IVCardLoadReport : IUnknown {
+  // The number of problems. (Not "Count": the collection that answers this
+  // interface has a Count of its own, the number of cards.)
+  virtual HRESULT STDMETHODCALLTYPE get_ProblemCount(LONG* pVal) = 0;
+  // The file, as named to Load.
+  virtual HRESULT STDMETHODCALLTYPE get_File(LONG Index, BSTR* pVal) = 0;
+  // The line in the file, from 1 (0 for a problem of the whole file).
+  virtual HRESULT STDMETHODCALLTYPE get_Line(LONG Index, LONG* pVal) = 0;
+  // VARIANT_TRUE when data was lost (the file's status is then
+  // 0x8007000D), VARIANT_FALSE when it was kept under a lenient rule.
+  virtual HRESULT STDMETHODCALLTYPE get_Lost(LONG Index, VARIANT_BOOL* pVal) = 0;
+  // A short message in plain words ("unreadable line skipped").
+  virtual HRESULT STDMETHODCALLTYPE get_Message(LONG Index, BSTR* pVal) = 0;
+  // The start of the line's text (at most 60 bytes, without its line end).
+  virtual HRESULT STDMETHODCALLTYPE get_Text(LONG Index, BSTR* pVal) = 0;
+};
+
 TV_DECLARE_INTERFACE_IID(IVCardColl, IID_IVCardColl)
 TV_DECLARE_INTERFACE_IID(IVCard, IID_IVCard)
 TV_DECLARE_INTERFACE_IID(IVCardProperty, IID_IVCardProperty)
@@ -238,3 +264,4 @@ TV_DECLARE_INTERFACE_IID(IVCardValue, IID_IVCardValue)
 TV_DECLARE_INTERFACE_IID(IVCardPropertyColl, IID_IVCardPropertyColl)
 TV_DECLARE_INTERFACE_IID(IVCardParameterColl, IID_IVCardParameterColl)
 TV_DECLARE_INTERFACE_IID(IVCardValueColl, IID_IVCardValueColl)
+TV_DECLARE_INTERFACE_IID(IVCardLoadReport, IID_IVCardLoadReport)
