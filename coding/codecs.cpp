@@ -96,6 +96,12 @@ std::string DecodeQuotedPrintable(std::string_view text) {
     bool soft_break = false;
     while (digits < 2 && in != end) {
       const unsigned char next = *in++;
+      // A soft line break inside the escape ("=" LF "D0", "=D" "=" LF "0"),
+      // as phones write it, joins the escape like any other line.
+      if (next == '=' && in != end && *in == '\n') {
+        ++in;
+        continue;
+      }
       const int digit = kHexValue[next];
       if (digit < 0) {
         soft_break = digits == 0 && next == '\n';

@@ -6,7 +6,8 @@
 // by fixed rules, so a damaged value still yields what could be read of it:
 //
 //   Quoted-Printable  a LF ends the value (lines are joined only by soft
-//                     breaks), a 0xFF byte is dropped, an "=" followed by one
+//                     breaks, also one inside an escape: "=" "=" LF "D0"
+//                     is "=D0"), a 0xFF byte is dropped, an "=" followed by one
 //                     hex digit gives a literal "=", and an "=" followed by
 //                     neither a hex digit nor a LF ends the value. Hex digits
 //                     are upper case only.

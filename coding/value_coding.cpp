@@ -1,9 +1,11 @@
 #include "coding/value_coding.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "coding/charsets.h"
 #include "coding/codecs.h"
 #include "coding/conversions.h"
 #include "model/parameter.h"
@@ -21,6 +23,33 @@ using _com_util::CheckError;
 constexpr std::u16string_view kQuotedPrintable = u"QUOTED-PRINTABLE";
 constexpr std::u16string_view kBase64 = u"BASE64";
 constexpr std::u16string_view kUtf8 = u"UTF-8";
+
+// Fills the character-set part of the rules from a CHARSET value.
+void ReadCharset(std::u16string_view value, ValueCodingRules& rules) {
+  std::string name;
+  name.reserve(value.size());
+  for (char16_t c : value) {
+    if (c > 0x7F) return;  // no set has such a name: the ANSI code page
+    name.push_back(static_cast<char>(c));
+  }
+  if (model::EqualsIgnoreAsciiCase(name, "UTF-8")) {
+    rules.utf8 = true;
+  } else if (KnowsCharset(name)) {
+    rules.charset = std::move(name);
+  }
+}
+
+// 8-bit text in the rules' character set, as UTF-16.
+CComBSTR Widen(const char* text, const ValueCodingRules& rules) {
+  if (!rules.charset.empty()) return CharsetToWide(text, rules.charset);
+  return NarrowToWide(text, rules.utf8);
+}
+
+// UTF-16 text in the rules' character set (characters it lacks as "?").
+std::string Narrow(BSTR text, const ValueCodingRules& rules, bool* lossless = nullptr) {
+  if (!rules.charset.empty()) return WideToCharset(text, rules.charset, lossless);
+  return WideToNarrow(text, rules.utf8);
+}
 
 ValueEncoding EncodingOf(std::u16string_view value) noexcept {
   if (value == kQuotedPrintable) return ValueEncoding::kQuotedPrintable;
@@ -116,6 +145,16 @@ bool AnsiRepresents(std::u16string_view text) {
   return written > 0 && !used_default;
 }
 
+// False when the rules' character set lacks a character of the text.
+bool Represents(std::u16string_view text, const ValueCodingRules& rules) {
+  if (rules.charset.empty()) return AnsiRepresents(text);
+  if (std::all_of(text.begin(), text.end(), [](char16_t c) { return c < 0x80; })) return true;
+  CComBSTR copy(text.data(), static_cast<UINT>(text.size()));
+  bool lossless = true;
+  Narrow(copy, rules, &lossless);
+  return lossless;
+}
+
 // "\;" becomes ";" until none is left: every run of backslashes directly
 // before a semicolon goes.
 std::string UnescapeSemicolons(std::string_view text) {
@@ -172,7 +211,7 @@ ValueCodingRules ReadCodingRules(IVCardProperty* parent, model::VCardProperty* p
     model::VCardParameter* charset = nullptr;
     if (parent_impl->FirstCodingParameters(&encoding, &charset)) {
       if (encoding) rules.encoding = EncodingOf(model::BstrView(encoding->value()));
-      if (charset) rules.utf8 = model::BstrView(charset->value()) == kUtf8;
+      if (charset) ReadCharset(model::BstrView(charset->value()), rules);
       return rules;
     }
     CComBSTR holder;
@@ -181,7 +220,7 @@ ValueCodingRules ReadCodingRules(IVCardProperty* parent, model::VCardProperty* p
       rules.encoding = EncodingOf(value);
     }
     if (parent_impl->FirstParameterValue(VCARD_PARAM_CHARSET, holder, &value)) {
-      rules.utf8 = value == kUtf8;
+      ReadCharset(value, rules);
     }
     return rules;
   }
@@ -192,7 +231,7 @@ ValueCodingRules ReadCodingRules(IVCardProperty* parent, model::VCardProperty* p
   }
   value.Empty();
   if (FirstParameterValueByInterface(parent, VCARD_PARAM_CHARSET, value)) {
-    rules.utf8 = model::BstrView(value) == kUtf8;
+    ReadCharset(model::BstrView(value), rules);
   }
   return rules;
 }
@@ -259,8 +298,10 @@ HRESULT PutDecodedValue(VARIANT& stored, IVCardProperty* parent, model::VCardPro
         if (NeedsQuotedPrintable(text, model::IsStructuredProperty(type))) {
           ReplaceParameters(parent, VCARD_PARAM_ENCODING, kQuotedPrintable);
         }
-        // Text that the ANSI code page cannot hold is written in UTF-8.
-        if (!AnsiRepresents(text) && !ReadCodingRules(parent, parent_impl).utf8) {
+        // Text that the property's character set cannot hold is written in
+        // UTF-8.
+        ValueCodingRules rules = ReadCodingRules(parent, parent_impl);
+        if (!rules.utf8 && !Represents(text, rules)) {
           ReplaceParameters(parent, VCARD_PARAM_CHARSET, kUtf8);
         }
         return S_OK;
@@ -291,7 +332,7 @@ HRESULT GetEncodedValue(const VARIANT& stored, IVCardProperty* parent,
       return S_OK;
     }
     ValueCodingRules rules = ReadCodingRules(parent, parent_impl);
-    std::string text = WideToNarrow(stored.bstrVal, rules.utf8);
+    std::string text = Narrow(stored.bstrVal, rules);
     switch (rules.encoding) {
       case ValueEncoding::kQuotedPrintable:
         text = EncodeQuotedPrintable(text, model::IsStructuredProperty(rules.property_type));
@@ -343,7 +384,14 @@ HRESULT PutEncodedValue(VARIANT& stored, IVCardProperty* parent, model::VCardPro
     std::string decoded;  // used when a step rewrites the text
     switch (rules.encoding) {
       case ValueEncoding::kQuotedPrintable:
-        decoded = DecodeQuotedPrintable(text);
+        // A "\;" that a phone wrote inside a quoted-printable component is a
+        // ";" of the text (the reader keeps it in the component); the writer
+        // writes one as "=3B", which is not touched here.
+        if (model::IsStructuredProperty(rules.property_type) && std::strchr(text, ';')) {
+          decoded = DecodeQuotedPrintable(UnescapeSemicolons(text));
+        } else {
+          decoded = DecodeQuotedPrintable(text);
+        }
         text = decoded.c_str();
         break;
       case ValueEncoding::kBase64: {
@@ -365,7 +413,7 @@ HRESULT PutEncodedValue(VARIANT& stored, IVCardProperty* parent, model::VCardPro
         }
         break;
     }
-    CComBSTR wide = NarrowToWide(text, rules.utf8);
+    CComBSTR wide = Widen(text, rules);
     stored.vt = VT_BSTR;
     stored.bstrVal = wide.Detach();
     return S_OK;

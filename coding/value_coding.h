@@ -5,27 +5,32 @@
 //
 //   ENCODING            file text -> stored (put)            stored -> file text (get)
 //   none                structured: "\;" -> ";"; CHARSET     CHARSET; structured: ";" -> "\;"
-//   QUOTED-PRINTABLE    QP decoding; CHARSET                 CHARSET; QP encoding
+//   QUOTED-PRINTABLE    structured: "\;" -> ";"; QP         CHARSET; QP encoding
+//                       decoding; CHARSET                    (";" as "=3B" in a component)
 //   BASE64              Base64 decoding to a byte array      CHARSET; Base64 encoding
 //   anything else       CHARSET only                         CHARSET only
 //
-// CHARSET means: UTF-8 when the first CHARSET parameter is exactly "UTF-8",
-// else the ANSI code page. The steering values compare exactly, upper case.
+// CHARSET means the first CHARSET parameter's set, its name compared without
+// regard to letter case: UTF-8 for "UTF-8", any set that iconv knows
+// (ISO-8859-2, Shift_JIS, KOI8-R, ...), else, and without a CHARSET, the ANSI
+// code page. The ENCODING values compare exactly, upper case.
 // A stored byte array always reads back as Base64 text. The structured
 // properties are N, ADR, ORG and SOUND.
 //
 // Setting a decoded value may rewrite the parent's parameters: text that
 // needs Quoted-Printable (a control character, or a character above 0x7F in a
 // property that is not structured) and every byte array replace all ENCODING
-// parameters by one at the end. Text that the ANSI code page cannot represent,
-// on a property whose first CHARSET is not "UTF-8", replaces all CHARSET
-// parameters by one CHARSET=UTF-8 at the end, so saving it loses nothing.
+// parameters by one at the end. Text that the property's character set cannot
+// represent, on a property whose first CHARSET is not "UTF-8", replaces all
+// CHARSET parameters by one CHARSET=UTF-8 at the end, so saving it loses
+// nothing.
 //
 // Encoded text crosses as VT_BYREF|VT_I1: a pointer to NUL-terminated 8-bit
 // text. Text handed in is only read during the call; text handed out is a new
 // buffer from CoTaskMemAlloc that the receiver frees (ClearEncodedValue).
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "tarvovcard/automation_types.h"
@@ -46,7 +51,10 @@ enum class ValueEncoding { kNone, kQuotedPrintable, kBase64, kOther };
 struct ValueCodingRules {
   EVCardProperty property_type = VCARD_PROP_UNKNOWN;
   ValueEncoding encoding = ValueEncoding::kNone;
-  bool utf8 = false;  // the first CHARSET is "UTF-8"
+  bool utf8 = false;  // the first CHARSET is "UTF-8", in any letter case
+  // Another first CHARSET that iconv knows, as written; empty for the ANSI
+  // code page (no CHARSET, or one that iconv does not know).
+  std::string charset;
 };
 
 // Reads the rules of a parent property: through parent_impl when the parent is

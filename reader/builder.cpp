@@ -352,6 +352,13 @@ void Builder::OnDateValue(const char* text) {
   VariantInit(&encoded);
   encoded.vt = VT_DATE;
   encoded.date = coding::ParseDateText(text);
+  // Text that is no date (BDAY:00719, REV:1) is kept as text, and written
+  // back as read, instead of a date that could not be read.
+  if (!coding::IsValidDate(encoded.date) && text[0] != '\0' && text[0] != '\n') {
+    log_.Repaired("text that is no date kept as text");
+    AddTextValue(*card, text);
+    return;
+  }
   try {
     AddValue(*card, encoded);
   } catch (const _com_error& failure) {

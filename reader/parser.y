@@ -341,6 +341,7 @@ param
   | TOK_TYPE '=' TOK_X TOK_WORD            { ExtensionValueParameter(state, "TYPE"); }
   | TOK_VALUE '=' value_location           { Parameter(state, "VALUE", Text(state)); }
   | TOK_VALUE '=' TOK_X TOK_WORD           { ExtensionValueParameter(state, "VALUE"); }
+  | TOK_VALUE '=' TOK_WORD                 { Parameter(state, "VALUE", Text(state)); }
   | TOK_CHARSET '=' TOK_CHARSET_NAME       { Parameter(state, "CHARSET", Text(state)); }
   | TOK_LANGUAGE '=' TOK_LANGUAGE_TAG      { Parameter(state, "LANGUAGE", Text(state)); }
   | TOK_ENCODING '=' encoding              { Parameter(state, "ENCODING", Text(state)); }

@@ -123,17 +123,24 @@ TEST_F(ValueCoding, StructuredPropertiesEscapeSemicolons) {
   EXPECT_EQ(DecodedText(), u"Smith\\;Jr");
   EXPECT_EQ(GetEncoded(), "Smith\\;Jr");
 
-  // With any ENCODING the escapes are the encoding's business: kept as read,
-  // and none added. Quoted-Printable writes a component's ";" as "=3B", so
-  // that it does not separate the component from the next.
-  for (const auto& [encoding, encoded] : {std::pair{u"QUOTED-PRINTABLE", "a=3Bb"},
-                                          std::pair{u"8BIT", "a;b"}}) {
+  // With another ENCODING the escapes are the encoding's business: kept as
+  // read, and none added; but a "\\;" inside a quoted-printable component is
+  // a ";" of the text, as phones write it. Quoted-Printable writes a
+  // component's ";" as "=3B", so that it does not separate the component
+  // from the next.
+  struct Case {
+    const char16_t* encoding;
+    const char16_t* decoded;
+    const char* encoded;
+  };
+  for (const Case& c : {Case{u"QUOTED-PRINTABLE", u"Smith;Jr", "a=3Bb"},
+                        Case{u"8BIT", u"Smith\\;Jr", "a;b"}}) {
     Use(u"N");
-    AddParameter(property, u"ENCODING", encoding);
+    AddParameter(property, u"ENCODING", c.encoding);
     ASSERT_EQ(PutEncoded("Smith\\;Jr"), S_OK);
-    EXPECT_EQ(DecodedText(), u"Smith\\;Jr");
+    EXPECT_EQ(DecodedText(), c.decoded);
     ASSERT_EQ(PutDecodedText(u"a;b"), S_OK);
-    EXPECT_EQ(GetEncoded(), encoded);
+    EXPECT_EQ(GetEncoded(), c.encoded);
   }
 }
 
@@ -183,10 +190,24 @@ TEST_F(ValueCoding, CharsetUtf8SelectsUtf8BothWays) {
   EXPECT_EQ(DecodedText(), u"\u00C3\u00A9");  // two ANSI characters
   EXPECT_EQ(GetEncoded(), "\xC3\xA9");
 
-  Use(u"N");
-  AddParameter(property, u"CHARSET", u"utf-8");  // not the exact value: ANSI
-  ASSERT_EQ(PutEncoded("\xC3\xA9"), S_OK);
-  EXPECT_EQ(DecodedText(), u"\u00C3\u00A9");
+  // The name in any letter case; other sets that iconv knows decode too, and
+  // a name it does not know reads as the ANSI code page.
+  struct Case {
+    const char16_t* charset;
+    const char* encoded;
+    const char16_t* decoded;
+  };
+  for (const Case& c : {Case{u"utf-8", "\xC3\xA9", u"\u00E9"},
+                        Case{u"ISO-8859-2", "\xA3\xF3" "d\xBC", u"\u0141\u00F3d\u017A"},
+                        Case{u"koi8-r", "\xED\xC9\xD2", u"\u041C\u0438\u0440"},
+                        Case{u"Shift_JIS", "\x93\xFA\x96\x7B", u"\u65E5\u672C"},
+                        Case{u"x-unknown", "\xC3\xA9", u"\u00C3\u00A9"}}) {
+    Use(u"N");
+    AddParameter(property, u"CHARSET", c.charset);
+    ASSERT_EQ(PutEncoded(c.encoded), S_OK);
+    EXPECT_EQ(DecodedText(), c.decoded) << c.encoded;
+    EXPECT_EQ(GetEncoded(), c.encoded);
+  }
 }
 
 TEST_F(ValueCoding, OnlyTheFirstEncodingAndCharsetSteerAndChangesApplyAtOnce) {
@@ -323,10 +344,17 @@ TEST_F(ValueCoding, TextOutsideTheAnsiCodePageSwitchesTheCharsetToUtf8) {
   AddParameter(property, u"CHARSET", u"UTF-8");
   ASSERT_EQ(PutDecodedText(u"\u4E2D"), S_OK);
   EXPECT_EQ(Parameters(), u"CHARSET=UTF-8");
+  // The property's own set decides, in any letter case: Windows-1252 has
+  // the euro sign, ISO-8859-1 does not.
+  Use(u"ORG");
+  AddParameter(property, u"CHARSET", u"windows-1252");
+  ASSERT_EQ(PutDecodedText(u"\u20AC \u00E9"), S_OK);
+  EXPECT_EQ(Parameters(), u"CHARSET=windows-1252");
+  EXPECT_EQ(GetEncoded(), "\x80 \xE9");
   Use(u"ORG");
   AddParameter(property, u"CHARSET", u"ISO-8859-1");
   ASSERT_EQ(PutDecodedText(u"\u20AC \u00E9"), S_OK);
-  EXPECT_EQ(Parameters(), u"CHARSET=ISO-8859-1");
+  EXPECT_EQ(Parameters(), u"CHARSET=UTF-8");
 }
 
 TEST_F(ValueCoding, RefusedTypesLeaveTheOldContent) {

@@ -177,7 +177,9 @@ TEST(Builder, Base64PropertyWithoutDataKeepsTheRestOfTheCard) {
   EXPECT_EQ(r.stdout_text, "");
 }
 
-TEST(Builder, DatesAreConvertedAndUnreadableDatesMarked) {
+// Dates are converted; text that is no date is kept as text, and an empty
+// value is the invalid-date marker.
+TEST(Builder, DatesAreConvertedAndOtherTextKept) {
   Read r = ReadBytes(Card("BDAY:19960415\r\nREV:19951031T222710Z\r\nBDAY:\r\nBDAY:1995\r\n"
                           "BDAY:unknown\r\n") +
                      Card("FN:after\r\n"));
@@ -186,7 +188,7 @@ TEST(Builder, DatesAreConvertedAndUnreadableDatesMarked) {
   std::snprintf(invalid, sizeof invalid, "date:%.6f", coding::kInvalidDate);
   ASSERT_EQ(r.cards.size(), 2u);
   EXPECT_EQ(r.cards[0], std::string("BDAY:date:35170.000000\nREV:date:35003.935532\nBDAY:") +
-                            invalid + "\nBDAY:" + invalid + "\nBDAY:" + invalid);
+                            invalid + "\nBDAY:1995\nBDAY:unknown");
   EXPECT_EQ(r.cards[1], "FN:after");
 }
 

@@ -192,10 +192,10 @@ TEST(ParseFile, RefusedLineIsSkippedAlone) {
       {"TEL;HOME 555\n", "*** ERROR: syntax error\nyychar 260\n",
        {"property TEL []", "parameter TYPE=HOME", "error syntax error", "discard"},
        "2 lost: unreadable line skipped [TEL;HOME 555]"},
-      // An 8-bit value is not a component: refused in the middle of the line.
-      {"ADR;ENCODING=8BIT:x\n", "*** ERROR: syntax error\nyychar 356\n",
-       {"property ADR []", "parameter ENCODING=8BIT", "adr ", "error syntax error", "discard"},
-       "2 lost: unreadable line skipped [ADR;ENCODING=8BIT:x]"},
+      // A parameter without its value: refused in the middle of the line.
+      {"TEL;TYPE=:1\n", "*** ERROR: syntax error\nyychar 58\n",
+       {"property TEL []", "error syntax error", "discard"},
+       "2 lost: unreadable line skipped [TEL;TYPE=:1]"},
       // A type keyword where a value location belongs: its own code.
       {"PHOTO;VALUE=GIF:x\n", "*** ERROR: syntax error\nyychar 331\n",
        {"property PHOTO []", "error syntax error", "discard"},

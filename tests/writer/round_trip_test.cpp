@@ -230,6 +230,45 @@ TEST(RoundTrip, GeneratedCorpusComesBackWholeAndItsXmlIsWellFormed) {
   EXPECT_EQ(XmlLint(dir / "corpus.xml"), 0);
 }
 
+// Files written the way phones, mail clients and address books export them
+// (tests/reader/exports): every card and property is kept, nothing is lost,
+// and what Save writes reads back to the same model.
+TEST(RoundTrip, ExportsOfOtherProgramsLoadWholeAndComeBack) {
+  const std::string folder = std::string(TARVOVCARD_SOURCE_DIR) + "/tests/reader/exports/";
+  std::istringstream manifest(ReadFile(folder + "MANIFEST.txt"));
+  std::string file;
+  long cards = 0, properties = 0;
+  int files = 0;
+  ScratchDir dir;
+  while (manifest >> file >> cards >> properties) {
+    SCOPED_TRACE(file);
+    ++files;
+    CComPtr<IVCardColl> original = NewCollection();
+    ASSERT_EQ(original->Load(NameArgument(folder + file)), S_OK);
+    CComPtr<IVCardLoadReport> report;
+    ASSERT_EQ(original->QueryInterface(IID_IVCardLoadReport, reinterpret_cast<void**>(&report)),
+              S_OK);
+    LONG problems = 0;
+    ASSERT_EQ(report->get_ProblemCount(&problems), S_OK);
+    for (LONG i = 0; i < problems; ++i) {
+      VARIANT_BOOL lost = VARIANT_FALSE;
+      ASSERT_EQ(report->get_Lost(i, &lost), S_OK);
+      EXPECT_EQ(lost, VARIANT_FALSE) << "problem " << i;
+    }
+    const tarvovcard::testing::CorpusCounts counts = tarvovcard::testing::CountLoaded(original);
+    EXPECT_EQ(counts.cards, cards);
+    EXPECT_EQ(counts.properties, properties);
+    ASSERT_EQ(original->Save(NameArgument(dir / "saved.vcf")), S_OK);
+    EXPECT_EQ(TreeComparer().Compare(original, Loaded(dir / "saved.vcf")), "")
+        << ReadFile(dir / "saved.vcf");
+    ASSERT_EQ(original->SaveAsXML(NameArgument(dir / "saved.xml"), nullptr), S_OK);
+    if (HaveXmlLint()) {
+      EXPECT_EQ(XmlLint(dir / "saved.xml"), 0);
+    }
+  }
+  EXPECT_GE(files, 12);
+}
+
 // Cards that only a client can build, in the forms the writer has to choose
 // for them: each is saved, loaded again and must come back the same.
 TEST(RoundTrip, WhatSaveWritesLoadReadsBack) {
