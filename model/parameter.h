@@ -38,6 +38,13 @@ class VCardParameter : public server::ComObjectRoot,
   std::u16string_view name() const noexcept;
   // Sets type and canonical name; false (nothing changed) for a type without one.
   bool SetType(EVCardParameter type) noexcept;
+  // A name that a file gave and the vocabulary lacks (FOO in NOTE;FOO=bar):
+  // kept as read, with the type VCARD_PARAM_UNKNOWN. Clients cannot set such
+  // a name (put_Name stays exact).
+  void SetNameAsRead(CComBSTR&& name) noexcept {
+    type_ = VCARD_PARAM_UNKNOWN;
+    custom_name_ = std::move(name);
+  }
   // Takes over a value already allocated.
   void SetValue(CComBSTR&& value) noexcept { value_ = std::move(value); }
 

@@ -4,7 +4,9 @@
 #include <cstring>
 #include <string>
 
+#include "coding/charsets.h"
 #include "coding/conversions.h"
+#include "model/parameter.h"
 #include "model/property.h"
 
 namespace tarvovcard::reader {
@@ -302,10 +304,29 @@ void Builder::OnParameter(const char* name, const char* value) {
         break;
       }
     }
+    // A character set that cannot be decoded: the values are read in the
+    // ANSI code page, as the value coding does for any name it lacks.
+    if (fixed == parameter_names_[3] && !EqualsIgnoringAsciiCase(value, "UTF-8") &&
+        !coding::KnowsCharset(value)) {
+      log_.Repaired("unknown character set: values read as Windows-1252");
+    }
     CComPtr<IVCardParameter> parameter =
         Create<IVCardParameter>(parameter_factory_, CLSID_VCardParameter);
     // Each Recurring text is handed over before the next is asked for.
-    CheckError(parameter->put_Name(fixed ? fixed : Recurring(name)));
+    HRESULT named = parameter->put_Name(fixed ? fixed : Recurring(name));
+    if (named == E_INVALIDARG) {
+      // Outside the vocabulary (NOTE;FOO=bar): kept as read when the
+      // parameter is the library's own, dropped otherwise.
+      model::VCardParameter* own = model::impl_from_IVCardParameter(parameter);
+      if (!own) {
+        log_.Lost("parameter name outside the vocabulary: parameter dropped");
+        return;
+      }
+      own->SetNameAsRead(CComBSTR(Recurring(name)));
+      log_.Repaired("parameter name outside the vocabulary kept as read");
+    } else {
+      CheckError(named);
+    }
     CheckError(parameter->put_Value(Recurring(value)));
     if (!card->parameters) CheckError(card->latest->get_Parameters(&card->parameters));
     CheckError(card->parameters->Add(parameter));

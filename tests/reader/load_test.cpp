@@ -26,6 +26,8 @@ using testing::DescribeAll;
 using testing::LoadList;
 using testing::LoadOne;
 using testing::NewCollection;
+using testing::ReportOf;
+using testing::Wide;
 using Cards = std::vector<std::string>;
 
 constexpr HRESULT kNotFound = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
@@ -296,6 +298,87 @@ TEST_F(Load, JunkAfterTheLastCardCounts) {
   std::string cut = testing::WriteTestFile("cut.vcf", Card("j1") + "BEGIN:");
   EXPECT_EQ(LoadOne(collection_, cut), S_OK);
   EXPECT_EQ(Names(), (Cards{"j1"}));
+}
+
+// What phones, mail clients and address books write, one example per row:
+// read into the model as shown (the card after it included), reported as
+// shown, and read back the same after Save.
+TEST(LoadLenient, WhatOtherProgramsWriteIsKept) {
+  struct Case {
+    const char* lines;  // the card's lines after BEGIN:VCARD
+    const char* model;  // Describe of the card
+    const char* report;
+  };
+  const Case cases[] = {
+      // Names outside the vocabulary.
+      {"CATEGORIES:My Contacts\nNICKNAME:Johny\nFBURL;ENCODING=QUOTED-PRINTABLE:http://x=3Dy\n"
+       "ANNIVERSARY;VALUE=DATE:2001-05-04\nsort-string:Doe\nEND:VCARD\n",
+       "CATEGORIES:My Contacts\nNICKNAME:Johny\nFBURL;ENCODING=QUOTED-PRINTABLE:http://x=y\n"
+       "ANNIVERSARY;VALUE=DATE:2001-05-04\nsort-string:Doe",
+       "3 repaired: property name outside the vocabulary kept as read [CATEGORIES:My Contacts]\n"
+       "4 repaired: property name outside the vocabulary kept as read [NICKNAME:Johny]\n"
+       "5 repaired: property name outside the vocabulary kept as read "
+       "[FBURL;ENCODING=QUOTED-PRINTABLE:http://x=3Dy]\n"
+       "6 repaired: property name outside the vocabulary kept as read "
+       "[ANNIVERSARY;VALUE=DATE:2001-05-04]\n"
+       "7 repaired: property name outside the vocabulary kept as read [sort-string:Doe]"},
+      // Parameters: bare words, TYPE=word, empty ones, comma lists, NAME=value.
+      {"X-MS-TEL;VOICE;CALLBACK:1\nTEL;X-NEC-SECRET:9\nTEL;TYPE=OTHER:2\n"
+       "ADR;HOME;PREF;:;;St;City;;1;C\nTEL;TYPE=WORK,VOICE:3\nNOTE;FOO=bar:n\nEND:VCARD\n",
+       "X-MS-TEL;TYPE=VOICE;TYPE=CALLBACK:1\nTEL;TYPE=X-NEC-SECRET:9\nTEL;TYPE=OTHER:2\n"
+       "ADR;TYPE=HOME;TYPE=PREF:||St|City||1|C\nTEL;TYPE=WORK;TYPE=VOICE:3\nNOTE;FOO=bar:n",
+       "8 repaired: parameter name outside the vocabulary kept as read [NOTE;FOO=bar:n]"},
+      // Quoted-printable as phones write it.
+      {"NOTE;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:=D0=A4=D0=B0=D0=B2=\n\nTEL;HOME:1\n"
+       "N;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:(=D0=BF=D0=BE)=\n;=D0=90=D0=BD=D0=BD=D0=B0;;;\n"
+       "FN;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:=D0=9A==\nD0=A1\n"
+       "ORG;ENCODING=QUOTED-PRINTABLE:A\\;B;C\nEND:VCARD\n",
+       "NOTE;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:Фав\nTEL;TYPE=HOME:1\n"
+       "N;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:(по)|Анна|||\n"
+       "FN;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:КС\nORG;ENCODING=QUOTED-PRINTABLE:A;B|C",
+       ""},
+      // A BASE64 block that the next property follows at once; folded lines;
+      // AGENT text; text after END:VCARD.
+      {"PHOTO;ENCODING=BASE64:\n QUJD\nTEL:1\nNOTE:long\n  continued\n\tand a tab\n"
+       "ADR:;;Main St 1;\n Town;;;\nAGENT:Call Olga\nEND:VCARD.\n",
+       "PHOTO;ENCODING=BASE64:bytes:3\nTEL:1\nNOTE:long  continued\tand a tab\n"
+       "ADR:||Main St 1| Town|||\nAGENT:Call Olga",
+       "12 repaired: text after VCARD ignored [END:VCARD.]"},
+      // Character sets in any case, any set iconv knows, unknown ones.
+      {"FN;CHARSET=utf-8:caf\xC3\xA9\nN;CHARSET=ISO-8859-2;ENCODING=8BIT:\xA3\xF3" "d\xBC;A\n"
+       "NOTE;CHARSET=KOI8-R:\xED\xC9\xD2\nTITLE;CHARSET=X-NOPE:\xE9t\xE9\nEND:VCARD\n",
+       "FN;CHARSET=utf-8:café\nN;CHARSET=ISO-8859-2;ENCODING=8BIT:Łódź|A\n"
+       "NOTE;CHARSET=KOI8-R:Мир\nTITLE;CHARSET=X-NOPE:été",
+       "6 repaired: unknown character set: values read as Windows-1252 "
+       "[TITLE;CHARSET=X-NOPE:\xC3\xA9t\xC3\xA9]"},
+      // BDAY and REV text that is no date.
+      {"BDAY:00719\nREV:1\nBDAY:--0415\nEND:VCARD\n", "BDAY:00719\nREV:1\nBDAY:--0415",
+       "3 repaired: text that is no date kept as text [BDAY:00719]\n"
+       "4 repaired: text that is no date kept as text [REV:1]\n"
+       "5 repaired: text that is no date kept as text [BDAY:--0415]"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.lines);
+    std::string path = testing::WriteTestFile(
+        "lenient.vcf", std::string("BEGIN:VCARD\nVERSION:2.1\n") + c.lines + Card("after"));
+    CComPtr<IVCardColl> collection = NewCollection();
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(LoadOne(collection, path), S_OK);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+    std::vector<std::string> cards = DescribeAll(collection);
+    ASSERT_EQ(cards.size(), 2u);
+    EXPECT_EQ(cards[0], std::string("VERSION:2.1\n") + c.model);
+    EXPECT_EQ(cards[1], "FN:after");
+    EXPECT_EQ(ReportOf(collection), c.report);
+
+    std::string saved = testing::MissingTestFile("lenient-saved.vcf");
+    CComVariant name(Wide(saved));
+    ASSERT_EQ(collection->Save(name), S_OK);
+    CComPtr<IVCardColl> again = NewCollection();
+    EXPECT_EQ(LoadOne(again, saved), S_OK);
+    cards[1] = "VERSION:2.1\nFN:after";  // Save writes the version of every card
+    EXPECT_EQ(DescribeAll(again), cards);
+  }
 }
 
 // Every card and property of a large generated file is accounted for.

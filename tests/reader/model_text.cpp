@@ -129,6 +129,29 @@ std::string Describe(IVCard* card) {
   return out;
 }
 
+std::string ReportOf(IVCardColl* collection) {
+  CComPtr<IVCardLoadReport> report;
+  EXPECT_EQ(collection->QueryInterface(IID_IVCardLoadReport, reinterpret_cast<void**>(&report)),
+            S_OK);
+  if (!report) return "no report";
+  LONG count = 0;
+  EXPECT_EQ(report->get_ProblemCount(&count), S_OK);
+  std::string out;
+  for (LONG i = 0; i < count; ++i) {
+    LONG line = 0;
+    VARIANT_BOOL lost = VARIANT_FALSE;
+    CComBSTR message, text;
+    EXPECT_EQ(report->get_Line(i, &line), S_OK);
+    EXPECT_EQ(report->get_Lost(i, &lost), S_OK);
+    EXPECT_EQ(report->get_Message(i, &message), S_OK);
+    EXPECT_EQ(report->get_Text(i, &text), S_OK);
+    if (i > 0) out += "\n";
+    out += std::to_string(line) + (lost ? " lost: " : " repaired: ") + Utf8(message) + " [" +
+           Utf8(text) + "]";
+  }
+  return out;
+}
+
 std::vector<std::string> DescribeAll(IVCardColl* collection) {
   std::vector<std::string> all;
   for (LONG i = 0, n = CardCount(collection); i < n; ++i)

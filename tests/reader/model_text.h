@@ -29,6 +29,10 @@ std::string Describe(IVCard* card);
 // Every card of the collection, described.
 std::vector<std::string> DescribeAll(IVCardColl* collection);
 
+// The report of the collection's latest Load, through IVCardLoadReport: one
+// line per problem, "LINE lost|repaired: message [text]".
+std::string ReportOf(IVCardColl* collection);
+
 LONG CardCount(IVCardColl* collection);
 CComPtr<IVCard> CardAt(IVCardColl* collection, LONG index);
 
