@@ -34,6 +34,30 @@ HRESULT ReadableStatus(const std::string& name) {
   return folder ? HRESULT_FROM_WIN32(ERROR_OPEN_FAILED) : S_OK;
 }
 
+// Prints the problems of the latest Load; true when data was lost. A
+// collection of another module may keep no report: nothing is printed then.
+bool PrintLoadReport(IVCardColl* collection, bool quiet) {
+  CComPtr<IVCardLoadReport> report;
+  if (FAILED(collection->QueryInterface(IID_IVCardLoadReport, reinterpret_cast<void**>(&report))))
+    return false;
+  LONG count = 0;
+  if (FAILED(report->get_ProblemCount(&count))) return false;
+  bool lost_any = false;
+  for (LONG i = 0; i < count; ++i) {
+    VARIANT_BOOL lost = VARIANT_FALSE;
+    LONG line = 0;
+    CComBSTR file, message;
+    if (FAILED(report->get_Lost(i, &lost)) || FAILED(report->get_Line(i, &line)) ||
+        FAILED(report->get_File(i, &file)) || FAILED(report->get_Message(i, &message)))
+      continue;
+    lost_any |= lost != VARIANT_FALSE;
+    if (quiet && lost == VARIANT_FALSE) continue;
+    std::fprintf(stderr, "%s:%ld: %s\n", ToUtf8(file).c_str(), static_cast<long>(line),
+                 ToUtf8(message).c_str());
+  }
+  return lost_any;
+}
+
 }  // namespace
 
 HRESULT CreateCollection(const GlobalOptions& options, CComPtr<IVCardColl>& collection) {
@@ -47,7 +71,7 @@ HRESULT CreateCollection(const GlobalOptions& options, CComPtr<IVCardColl>& coll
 }
 
 HRESULT LoadFiles(IVCardColl* collection, const std::vector<std::string>& inputs,
-                  bool* any_readable) {
+                  bool* any_readable, bool quiet) {
   // Load answers with the status of its last file only: an earlier file that
   // cannot be opened would pass unnoticed, so those are tried here first.
   HRESULT earlier = S_OK;
@@ -81,9 +105,12 @@ HRESULT LoadFiles(IVCardColl* collection, const std::vector<std::string>& inputs
     }
   }
   const HRESULT hr = collection->Load(filenames);
+  const bool lost = PrintLoadReport(collection, quiet);
   // Load reports the status of the last file it read.
   CheckStep(hr, "load", inputs.back());
-  return hr != S_OK ? hr : earlier;
+  if (hr != S_OK) return hr;
+  if (earlier != S_OK) return earlier;
+  return lost ? HRESULT_FROM_WIN32(ERROR_INVALID_DATA) : S_OK;
 }
 
 CComBSTR ToBstr(const std::string& text) {

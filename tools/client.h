@@ -30,8 +30,13 @@ HRESULT CreateCollection(const GlobalOptions& options, CComPtr<IVCardColl>& coll
 // that is S_OK the status of the first earlier file that failed. The cards
 // read stay in the collection whatever the status. *any_readable, when
 // given, says whether at least one input could be opened for reading.
+//
+// Every problem of the Load's report (when the collection has one) is then
+// printed on standard error as "FILE:LINE: message", the repairs left out
+// when `quiet` is set; when any data was lost the result is a failure
+// (0x8007000D) even if the last file's status was S_OK.
 HRESULT LoadFiles(IVCardColl* collection, const std::vector<std::string>& inputs,
-                  bool* any_readable = nullptr);
+                  bool* any_readable = nullptr, bool quiet = false);
 
 // UTF-8 (the command line's text) to a new BSTR, and UTF-16 back to UTF-8.
 CComBSTR ToBstr(const std::string& text);

@@ -18,6 +18,7 @@ struct ConvertArguments {
   std::vector<std::string> inputs;
   std::string stylesheet;
   bool force = false;
+  bool quiet = false;
 };
 
 // The input that is the output file itself (by identity, whatever the
@@ -50,6 +51,8 @@ std::optional<ConvertArguments> ParseConvertArguments(const Command& command, Ar
       options_done = true;
     } else if (argument == "--force") {
       parsed.force = true;
+    } else if (argument == "--quiet" || argument == "-q") {
+      parsed.quiet = true;
     } else if (stylesheet_option && argument == "--xsl") {
       if (i + 1 == arguments.size()) {
         *exit_code = UsageError(command, "--xsl needs a stylesheet name");
@@ -89,7 +92,7 @@ int Convert(const GlobalOptions& options, Arguments arguments, bool as_xml) {
   if (FAILED(CreateCollection(options, collection))) return kExitFailed;
 
   bool any_readable = false;
-  bool all_ok = LoadFiles(collection, parsed->inputs, &any_readable) == S_OK;
+  bool all_ok = LoadFiles(collection, parsed->inputs, &any_readable, parsed->quiet) == S_OK;
   // An output that exists is not emptied for want of any input.
   if (!any_readable && !parsed->force) {
     std::fprintf(stderr,

@@ -185,9 +185,12 @@ int RunShow(const GlobalOptions& options, Arguments arguments) {
   const Command& command = *FindCommand("show");
   std::vector<std::string> inputs;
   bool options_done = false;
+  bool quiet = false;
   for (const std::string& argument : arguments) {
     if (!options_done && argument == "--") {
       options_done = true;
+    } else if (!options_done && (argument == "--quiet" || argument == "-q")) {
+      quiet = true;
     } else if (!options_done && argument.size() > 1 && argument[0] == '-') {
       return UsageError(command, "unknown option '" + argument + "'");
     } else {
@@ -199,7 +202,7 @@ int RunShow(const GlobalOptions& options, Arguments arguments) {
   RuntimeSession session;
   CComPtr<IVCardColl> collection;
   if (FAILED(CreateCollection(options, collection))) return kExitFailed;
-  bool all_ok = LoadFiles(collection, inputs) == S_OK;
+  bool all_ok = LoadFiles(collection, inputs, nullptr, quiet) == S_OK;
 
   HRESULT status = S_OK;
   try {

@@ -112,6 +112,35 @@ TEST(Cli, FailedLoadIsReportedAndWhatWasReadIsSavedAllTheSame) {
   EXPECT_NE(ReadFile(dir / "out.xml").find(Utf16File(u"<FN>B</FN>", false)), std::string::npos);
 }
 
+// Each problem of the Load as FILE:LINE: message; a lost line fails the run
+// even when the last file is whole, repairs alone do not, and --quiet leaves
+// the repairs out.
+TEST(Cli, ProblemsAreReportedByFileAndLine) {
+  ScratchDir dir;
+  WriteFile(dir / "lost.vcf", "BEGIN:VCARD\nFN:a\nTEL;HOME 555\nEND:VCARD\n");
+  WriteFile(dir / "repaired.vcf", "BEGIN:VCARD\nFN:b\nCATEGORIES:x\nEND:VCARD\n");
+  const std::string lost_line = (dir / "lost.vcf") + ":3: unreadable line skipped\n";
+  const std::string repair_line =
+      (dir / "repaired.vcf") + ":3: property name outside the vocabulary kept as read\n";
+  struct Case {
+    std::string arguments;
+    int exit_status;
+    bool shows_lost, shows_repair;
+  };
+  const Case cases[] = {
+      {"show " + (dir / "lost.vcf") + " " + (dir / "repaired.vcf"), 1, true, true},
+      {"show --quiet " + (dir / "lost.vcf") + " " + (dir / "repaired.vcf"), 1, true, false},
+      {"to-vcard " + (dir / "out.vcf") + " " + (dir / "repaired.vcf"), 0, false, true},
+      {"to-xml -q " + (dir / "out.xml") + " " + (dir / "repaired.vcf"), 0, false, false},
+  };
+  for (const Case& c : cases) {
+    const Outcome run = Tarvovcard(dir, c.arguments);
+    EXPECT_EQ(run.exit_status, c.exit_status) << c.arguments << "\n" << run.err;
+    EXPECT_EQ(run.err.find(lost_line) != std::string::npos, c.shows_lost) << run.err;
+    EXPECT_EQ(run.err.find(repair_line) != std::string::npos, c.shows_repair) << run.err;
+  }
+}
+
 TEST(Cli, EarlierInputThatCannotBeOpenedIsReportedThoughLoadAnswersForTheLastOnly) {
   ScratchDir dir;
   WriteFile(dir / "a.vcf", kCardA);
