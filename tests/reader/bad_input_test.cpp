@@ -30,7 +30,8 @@ Read ReadBytes(const std::string& bytes) {
   ::testing::internal::CaptureStderr();
   const HRESULT status = testing::LoadOne(collection, path);
   ::testing::internal::GetCapturedStderr();
-  ::testing::internal::GetCapturedStdout();
+  // Whatever the input, the library writes nothing on standard output.
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
   return {status, DescribeAll(collection)};
 }
 
@@ -110,6 +111,12 @@ TEST(BadInput, LargeAndDeepItems) {
   std::string nested = "BEGIN:VCARD\r\nFN:deep\r\n";
   for (int i = 0; i < 20000; ++i) nested += "AGENT:\r\nBEGIN:VCARD\r\nFN:deep\r\n";
   for (int i = 0; i <= 20000; ++i) nested += "END:VCARD\r\n";
+  std::string junk;  // binary bytes, line feeds among them, between two cards
+  for (unsigned x = 1; junk.size() < 65536;) {
+    x = x * 1103515245u + 12345u;
+    const char c = static_cast<char>(x >> 24);
+    if (c != '\x1A') junk += c;  // which would end the text
+  }
   const std::string long_name(1 << 20, 'n');
   const std::string long_group(1 << 20, 'g');
 
@@ -155,6 +162,10 @@ TEST(BadInput, LargeAndDeepItems) {
        {"FN:before", "PHOTO;ENCODING=BASE64:bytes:" +
                          std::to_string(photo.size() / line.size() * 48) + "\nFN:after"}},
       {"AGENT cards nested 20,000 deep", before + nested, kInvalidData, {"FN:before"}},
+      {"64 KB of binary bytes between two cards",
+       before + junk + "\r\n" + Card("FN:after\r\n"),
+       kInvalidData,
+       {"FN:before", "FN:after"}},
       {"a group path and an extension name of 1 MB",
        Card(long_group + "." + long_group + ".X-" + long_name + ":v\r\n"),
        S_OK,
