@@ -6,16 +6,7 @@ void ProblemLog::StartFile(std::string_view name) {
   file_.assign(name);
   file_first_ = report_.size();
   line_ = 0;
-  line_text_.clear();
   file_lost_ = false;
-  dropped_entry_ = static_cast<std::size_t>(-1);
-}
-
-void ProblemLog::StartLine(std::int32_t line, std::string_view text) {
-  line_ = line;
-  std::size_t end = text.find('\n');
-  if (end == std::string_view::npos) end = text.size();
-  line_text_.assign(text.substr(0, end < kShownLength ? end : kShownLength));
   dropped_entry_ = static_cast<std::size_t>(-1);
 }
 
@@ -25,12 +16,12 @@ void ProblemLog::Add(bool lost, std::string_view message) {
   entry.line = line_;
   entry.lost = lost;
   entry.message.assign(message);
-  entry.text = line_text_;
+  if (source_) entry.text = source_->CurrentLineText();
   file_lost_ = file_lost_ || lost;
 }
 
 void ProblemLog::DroppedByte() {
-  if (dropped_entry_ < report_.size()) {
+  if (dropped_entry_ < report_.size() && dropped_line_ == line_) {
     ++dropped_count_;
     report_[dropped_entry_].message =
         std::to_string(dropped_count_) + " bytes that belong to nothing dropped";
@@ -38,6 +29,7 @@ void ProblemLog::DroppedByte() {
   }
   Lost("a byte that belongs to nothing dropped");
   dropped_entry_ = report_.size() - 1;
+  dropped_line_ = line_;
   dropped_count_ = 1;
 }
 

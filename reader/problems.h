@@ -1,7 +1,9 @@
 // The problems of one Load as the reader meets them: lines it skipped, bytes
 // it dropped, and what it kept only under one of its lenient rules.
 //
-// The scanner tells the log where each line starts (StartLine); everyone else
+// The scanner tells the log the number of each line as it starts (SetLine),
+// and gives the line's text only when a problem asks for it (LineSource):
+// most lines have none, and a Load reads hundreds of thousands. Everyone else
 // (the grammar, the builder) adds problems to the line being read. The text
 // of an entry is the start of that line, at most kShownLength bytes.
 #pragma once
@@ -15,6 +17,17 @@
 
 namespace tarvovcard::reader {
 
+// Where the log finds the text of the line being read.
+class LineSource {
+ public:
+  // At most ProblemLog::kShownLength bytes from the start of the current
+  // line, without its line feed.
+  virtual std::string CurrentLineText() const = 0;
+
+ protected:
+  ~LineSource() = default;
+};
+
 class ProblemLog {
  public:
   static constexpr std::size_t kShownLength = 60;
@@ -26,9 +39,10 @@ class ProblemLog {
 
   // The file whose lines follow; its line count starts again at 1.
   void StartFile(std::string_view name);
-  // The line being read from now on, and the start of its text (cut at its
-  // line feed).
-  void StartLine(std::int32_t line, std::string_view text);
+  // The line being read from now on.
+  void SetLine(std::int32_t line) noexcept { line_ = line; }
+  // Where the text of the current line comes from (null: no text).
+  void SetLineSource(const LineSource* source) noexcept { source_ = source; }
 
   // A problem of the current line.
   void Lost(std::string_view message) { Add(true, message); }
@@ -52,7 +66,8 @@ class ProblemLog {
   std::string file_;
   std::size_t file_first_ = 0;  // first entry of the current file
   std::int32_t line_ = 0;
-  std::string line_text_;
+  std::int32_t dropped_line_ = -1;
+  const LineSource* source_ = nullptr;
   bool file_lost_ = false;
   // The entry that counts the dropped bytes of the current line, if any.
   std::size_t dropped_entry_ = static_cast<std::size_t>(-1);

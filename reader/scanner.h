@@ -9,13 +9,16 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <exception>
 #include <memory>
+#include <string>
+
+#include "reader/problems.h"
 
 namespace tarvovcard::reader {
 
 class InputSource;
-class ProblemLog;
 
 // Token codes. Single characters (":", ";", "=", ".") are their own codes and
 // 0 is the end of input. The numbers are fixed: they appear in the parser's
@@ -101,8 +104,14 @@ struct ScanState {
   int LastToken = 0;
   // Where line numbers, dropped bytes and repairs are recorded.
   ProblemLog* log = nullptr;
-  // The next token starts a line.
+  // The next token starts a line; where the current line starts in the
+  // buffer, valid while the buffer has not been refilled since (Refills
+  // counts the reads).
   bool LinePending = true;
+  std::int32_t Line = 1;  // the line that the next byte is on
+  const char* LineStart = nullptr;
+  unsigned LineRefill = 0;
+  unsigned Refills = 0;
   // While skipping after a refused line: the grammar is still owed the line
   // feed of that line, and how many lines after it went too.
   bool OweNewline = false;
@@ -122,8 +131,9 @@ class ScannerFatalError : public std::exception {
   const char* message_;
 };
 
-// One scanner over one input, in the state START. Not copyable.
-class Scanner {
+// One scanner over one input, in the state START. Not copyable. It gives
+// its problem log the text of the line being read.
+class Scanner : private LineSource {
  public:
   // Lines and problems go to log (one of the scanner's own when null).
   // Throws std::bad_alloc when the scanner or its buffer cannot be
@@ -147,6 +157,8 @@ class Scanner {
   ProblemLog& log() noexcept { return *state_.log; }
 
  private:
+  std::string CurrentLineText() const override;
+
   void* scanner_ = nullptr;
   ScanState state_;
   std::unique_ptr<ProblemLog> own_log_;
