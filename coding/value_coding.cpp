@@ -11,7 +11,7 @@
 #include "model/parameter.h"
 #include "model/property.h"
 #include "model/vocabulary.h"
-#include "server/com_object.h"
+#include "frame/com_object.h"
 #include "tarvovcard/platform/objbase.h"
 #include "tarvovcard/platform/winnls.h"
 
@@ -99,7 +99,7 @@ void RemoveParameters(IVCardParameterColl* parameters, EVCardParameter type) {
 // Appends a new parameter, created by class identity like every object.
 void AppendParameter(IVCardParameterColl* parameters, EVCardParameter type,
                      std::u16string_view value) {
-  CComPtr<IVCardParameter> parameter = server::CreateObject<IVCardParameter>(CLSID_VCardParameter);
+  CComPtr<IVCardParameter> parameter = frame::CreateObject<IVCardParameter>(CLSID_VCardParameter);
   CheckError(parameter->put_Type(type));
   CComBSTR text(value.data(), static_cast<UINT>(value.size()));
   CheckError(parameter->put_Value(text));
@@ -252,7 +252,7 @@ HRESULT PutDecodedValue(VARIANT& stored, IVCardProperty* parent, model::VCardPro
     default:
       return E_INVALIDARG;
   }
-  return server::ComBoundary([&]() -> HRESULT {
+  return frame::ComBoundary([&]() -> HRESULT {
     VariantClear(&stored);
     switch (in.vt) {
       case VT_DATE:
@@ -326,7 +326,7 @@ HRESULT GetEncodedValue(const VARIANT& stored, IVCardProperty* parent,
   // What the caller passed is released before anything can fail, so that a
   // failure leaves nothing behind for the caller to free or to mistake.
   VariantClear(out);
-  return server::ComBoundary([&] {
+  return frame::ComBoundary([&] {
     if (stored.vt == kByteArrayType) {
       SetEncodedText(EncodeBase64(ArrayBytes(stored.parray)), out);
       return S_OK;
@@ -363,7 +363,7 @@ HRESULT PutEncodedValue(VARIANT& stored, IVCardProperty* parent, model::VCardPro
     default:
       return E_INVALIDARG;
   }
-  return server::ComBoundary([&]() -> HRESULT {
+  return frame::ComBoundary([&]() -> HRESULT {
     VariantClear(&stored);
     if (in.vt == VT_DATE) {
       stored.vt = VT_DATE;

@@ -70,7 +70,7 @@ HRESULT Collection<C, E>::Item(LONG Index, E** pVal) {
 template <class C, class E>
 HRESULT Collection<C, E>::Add(E* pVal) {
   if (!pVal) return E_POINTER;
-  return server::ComBoundary([&] {
+  return frame::ComBoundary([&] {
     Append(pVal);
     return S_OK;
   });
@@ -108,7 +108,7 @@ template <class C, class E>
 HRESULT Collection<C, E>::InsertAt(LONG Index, E* pVal) {
   if (!pVal) return E_POINTER;
   if (Index < 0 || Index >= size()) return E_INVALIDARG;
-  return server::ComBoundary([&] {
+  return frame::ComBoundary([&] {
     elements_.insert(static_cast<std::size_t>(Index), CComPtr<E>(pVal));
     cursor_ = Index;
     return S_OK;
@@ -167,7 +167,7 @@ IUnknown* VCardColl::GetInterface(REFIID riid) noexcept {
 }
 
 HRESULT VCardColl::Load(VARIANT filenames) {
-  return server::ComBoundary([&] { return reader::LoadCollection(this, filenames, &report_); });
+  return frame::ComBoundary([&] { return reader::LoadCollection(this, filenames, &report_); });
 }
 
 HRESULT VCardColl::get_ProblemCount(LONG* pVal) {
@@ -203,7 +203,7 @@ bool LooksLikeUtf8(const std::string& text) noexcept {
 HRESULT ReportText(const std::string& text, BSTR* pVal) noexcept {
   if (!pVal) return E_POINTER;
   *pVal = nullptr;
-  return server::ComBoundary([&] {
+  return frame::ComBoundary([&] {
     *pVal = coding::NarrowToWide(text.c_str(), LooksLikeUtf8(text)).Detach();
     return S_OK;
   });
@@ -246,11 +246,11 @@ HRESULT VCardColl::get_Text(LONG Index, BSTR* pVal) {
 }
 
 HRESULT VCardColl::Save(VARIANT filenames) {
-  return server::ComBoundary([&] { return writer::SaveCollection(this, filenames); });
+  return frame::ComBoundary([&] { return writer::SaveCollection(this, filenames); });
 }
 
 HRESULT VCardColl::SaveAsXML(VARIANT XML_filenames, BSTR XLS_filename) {
-  return server::ComBoundary(
+  return frame::ComBoundary(
       [&] { return writer::SaveCollectionAsXML(this, XML_filenames, XLS_filename); });
 }
 

@@ -17,14 +17,14 @@
 
 #include "model/load_report.h"
 #include "model/small_vector.h"
-#include "server/com_object.h"
+#include "frame/com_object.h"
 #include "tarvovcard/automation_types.h"
 #include "tarvovcard/platform/atlbase.h"
 
 namespace tarvovcard::model {
 
 template <class CollectionInterface, class ElementInterface>
-class Collection : public server::ComObjectRoot,
+class Collection : public frame::ComObjectRoot,
                    public CollectionInterface,
                    public IEnumVARIANT,
                    public ISupportErrorInfo {
@@ -120,16 +120,16 @@ class VCardColl : public Collection<IVCardColl, IVCard>, public IVCardLoadReport
 // The library's own collections behind interface pointers; null for anybody
 // else's implementation (use the interface then).
 inline VCardColl* impl_from_IVCardColl(IVCardColl* iface) noexcept {
-  return server::ImplFrom<VCardColl>(iface);
+  return frame::ImplFrom<VCardColl>(iface);
 }
 inline VCardPropertyColl* impl_from_IVCardPropertyColl(IVCardPropertyColl* iface) noexcept {
-  return server::ImplFrom<VCardPropertyColl>(iface);
+  return frame::ImplFrom<VCardPropertyColl>(iface);
 }
 inline VCardParameterColl* impl_from_IVCardParameterColl(IVCardParameterColl* iface) noexcept {
-  return server::ImplFrom<VCardParameterColl>(iface);
+  return frame::ImplFrom<VCardParameterColl>(iface);
 }
 inline VCardValueColl* impl_from_IVCardValueColl(IVCardValueColl* iface) noexcept {
-  return server::ImplFrom<VCardValueColl>(iface);
+  return frame::ImplFrom<VCardValueColl>(iface);
 }
 
 }  // namespace tarvovcard::model

@@ -8,13 +8,13 @@
 
 #include <string_view>
 
-#include "server/com_object.h"
+#include "frame/com_object.h"
 #include "tarvovcard/automation_types.h"
 #include "tarvovcard/platform/atlbase.h"
 
 namespace tarvovcard::model {
 
-class VCardParameter : public server::ComObjectRoot,
+class VCardParameter : public frame::ComObjectRoot,
                        public IVCardParameter,
                        public ISupportErrorInfo {
  public:
@@ -62,7 +62,7 @@ class VCardParameter : public server::ComObjectRoot,
 };
 
 inline VCardParameter* impl_from_IVCardParameter(IVCardParameter* iface) noexcept {
-  return server::ImplFrom<VCardParameter>(iface);
+  return frame::ImplFrom<VCardParameter>(iface);
 }
 
 }  // namespace tarvovcard::model

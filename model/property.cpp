@@ -11,8 +11,8 @@ namespace {
 constexpr IID kPropertyImplIid = {
     0xccf35496, 0x4bc8, 0x414d, {0xa0, 0x17, 0xa3, 0x2e, 0xd8, 0xd4, 0xc3, 0xb0}};
 
-using server::ComBoundary;
-using server::CreateObject;
+using frame::ComBoundary;
+using frame::CreateObject;
 
 HRESULT AllocEmpty(BSTR* pVal) noexcept {
   *pVal = SysAllocStringLen(nullptr, 0);

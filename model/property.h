@@ -13,7 +13,7 @@
 #include <string_view>
 
 #include "model/collection.h"
-#include "server/com_object.h"
+#include "frame/com_object.h"
 #include "tarvovcard/automation_types.h"
 #include "tarvovcard/platform/atlbase.h"
 
@@ -22,7 +22,7 @@ namespace tarvovcard::model {
 class VCardParameter;
 class VCardValue;
 
-class VCardProperty : public server::ComObjectRoot,
+class VCardProperty : public frame::ComObjectRoot,
                       public IVCardProperty,
                       public IVCardPropertyName,
                       public IVCardPropertyAddress,
@@ -147,7 +147,7 @@ class VCardProperty : public server::ComObjectRoot,
 };
 
 inline VCardProperty* impl_from_IVCardProperty(IVCardProperty* iface) noexcept {
-  return server::ImplFrom<VCardProperty>(iface);
+  return frame::ImplFrom<VCardProperty>(iface);
 }
 
 }  // namespace tarvovcard::model

@@ -14,7 +14,7 @@
 // pointer that the client must keep alive.
 #pragma once
 
-#include "server/com_object.h"
+#include "frame/com_object.h"
 #include "tarvovcard/automation_types.h"
 #include "tarvovcard/platform/atlbase.h"
 
@@ -22,7 +22,7 @@ namespace tarvovcard::model {
 
 class VCardProperty;
 
-class VCardValue : public server::ComObjectRoot, public IVCardValue, public ISupportErrorInfo {
+class VCardValue : public frame::ComObjectRoot, public IVCardValue, public ISupportErrorInfo {
  public:
   static const IID& ImplIid() noexcept;
   IUnknown* GetInterface(REFIID riid) noexcept;
@@ -66,7 +66,7 @@ class VCardValue : public server::ComObjectRoot, public IVCardValue, public ISup
 };
 
 inline VCardValue* impl_from_IVCardValue(IVCardValue* iface) noexcept {
-  return server::ImplFrom<VCardValue>(iface);
+  return frame::ImplFrom<VCardValue>(iface);
 }
 
 }  // namespace tarvovcard::model

@@ -11,7 +11,7 @@ namespace {
 constexpr IID kCardImplIid = {
     0xc61be6e7, 0x5325, 0x46e5, {0xab, 0xb7, 0x25, 0x76, 0x3d, 0x25, 0xdf, 0xe5}};
 
-using server::ComBoundary;
+using frame::ComBoundary;
 
 // The type of a property without reference traffic for the library's own.
 EVCardProperty TypeOf(IVCardProperty* property) {
@@ -96,7 +96,7 @@ IUnknown* VCard::GetInterface(REFIID riid) noexcept {
 }
 
 HRESULT VCard::FinalConstruct() {
-  properties_ = server::CreateObject<IVCardPropertyColl>(CLSID_VCardPropertyColl);
+  properties_ = frame::CreateObject<IVCardPropertyColl>(CLSID_VCardPropertyColl);
   properties_impl_ = impl_from_IVCardPropertyColl(properties_);
   // The card works on its collection directly; it is always the library's own.
   return properties_impl_ ? S_OK : E_NOINTERFACE;
@@ -125,7 +125,7 @@ HRESULT VCard::Query(Test&& test, IVCardPropertyColl** pVal) noexcept {
   *pVal = nullptr;
   return ComBoundary([&] {
     CComPtr<IVCardPropertyColl> result =
-        server::CreateObject<IVCardPropertyColl>(CLSID_VCardPropertyColl);
+        frame::CreateObject<IVCardPropertyColl>(CLSID_VCardPropertyColl);
     VCardPropertyColl* result_impl = impl_from_IVCardPropertyColl(result);
     // By index, re-reading the size: a property implemented elsewhere could
     // change the card while it is asked.

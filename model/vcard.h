@@ -21,13 +21,13 @@
 #include <vector>
 
 #include "model/collection.h"
-#include "server/com_object.h"
+#include "frame/com_object.h"
 #include "tarvovcard/automation_types.h"
 #include "tarvovcard/platform/atlbase.h"
 
 namespace tarvovcard::model {
 
-class VCard : public server::ComObjectRoot, public IVCard, public ISupportErrorInfo {
+class VCard : public frame::ComObjectRoot, public IVCard, public ISupportErrorInfo {
  public:
   static const IID& ImplIid() noexcept;
   IUnknown* GetInterface(REFIID riid) noexcept;
@@ -79,7 +79,7 @@ class VCard : public server::ComObjectRoot, public IVCard, public ISupportErrorI
 };
 
 inline VCard* impl_from_IVCard(IVCard* iface) noexcept {
-  return server::ImplFrom<VCard>(iface);
+  return frame::ImplFrom<VCard>(iface);
 }
 
 // The parameter test of the card queries, exposed for its tests: parameter

@@ -1,11 +1,7 @@
-// Module state of the library: the object map (the eight creatable classes),
-// their class objects, and the lock count that tells whether the library may
-// be unloaded.
-//
-// The lock count is the only state shared between threads, so it is the only
-// one changed atomically; each class object guards its own counter with its
-// own mutex. Every live instance, every class object held beyond the module's
-// own reference, and every LockServer(TRUE) not yet matched holds one lock.
+// Module state of the library: the object map (the eight creatable classes)
+// and their class objects. The lock count that tells whether the library may
+// be unloaded is the frame's (frame/module_lock.h); each class object guards
+// its own counter with its own mutex.
 #pragma once
 
 #include <array>
@@ -14,6 +10,7 @@
 #include <mutex>
 #include <span>
 
+#include "frame/module_lock.h"
 #include "tarvovcard/platform/unknwn.h"
 
 namespace tarvovcard::server {
@@ -56,16 +53,16 @@ class Module {
   HMODULE instance() const noexcept { return instance_; }
   const GUID& libid() const noexcept { return libid_; }
 
-  LONG Lock() noexcept { return lock_count_.fetch_add(1, std::memory_order_acq_rel) + 1; }
-  LONG Unlock() noexcept { return lock_count_.fetch_sub(1, std::memory_order_acq_rel) - 1; }
-  LONG GetLockCount() const noexcept { return lock_count_.load(std::memory_order_acquire); }
+  // The library's lock count (frame/module_lock.h).
+  LONG Lock() noexcept { return frame::LockModule(); }
+  LONG Unlock() noexcept { return frame::UnlockModule(); }
+  LONG GetLockCount() const noexcept { return frame::ModuleLockCount(); }
 
   // The class object of rclsid, created on the first request and kept until
   // Term, asked for riid. CLASS_E_CLASSNOTAVAILABLE for a class not in the map.
   HRESULT GetClassObject(REFCLSID rclsid, REFIID riid, void** ppv) noexcept;
 
  private:
-  std::atomic<LONG> lock_count_{0};
   HMODULE instance_ = nullptr;
   GUID libid_{};
   std::mutex class_objects_mutex_;

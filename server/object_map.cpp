@@ -5,13 +5,14 @@
 #include "model/property.h"
 #include "model/value.h"
 #include "model/vcard.h"
-#include "server/com_object.h"
+#include "frame/com_object.h"
 #include "server/module.h"
 
 namespace tarvovcard::server {
 namespace {
 
 using namespace tarvovcard::model;
+using frame::Creator;
 
 constexpr ObjectMapEntry kObjectMap[kObjectMapSize] = {
     {&CLSID_VCard, &Creator<VCard>::CreateInstance, 101, u"VCard", u"VCard Class",

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "coding/conversions.h"
-#include "server/com_object.h"
+#include "frame/com_object.h"
 #include "writer/file_ops.h"
 #include "writer/staged_files.h"
 #include "writer/unicode_file.h"
@@ -181,7 +181,7 @@ class TextFile {
 };
 
 HRESULT StatusOf(const std::exception_ptr& failure) {
-  return server::ComBoundary([&]() -> HRESULT { std::rethrow_exception(failure); });
+  return frame::ComBoundary([&]() -> HRESULT { std::rethrow_exception(failure); });
 }
 
 // --- SaveAsXML helpers --------------------------------------------------------
@@ -280,7 +280,7 @@ DocumentEnd EndDocument(std::unique_ptr<CUnicodeFile>& file) {
 
 HRESULT NormalizeVersion(IVCard* card) {
   if (!card) return E_POINTER;
-  return server::ComBoundary([&] {
+  return frame::ComBoundary([&] {
     CComPtr<IVCardPropertyColl> properties;
     CheckError(card->get_Properties(&properties));
     LONG count = 0;
@@ -299,9 +299,9 @@ HRESULT NormalizeVersion(IVCard* card) {
     }
 
     const CComPtr<IVCardProperty> version =
-        server::CreateObject<IVCardProperty>(CLSID_VCardProperty);
+        frame::CreateObject<IVCardProperty>(CLSID_VCardProperty);
     CheckError(version->put_Type(VCARD_PROP_VERSION));
-    const CComPtr<IVCardValue> value = server::CreateObject<IVCardValue>(CLSID_VCardValue);
+    const CComPtr<IVCardValue> value = frame::CreateObject<IVCardValue>(CLSID_VCardValue);
     CheckError(value->putref_Parent(version));
     CheckError(value->put_DecodedValue(CComVariant(u"2.1")));
     CComPtr<IVCardValueColl> values;
@@ -331,7 +331,7 @@ HRESULT SaveCollection(IVCardColl* collection, const VARIANT& filenames) {
   TextFile file;
   std::string one;
   if (names.form() == FileNames::kOne) {
-    HRESULT hr = server::ComBoundary([&] {
+    HRESULT hr = frame::ComBoundary([&] {
       one = FileSystemName(names.one());
       file.Open(staged.PathFor(one));
       return S_OK;
@@ -346,7 +346,7 @@ HRESULT SaveCollection(IVCardColl* collection, const VARIANT& filenames) {
     if (!closed) staged.Discard(target);
     if (SUCCEEDED(late)) late = hr;
   };
-  HRESULT status = server::ComBoundary([&] {
+  HRESULT status = frame::ComBoundary([&] {
     LONG count = 0;
     CheckError(collection->get_Count(&count));
     std::vector<Target> targets;

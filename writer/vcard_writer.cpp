@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "coding/conversions.h"
-#include "server/com_object.h"
+#include "frame/com_object.h"
 #include "writer/file_ops.h"
 
 namespace tarvovcard::writer {
@@ -198,7 +198,7 @@ void ClearEncodedValue(VARIANT& encoded) {
 
 HRESULT WriteVCard(std::FILE* stream, IVCard* card) {
   if (!stream || !card) return E_POINTER;
-  return server::ComBoundary([&] {
+  return frame::ComBoundary([&] {
     TextWriter writer(stream);
     writer.WriteCard(card);
     return writer.Flush() ? S_OK : HRESULT_FROM_WIN32(ERROR_DISK_FULL);

@@ -36,13 +36,13 @@
 
 #include <new>
 
-#include "server/module.h"
+#include "frame/module_lock.h"
 #include "tarvovcard/platform/atlbase.h"
 #include "tarvovcard/platform/comdef.h"
 #include "tarvovcard/platform/objbase.h"
 #include "tarvovcard/platform/unknwn.h"
 
-namespace tarvovcard::server {
+namespace tarvovcard::frame {
 
 // Runs the body of an interface operation: a _com_error becomes its code, a
 // failed allocation E_OUTOFMEMORY, anything else E_UNEXPECTED. Nothing else
@@ -98,10 +98,10 @@ inline HRESULT QueryFromTable(T* object, REFIID riid, void** ppv) noexcept {
 template <class T>
 class ComObject final : public T {
  public:
-  ComObject() noexcept { TheModule().Lock(); }
+  ComObject() noexcept { LockModule(); }
   ~ComObject() {
     this->FinalRelease();
-    TheModule().Unlock();
+    UnlockModule();
   }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
@@ -146,10 +146,10 @@ class ComContainedObject final : public T {
 template <class T>
 class ComAggObject final : public IUnknown {
  public:
-  explicit ComAggObject(IUnknown* outer) noexcept : contained_(outer) { TheModule().Lock(); }
+  explicit ComAggObject(IUnknown* outer) noexcept : contained_(outer) { LockModule(); }
   ~ComAggObject() {
     contained_.FinalRelease();
-    TheModule().Unlock();
+    UnlockModule();
   }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
@@ -219,9 +219,9 @@ inline T* ImplFrom(Interface* iface) noexcept {
   return static_cast<T*>(impl);
 }
 
-}  // namespace tarvovcard::server
+}  // namespace tarvovcard::frame
 
-namespace tarvovcard::server {
+namespace tarvovcard::frame {
 
 // Creates an object by class identity through the runtime, as every object of
 // the library is created (its own internal objects included); throws
@@ -234,4 +234,4 @@ inline CComPtr<Interface> CreateObject(REFCLSID clsid) {
   return object;
 }
 
-}  // namespace tarvovcard::server
+}  // namespace tarvovcard::frame

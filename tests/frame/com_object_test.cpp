@@ -1,13 +1,11 @@
 // The object frame: the construction step with its extra reference, failures
 // of construction and of the first interface query, and the module lock that
 // each instance holds from construction to destruction.
-#include "server/com_object.h"
+#include "frame/com_object.h"
 
 #include <gtest/gtest.h>
 
-#include "server/entry.h"
-
-namespace tarvovcard::server {
+namespace tarvovcard::frame {
 namespace {
 
 // {5E0F2B7A-2C51-4B8E-9A63-0D4C7E1F9B21}: a private interface of this test.
@@ -64,9 +62,9 @@ class ComObjectTest : public ::testing::Test {
   void SetUp() override {
     g_step = Step::kSucceed;
     g_destroyed = 0;
-    ASSERT_EQ(DllCanUnloadNow(), S_OK);
+    ASSERT_EQ(ModuleLockCount(), 0);
   }
-  void TearDown() override { EXPECT_EQ(DllCanUnloadNow(), S_OK); }
+  void TearDown() override { EXPECT_EQ(ModuleLockCount(), 0); }
 };
 
 TEST_F(ComObjectTest, PlainInstanceLivesExactlyAsLongAsItsReferences) {
@@ -74,7 +72,7 @@ TEST_F(ComObjectTest, PlainInstanceLivesExactlyAsLongAsItsReferences) {
   ASSERT_EQ(
       Creator<Thing>::CreateInstance(nullptr, IID_ITestThing, reinterpret_cast<void**>(&thing)),
       S_OK);
-  EXPECT_EQ(TheModule().GetLockCount(), 1);
+  EXPECT_EQ(ModuleLockCount(), 1);
   EXPECT_EQ(thing->AddRef(), 2u);
   EXPECT_EQ(thing->Release(), 1u);
   EXPECT_EQ(g_destroyed, 0);
@@ -103,7 +101,7 @@ TEST_F(ComObjectTest, FailedConstructionOrQueryDestroysTheInstance) {
     EXPECT_EQ(hr, step == Step::kFail ? E_ACCESSDENIED : E_OUTOFMEMORY);
     EXPECT_EQ(object, nullptr);
     EXPECT_EQ(g_destroyed, 1);
-    EXPECT_EQ(DllCanUnloadNow(), S_OK);
+    EXPECT_EQ(ModuleLockCount(), 0);
   }
   g_step = Step::kSucceed;
   g_destroyed = 0;
@@ -140,7 +138,7 @@ TEST_F(ComObjectTest, AggregatedInstanceCountsOnItsOwnAndDelegatesTheRest) {
   IUnknown* inner = nullptr;
   ASSERT_EQ(Creator<Thing>::CreateInstance(&outer, IID_IUnknown, reinterpret_cast<void**>(&inner)),
             S_OK);
-  EXPECT_EQ(TheModule().GetLockCount(), 1);  // one lock per instance, aggregated or not
+  EXPECT_EQ(ModuleLockCount(), 1);  // one lock per instance, aggregated or not
   ITestThing* thing = nullptr;
   ASSERT_EQ(inner->QueryInterface(IID_ITestThing, reinterpret_cast<void**>(&thing)), S_OK);
   EXPECT_EQ(outer.refs, 2u);
@@ -164,4 +162,4 @@ TEST(ComBoundary, TurnsExceptionsIntoStatusCodes) {
 }
 
 }  // namespace
-}  // namespace tarvovcard::server
+}  // namespace tarvovcard::frame
