@@ -8,23 +8,18 @@
 #include "coding/charsets.h"
 #include "coding/codecs.h"
 #include "coding/conversions.h"
-#include "model/parameter.h"
-#include "model/property.h"
-#include "model/vocabulary.h"
-#include "frame/com_object.h"
+#include "coding/text.h"
 #include "tarvovcard/platform/objbase.h"
 #include "tarvovcard/platform/winnls.h"
 
 namespace tarvovcard::coding {
 namespace {
 
-using _com_util::CheckError;
-
 constexpr std::u16string_view kQuotedPrintable = u"QUOTED-PRINTABLE";
 constexpr std::u16string_view kBase64 = u"BASE64";
-constexpr std::u16string_view kUtf8 = u"UTF-8";
 
-// Fills the character-set part of the rules from a CHARSET value.
+}  // namespace
+
 void ReadCharset(std::u16string_view value, ValueCodingRules& rules) {
   std::string name;
   name.reserve(value.size());
@@ -32,12 +27,14 @@ void ReadCharset(std::u16string_view value, ValueCodingRules& rules) {
     if (c > 0x7F) return;  // no set has such a name: the ANSI code page
     name.push_back(static_cast<char>(c));
   }
-  if (model::EqualsIgnoreAsciiCase(name, "UTF-8")) {
+  if (EqualsIgnoreAsciiCase(std::string_view(name), "UTF-8")) {
     rules.utf8 = true;
   } else if (KnowsCharset(name)) {
     rules.charset = std::move(name);
   }
 }
+
+namespace {
 
 // 8-bit text in the rules' character set, as UTF-16.
 CComBSTR Widen(const char* text, const ValueCodingRules& rules) {
@@ -51,66 +48,15 @@ std::string Narrow(BSTR text, const ValueCodingRules& rules, bool* lossless = nu
   return WideToNarrow(text, rules.utf8);
 }
 
+}  // namespace
+
 ValueEncoding EncodingOf(std::u16string_view value) noexcept {
   if (value == kQuotedPrintable) return ValueEncoding::kQuotedPrintable;
   if (value == kBase64) return ValueEncoding::kBase64;
   return ValueEncoding::kOther;
 }
 
-// The value of the first parameter of `type`, as a client would find it:
-// QueryParameterByType, then its first element.
-bool FirstParameterValueByInterface(IVCardProperty* parent, EVCardParameter type, CComBSTR& value) {
-  CComPtr<IVCardParameterColl> selected;
-  CheckError(parent->QueryParameterByType(type, &selected));
-  LONG count = 0;
-  CheckError(selected->get_Count(&count));
-  if (count == 0) return false;
-  CComPtr<IVCardParameter> first;
-  CheckError(selected->Item(0, &first));
-  CheckError(first->get_Value(&value));
-  return true;
-}
-
-// The parent's parameter collection (a new reference).
-CComPtr<IVCardParameterColl> ParametersOf(IVCardProperty* parent) {
-  CComPtr<IVCardParameterColl> parameters;
-  CheckError(parent->get_Parameters(&parameters));
-  return parameters;
-}
-
-// Removes every parameter of `type`, walking by index (the index stays on a
-// removal). A removal that fails is passed over, not reported.
-void RemoveParameters(IVCardParameterColl* parameters, EVCardParameter type) {
-  LONG count = 0;
-  CheckError(parameters->get_Count(&count));
-  for (LONG i = 0; i < count;) {
-    CComPtr<IVCardParameter> parameter;
-    CheckError(parameters->Item(i, &parameter));
-    EVCardParameter parameter_type;
-    CheckError(parameter->get_Type(&parameter_type));
-    if (parameter_type == type && SUCCEEDED(parameters->Remove(i))) {
-      CheckError(parameters->get_Count(&count));
-    } else {
-      ++i;
-    }
-  }
-}
-
-// Appends a new parameter, created by class identity like every object.
-void AppendParameter(IVCardParameterColl* parameters, EVCardParameter type,
-                     std::u16string_view value) {
-  CComPtr<IVCardParameter> parameter = frame::CreateObject<IVCardParameter>(CLSID_VCardParameter);
-  CheckError(parameter->put_Type(type));
-  CComBSTR text(value.data(), static_cast<UINT>(value.size()));
-  CheckError(parameter->put_Value(text));
-  CheckError(parameters->Add(parameter));
-}
-
-void ReplaceParameters(IVCardProperty* parent, EVCardParameter type, std::u16string_view value) {
-  CComPtr<IVCardParameterColl> parameters = ParametersOf(parent);
-  RemoveParameters(parameters, type);
-  AppendParameter(parameters, type, value);
-}
+namespace {
 
 // Text that needs Quoted-Printable: a control character anywhere, or, outside
 // the structured properties, any character above 0x7F. In a structured
@@ -183,7 +129,14 @@ std::string EscapeSemicolons(std::string text) {
   return result;
 }
 
-// Hands text out as VT_BYREF|VT_I1 in a new buffer; clears *out first.
+// The bytes of a one-dimensional byte array (first dimension's count).
+std::string_view ArrayBytes(SAFEARRAY* array) noexcept {
+  if (!array || array->cDims == 0 || !array->pvData) return {};
+  return {static_cast<const char*>(array->pvData), array->rgsabound[0].cElements};
+}
+
+}  // namespace
+
 void SetEncodedText(std::string_view text, VARIANT* out) {
   auto* buffer = static_cast<char*>(CoTaskMemAlloc(text.size() + 1));
   if (!buffer) _com_issue_error(E_OUTOFMEMORY);
@@ -194,230 +147,120 @@ void SetEncodedText(std::string_view text, VARIANT* out) {
   out->pcVal = buffer;
 }
 
-// The bytes of a one-dimensional byte array (first dimension's count).
-std::string_view ArrayBytes(SAFEARRAY* array) noexcept {
-  if (!array || array->cDims == 0 || !array->pvData) return {};
-  return {static_cast<const char*>(array->pvData), array->rgsabound[0].cElements};
+WantedParameters WantedFor(std::u16string_view text, const ValueCodingRules& rules) {
+  WantedParameters wanted;
+  wanted.quoted_printable = NeedsQuotedPrintable(text, rules.structured);
+  // Text that the property's character set cannot hold is written in UTF-8.
+  wanted.utf8 = !rules.utf8 && !Represents(text, rules);
+  return wanted;
 }
 
-}  // namespace
-
-ValueCodingRules ReadCodingRules(IVCardProperty* parent, model::VCardProperty* parent_impl) {
-  if (!parent) _com_issue_error(E_POINTER);
-  ValueCodingRules rules;
-  if (parent_impl) {
-    rules.property_type = parent_impl->type();
-    model::VCardParameter* encoding = nullptr;
-    model::VCardParameter* charset = nullptr;
-    if (parent_impl->FirstCodingParameters(&encoding, &charset)) {
-      if (encoding) rules.encoding = EncodingOf(model::BstrView(encoding->value()));
-      if (charset) ReadCharset(model::BstrView(charset->value()), rules);
-      return rules;
-    }
-    CComBSTR holder;
-    std::u16string_view value;
-    if (parent_impl->FirstParameterValue(VCARD_PARAM_ENCODING, holder, &value)) {
-      rules.encoding = EncodingOf(value);
-    }
-    if (parent_impl->FirstParameterValue(VCARD_PARAM_CHARSET, holder, &value)) {
-      ReadCharset(value, rules);
-    }
-    return rules;
+std::string EncodeStored(const VARIANT& stored, const ValueCodingRules& rules) {
+  if (stored.vt == kByteArrayType) return EncodeBase64(ArrayBytes(stored.parray));
+  std::string text = Narrow(stored.bstrVal, rules);
+  switch (rules.encoding) {
+    case ValueEncoding::kQuotedPrintable:
+      return EncodeQuotedPrintable(text, rules.structured);
+    case ValueEncoding::kBase64:
+      return EncodeBase64(std::string_view(text));
+    case ValueEncoding::kOther:
+      return text;
+    case ValueEncoding::kNone:
+      break;
   }
-  CheckError(parent->get_Type(&rules.property_type));
-  CComBSTR value;
-  if (FirstParameterValueByInterface(parent, VCARD_PARAM_ENCODING, value)) {
-    rules.encoding = EncodingOf(model::BstrView(value));
-  }
-  value.Empty();
-  if (FirstParameterValueByInterface(parent, VCARD_PARAM_CHARSET, value)) {
-    ReadCharset(model::BstrView(value), rules);
-  }
-  return rules;
+  return rules.structured ? EscapeSemicolons(std::move(text)) : text;
 }
 
-HRESULT GetDecodedValue(const VARIANT& stored, VARIANT* out) noexcept {
-  if (!out) return E_POINTER;
-  return VariantCopy(out, &stored);
+void DecodeInto(const char* text, const ValueCodingRules& rules, VARIANT& stored) {
+  VariantClear(&stored);
+  std::string decoded;  // used when a step rewrites the text
+  switch (rules.encoding) {
+    case ValueEncoding::kQuotedPrintable:
+      // A "\;" that a phone wrote inside a quoted-printable component is a ";"
+      // of the text (the reader keeps it in the component); the writer writes
+      // one as "=3B", which is not touched here.
+      if (rules.structured && std::strchr(text, ';')) {
+        decoded = DecodeQuotedPrintable(UnescapeSemicolons(text));
+      } else {
+        decoded = DecodeQuotedPrintable(text);
+      }
+      text = decoded.c_str();
+      break;
+    case ValueEncoding::kBase64: {
+      std::vector<unsigned char> bytes;
+      DecodeBase64(text, bytes);
+      SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size()));
+      if (!array) _com_issue_error(E_OUTOFMEMORY);
+      if (!bytes.empty()) std::memcpy(array->pvData, bytes.data(), bytes.size());
+      stored.vt = kByteArrayType;
+      stored.parray = array;
+      return;
+    }
+    case ValueEncoding::kOther:
+      break;
+    case ValueEncoding::kNone:
+      if (rules.structured && std::strchr(text, ';')) {
+        decoded = UnescapeSemicolons(text);
+        text = decoded.c_str();
+      }
+      break;
+  }
+  CComBSTR wide = Widen(text, rules);
+  stored.vt = VT_BSTR;
+  stored.bstrVal = wide.Detach();
 }
 
-HRESULT PutDecodedValue(VARIANT& stored, IVCardProperty* parent, model::VCardProperty* parent_impl,
-                        const VARIANT& in) noexcept {
+HRESULT StoreDecoded(const VARIANT& in, VARIANT& stored) noexcept {
+  VariantClear(&stored);
   switch (in.vt) {
-    case VT_BSTR:
     case VT_DATE:
-    case VT_UNKNOWN:
-    case kByteArrayType:
-      break;
-    default:
-      return E_INVALIDARG;
-  }
-  return frame::ComBoundary([&]() -> HRESULT {
-    VariantClear(&stored);
-    switch (in.vt) {
-      case VT_DATE:
-        stored.vt = VT_DATE;
-        stored.date = in.date;
-        return S_OK;
-
-      case VT_UNKNOWN: {
-        if (!in.punkVal) return E_POINTER;
-        IVCard* card = nullptr;
-        HRESULT hr = in.punkVal->QueryInterface(IID_IVCard, reinterpret_cast<void**>(&card));
-        if (FAILED(hr)) return hr;
-        stored.vt = VT_UNKNOWN;
-        stored.punkVal = card;  // the reference the query gave
-        return S_OK;
-      }
-
-      case kByteArrayType: {
-        SAFEARRAY* copy = nullptr;
-        if (in.parray) CheckError(SafeArrayCopy(in.parray, &copy));
-        if (!copy) copy = SafeArrayCreateVector(VT_UI1, 0, 0);
-        if (!copy) return E_OUTOFMEMORY;
-        stored.vt = kByteArrayType;
-        stored.parray = copy;
-        if (!parent) return E_POINTER;
-        ReplaceParameters(parent, VCARD_PARAM_ENCODING, kBase64);
-        return S_OK;
-      }
-
-      default: {  // VT_BSTR
-        std::u16string_view text = model::BstrView(in.bstrVal);
-        BSTR copy = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-        if (!copy) return E_OUTOFMEMORY;
-        stored.vt = VT_BSTR;
-        stored.bstrVal = copy;
-        if (!parent) return E_POINTER;
-        EVCardProperty type;
-        if (parent_impl) {
-          type = parent_impl->type();
-        } else {
-          CheckError(parent->get_Type(&type));
-        }
-        if (NeedsQuotedPrintable(text, model::IsStructuredProperty(type))) {
-          ReplaceParameters(parent, VCARD_PARAM_ENCODING, kQuotedPrintable);
-        }
-        // Text that the property's character set cannot hold is written in
-        // UTF-8.
-        ValueCodingRules rules = ReadCodingRules(parent, parent_impl);
-        if (!rules.utf8 && !Represents(text, rules)) {
-          ReplaceParameters(parent, VCARD_PARAM_CHARSET, kUtf8);
-        }
-        return S_OK;
-      }
-    }
-  });
-}
-
-HRESULT GetEncodedValue(const VARIANT& stored, IVCardProperty* parent,
-                        model::VCardProperty* parent_impl, VARIANT* out) noexcept {
-  if (!out) return E_POINTER;
-  switch (stored.vt) {
-    case VT_DATE:
-    case VT_UNKNOWN:
-      return VariantCopy(out, &stored);
-    case VT_BSTR:
-    case kByteArrayType:
-      break;
-    default:
-      return S_OK;  // an empty value leaves *out as it was passed
-  }
-  // What the caller passed is released before anything can fail, so that a
-  // failure leaves nothing behind for the caller to free or to mistake.
-  VariantClear(out);
-  return frame::ComBoundary([&] {
-    if (stored.vt == kByteArrayType) {
-      SetEncodedText(EncodeBase64(ArrayBytes(stored.parray)), out);
-      return S_OK;
-    }
-    ValueCodingRules rules = ReadCodingRules(parent, parent_impl);
-    std::string text = Narrow(stored.bstrVal, rules);
-    switch (rules.encoding) {
-      case ValueEncoding::kQuotedPrintable:
-        text = EncodeQuotedPrintable(text, model::IsStructuredProperty(rules.property_type));
-        break;
-      case ValueEncoding::kBase64:
-        text = EncodeBase64(std::string_view(text));
-        break;
-      case ValueEncoding::kOther:
-        break;
-      case ValueEncoding::kNone:
-        if (model::IsStructuredProperty(rules.property_type)) {
-          text = EscapeSemicolons(std::move(text));
-        }
-        break;
-    }
-    SetEncodedText(text, out);
-    return S_OK;
-  });
-}
-
-HRESULT PutEncodedValue(VARIANT& stored, IVCardProperty* parent, model::VCardProperty* parent_impl,
-                        const VARIANT& in) noexcept {
-  switch (in.vt) {
-    case kEncodedTextType:
-    case VT_DATE:
-    case VT_UNKNOWN:
-      break;
-    default:
-      return E_INVALIDARG;
-  }
-  return frame::ComBoundary([&]() -> HRESULT {
-    VariantClear(&stored);
-    if (in.vt == VT_DATE) {
       stored.vt = VT_DATE;
       stored.date = in.date;
       return S_OK;
-    }
-    if (in.vt == VT_UNKNOWN) {
+    case VT_UNKNOWN: {
       if (!in.punkVal) return E_POINTER;
-      CComPtr<IVCard> card;
-      if (FAILED(in.punkVal->QueryInterface(IID_IVCard, reinterpret_cast<void**>(&card)))) {
-        return E_NOINTERFACE;
-      }
-      return VariantCopy(&stored, &in);  // holds the object as it was given
+      IVCard* card = nullptr;
+      HRESULT hr = in.punkVal->QueryInterface(IID_IVCard, reinterpret_cast<void**>(&card));
+      if (FAILED(hr)) return hr;
+      stored.vt = VT_UNKNOWN;
+      stored.punkVal = card;  // the reference the query gave
+      return S_OK;
     }
+    case kByteArrayType: {
+      SAFEARRAY* copy = nullptr;
+      if (in.parray) {
+        if (HRESULT hr = SafeArrayCopy(in.parray, &copy); FAILED(hr)) return hr;
+      }
+      if (!copy) copy = SafeArrayCreateVector(VT_UI1, 0, 0);
+      if (!copy) return E_OUTOFMEMORY;
+      stored.vt = kByteArrayType;
+      stored.parray = copy;
+      return S_OK;
+    }
+    default: {  // VT_BSTR
+      std::u16string_view text = BstrView(in.bstrVal);
+      BSTR copy = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+      if (!copy) return E_OUTOFMEMORY;
+      stored.vt = VT_BSTR;
+      stored.bstrVal = copy;
+      return S_OK;
+    }
+  }
+}
 
-    const char* text = in.pcVal ? in.pcVal : "";
-    ValueCodingRules rules = ReadCodingRules(parent, parent_impl);
-    std::string decoded;  // used when a step rewrites the text
-    switch (rules.encoding) {
-      case ValueEncoding::kQuotedPrintable:
-        // A "\;" that a phone wrote inside a quoted-printable component is a
-        // ";" of the text (the reader keeps it in the component); the writer
-        // writes one as "=3B", which is not touched here.
-        if (model::IsStructuredProperty(rules.property_type) && std::strchr(text, ';')) {
-          decoded = DecodeQuotedPrintable(UnescapeSemicolons(text));
-        } else {
-          decoded = DecodeQuotedPrintable(text);
-        }
-        text = decoded.c_str();
-        break;
-      case ValueEncoding::kBase64: {
-        std::vector<unsigned char> bytes;
-        DecodeBase64(text, bytes);
-        SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size()));
-        if (!array) return E_OUTOFMEMORY;
-        if (!bytes.empty()) std::memcpy(array->pvData, bytes.data(), bytes.size());
-        stored.vt = kByteArrayType;
-        stored.parray = array;
-        return S_OK;
-      }
-      case ValueEncoding::kOther:
-        break;
-      case ValueEncoding::kNone:
-        if (model::IsStructuredProperty(rules.property_type) && std::strchr(text, ';')) {
-          decoded = UnescapeSemicolons(text);
-          text = decoded.c_str();
-        }
-        break;
-    }
-    CComBSTR wide = Widen(text, rules);
-    stored.vt = VT_BSTR;
-    stored.bstrVal = wide.Detach();
+HRESULT StoreEncodedObject(const VARIANT& in, VARIANT& stored) noexcept {
+  VariantClear(&stored);
+  if (in.vt == VT_DATE) {
+    stored.vt = VT_DATE;
+    stored.date = in.date;
     return S_OK;
-  });
+  }
+  if (!in.punkVal) return E_POINTER;
+  CComPtr<IVCard> card;
+  if (FAILED(in.punkVal->QueryInterface(IID_IVCard, reinterpret_cast<void**>(&card)))) {
+    return E_NOINTERFACE;
+  }
+  return VariantCopy(&stored, &in);  // holds the object as it was given
 }
 
 void ClearEncodedValue(VARIANT* encoded) noexcept {

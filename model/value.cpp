@@ -1,6 +1,6 @@
 #include "model/value.h"
 
-#include "coding/value_coding.h"
+#include "model/coding_rules.h"
 #include "model/property.h"
 #include "model/vocabulary.h"
 
@@ -63,19 +63,19 @@ HRESULT VCardValue::get_Type(EVCardValue* pVal) {
 }
 
 HRESULT VCardValue::get_DecodedValue(VARIANT* pVal) {
-  return coding::GetDecodedValue(stored_, pVal);
+  return GetDecodedValue(stored_, pVal);
 }
 
 HRESULT VCardValue::put_DecodedValue(VARIANT newVal) {
-  return coding::PutDecodedValue(stored_, parent_, parent_impl_, newVal);
+  return PutDecodedValue(stored_, parent_, parent_impl_, newVal);
 }
 
 HRESULT VCardValue::get_EncodedValue(VARIANT* pVal) {
-  return coding::GetEncodedValue(stored_, parent_, parent_impl_, pVal);
+  return GetEncodedValue(stored_, parent_, parent_impl_, pVal);
 }
 
 HRESULT VCardValue::put_EncodedValue(VARIANT newVal) {
-  return coding::PutEncodedValue(stored_, parent_, parent_impl_, newVal);
+  return PutEncodedValue(stored_, parent_, parent_impl_, newVal);
 }
 
 HRESULT VCardValue::get_Parent(IVCardProperty** pVal) {

@@ -6,22 +6,6 @@
 namespace tarvovcard::model {
 namespace {
 
-constexpr char16_t AsciiUpper(char16_t c) noexcept {
-  return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - u'a' + u'A') : c;
-}
-
-constexpr char AsciiUpper(char c) noexcept {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool EqualsIgnoreAsciiCase(std::u16string_view a, std::u16string_view b) noexcept {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
-  }
-  return true;
-}
-
 // Canonical names by type number (0..22), from the lookup table.
 constexpr std::array<std::u16string_view, 23> MakeNamesByType() {
   std::array<std::u16string_view, 23> names{};
@@ -98,14 +82,6 @@ std::string AnsiForm(const OLECHAR* text, UINT length) {
   }
   result.resize(static_cast<std::size_t>(written));
   return result;
-}
-
-bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b) noexcept {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
-  }
-  return true;
 }
 
 }  // namespace tarvovcard::model

@@ -17,6 +17,7 @@
 #include <string>
 #include <string_view>
 
+#include "coding/text.h"
 #include "tarvovcard/automation_types.h"
 #include "tarvovcard/platform/atlbase.h"
 
@@ -85,18 +86,9 @@ constexpr bool IsStructuredProperty(EVCardProperty type) noexcept {
 // given as "?". A null string gives empty text.
 std::string AnsiForm(const OLECHAR* text, UINT length);
 
-// Equality of two 8-bit strings, ignoring the case of ASCII letters.
-bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b) noexcept;
-
-// A view of a BSTR (a null BSTR is the empty string).
-inline std::u16string_view BstrView(BSTR s) noexcept {
-  return s ? std::u16string_view(s, SysStringLen(s)) : std::u16string_view();
-}
-
-// The text of a setter argument: up to the first NUL (a null string is empty).
-inline std::u16string_view ArgumentView(const OLECHAR* s) noexcept {
-  return s ? std::u16string_view(s) : std::u16string_view();
-}
+using coding::ArgumentView;
+using coding::BstrView;
+using coding::EqualsIgnoreAsciiCase;
 
 // Stores a setter argument in a text field: a copy up to the first NUL, a null
 // string staying null. The field keeps its text when memory runs out.

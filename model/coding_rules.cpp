@@ -1,0 +1,187 @@
+#include "model/coding_rules.h"
+
+#include "frame/com_object.h"
+#include "model/parameter.h"
+#include "model/property.h"
+#include "model/vocabulary.h"
+
+namespace tarvovcard::model {
+namespace {
+
+using _com_util::CheckError;
+using coding::kByteArrayType;
+using coding::kEncodedTextType;
+
+// The value of the first parameter of `type`, as a client would find it:
+// QueryParameterByType, then its first element.
+bool FirstParameterValueByInterface(IVCardProperty* parent, EVCardParameter type, CComBSTR& value) {
+  CComPtr<IVCardParameterColl> selected;
+  CheckError(parent->QueryParameterByType(type, &selected));
+  LONG count = 0;
+  CheckError(selected->get_Count(&count));
+  if (count == 0) return false;
+  CComPtr<IVCardParameter> first;
+  CheckError(selected->Item(0, &first));
+  CheckError(first->get_Value(&value));
+  return true;
+}
+
+// The parent's parameter collection (a new reference).
+CComPtr<IVCardParameterColl> ParametersOf(IVCardProperty* parent) {
+  CComPtr<IVCardParameterColl> parameters;
+  CheckError(parent->get_Parameters(&parameters));
+  return parameters;
+}
+
+// Removes every parameter of `type`, walking by index (the index stays on a
+// removal). A removal that fails is passed over, not reported.
+void RemoveParameters(IVCardParameterColl* parameters, EVCardParameter type) {
+  LONG count = 0;
+  CheckError(parameters->get_Count(&count));
+  for (LONG i = 0; i < count;) {
+    CComPtr<IVCardParameter> parameter;
+    CheckError(parameters->Item(i, &parameter));
+    EVCardParameter parameter_type;
+    CheckError(parameter->get_Type(&parameter_type));
+    if (parameter_type == type && SUCCEEDED(parameters->Remove(i))) {
+      CheckError(parameters->get_Count(&count));
+    } else {
+      ++i;
+    }
+  }
+}
+
+// Appends a new parameter, created by class identity like every object.
+void AppendParameter(IVCardParameterColl* parameters, EVCardParameter type,
+                     std::u16string_view value) {
+  CComPtr<IVCardParameter> parameter = frame::CreateObject<IVCardParameter>(CLSID_VCardParameter);
+  CheckError(parameter->put_Type(type));
+  CComBSTR text(value.data(), static_cast<UINT>(value.size()));
+  CheckError(parameter->put_Value(text));
+  CheckError(parameters->Add(parameter));
+}
+
+}  // namespace
+
+void ReplaceParameters(IVCardProperty* parent, EVCardParameter type, std::u16string_view value) {
+  CComPtr<IVCardParameterColl> parameters = ParametersOf(parent);
+  RemoveParameters(parameters, type);
+  AppendParameter(parameters, type, value);
+}
+
+coding::ValueCodingRules ReadCodingRules(IVCardProperty* parent, VCardProperty* parent_impl) {
+  if (!parent) _com_issue_error(E_POINTER);
+  coding::ValueCodingRules rules;
+  if (parent_impl) {
+    rules.structured = IsStructuredProperty(parent_impl->type());
+    VCardParameter* encoding = nullptr;
+    VCardParameter* charset = nullptr;
+    if (parent_impl->FirstCodingParameters(&encoding, &charset)) {
+      if (encoding) rules.encoding = coding::EncodingOf(BstrView(encoding->value()));
+      if (charset) coding::ReadCharset(BstrView(charset->value()), rules);
+      return rules;
+    }
+    CComBSTR holder;
+    std::u16string_view value;
+    if (parent_impl->FirstParameterValue(VCARD_PARAM_ENCODING, holder, &value)) {
+      rules.encoding = coding::EncodingOf(value);
+    }
+    if (parent_impl->FirstParameterValue(VCARD_PARAM_CHARSET, holder, &value)) {
+      coding::ReadCharset(value, rules);
+    }
+    return rules;
+  }
+  EVCardProperty type = VCARD_PROP_UNKNOWN;
+  CheckError(parent->get_Type(&type));
+  rules.structured = IsStructuredProperty(type);
+  CComBSTR value;
+  if (FirstParameterValueByInterface(parent, VCARD_PARAM_ENCODING, value)) {
+    rules.encoding = coding::EncodingOf(BstrView(value));
+  }
+  value.Empty();
+  if (FirstParameterValueByInterface(parent, VCARD_PARAM_CHARSET, value)) {
+    coding::ReadCharset(BstrView(value), rules);
+  }
+  return rules;
+}
+
+HRESULT GetDecodedValue(const VARIANT& stored, VARIANT* out) noexcept {
+  if (!out) return E_POINTER;
+  return VariantCopy(out, &stored);
+}
+
+HRESULT PutDecodedValue(VARIANT& stored, IVCardProperty* parent, VCardProperty* parent_impl,
+                        const VARIANT& in) noexcept {
+  switch (in.vt) {
+    case VT_BSTR:
+    case VT_DATE:
+    case VT_UNKNOWN:
+    case kByteArrayType:
+      break;
+    default:
+      return E_INVALIDARG;
+  }
+  return frame::ComBoundary([&]() -> HRESULT {
+    if (HRESULT hr = coding::StoreDecoded(in, stored); FAILED(hr)) return hr;
+    if (in.vt != VT_BSTR && in.vt != kByteArrayType) return S_OK;
+    // The value is stored; what it wants of the parent is not done without one.
+    if (!parent) return E_POINTER;
+    if (in.vt == kByteArrayType) {
+      ReplaceParameters(parent, VCARD_PARAM_ENCODING, u"BASE64");
+      return S_OK;
+    }
+    const coding::WantedParameters wanted =
+        coding::WantedFor(BstrView(stored.bstrVal), ReadCodingRules(parent, parent_impl));
+    if (wanted.quoted_printable) {
+      ReplaceParameters(parent, VCARD_PARAM_ENCODING, u"QUOTED-PRINTABLE");
+    }
+    if (wanted.utf8) ReplaceParameters(parent, VCARD_PARAM_CHARSET, u"UTF-8");
+    return S_OK;
+  });
+}
+
+HRESULT GetEncodedValue(const VARIANT& stored, IVCardProperty* parent,
+                        VCardProperty* parent_impl, VARIANT* out) noexcept {
+  if (!out) return E_POINTER;
+  switch (stored.vt) {
+    case VT_DATE:
+    case VT_UNKNOWN:
+      return VariantCopy(out, &stored);
+    case VT_BSTR:
+    case kByteArrayType:
+      break;
+    default:
+      return S_OK;  // an empty value leaves *out as it was passed
+  }
+  // What the caller passed is released before anything can fail, so that a
+  // failure leaves nothing behind for the caller to free or to mistake.
+  VariantClear(out);
+  return frame::ComBoundary([&] {
+    // A byte array is Base64 whatever its parent says.
+    const coding::ValueCodingRules rules = stored.vt == kByteArrayType
+                                               ? coding::ValueCodingRules()
+                                               : ReadCodingRules(parent, parent_impl);
+    coding::SetEncodedText(coding::EncodeStored(stored, rules), out);
+    return S_OK;
+  });
+}
+
+HRESULT PutEncodedValue(VARIANT& stored, IVCardProperty* parent, VCardProperty* parent_impl,
+                        const VARIANT& in) noexcept {
+  switch (in.vt) {
+    case kEncodedTextType:
+    case VT_DATE:
+    case VT_UNKNOWN:
+      break;
+    default:
+      return E_INVALIDARG;
+  }
+  return frame::ComBoundary([&]() -> HRESULT {
+    if (in.vt != kEncodedTextType) return coding::StoreEncodedObject(in, stored);
+    VariantClear(&stored);
+    coding::DecodeInto(in.pcVal ? in.pcVal : "", ReadCodingRules(parent, parent_impl), stored);
+    return S_OK;
+  });
+}
+
+}  // namespace tarvovcard::model

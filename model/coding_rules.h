@@ -1,0 +1,36 @@
+// What a value's coding needs of its parent property, and what it changes
+// there: the pure value coding (coding/value_coding.h) is handed the rules
+// read here and says which parameters a decoded text wants, which are then
+// applied here.
+#pragma once
+
+#include "coding/value_coding.h"
+#include "tarvovcard/automation_types.h"
+
+namespace tarvovcard::model {
+
+class VCardProperty;
+
+// Reads the rules of a parent property: through parent_impl when the parent is
+// the library's own (no collection is created), else through the interface
+// (QueryParameterByType). Throws _com_error: E_POINTER without a parent, or the
+// code of a failing property operation.
+coding::ValueCodingRules ReadCodingRules(IVCardProperty* parent, VCardProperty* parent_impl);
+
+// Replaces every parameter of the type by one new parameter with the value,
+// appended at the end (created by class identity, like every object). A
+// removal that fails is passed over. Throws _com_error.
+void ReplaceParameters(IVCardProperty* parent, EVCardParameter type, std::u16string_view value);
+
+// The four value operations on a stored variant and its (borrowed, possibly
+// null) parent. Each is an operation boundary: it returns a status code and
+// throws nothing.
+HRESULT GetDecodedValue(const VARIANT& stored, VARIANT* out) noexcept;
+HRESULT PutDecodedValue(VARIANT& stored, IVCardProperty* parent, VCardProperty* parent_impl,
+                        const VARIANT& in) noexcept;
+HRESULT GetEncodedValue(const VARIANT& stored, IVCardProperty* parent,
+                        VCardProperty* parent_impl, VARIANT* out) noexcept;
+HRESULT PutEncodedValue(VARIANT& stored, IVCardProperty* parent, VCardProperty* parent_impl,
+                        const VARIANT& in) noexcept;
+
+}  // namespace tarvovcard::model
