@@ -52,6 +52,8 @@ struct ParseState {
   // A property of the line being read has been reported: a refused line
   // withdraws it.
   bool property_pending = false;
+  // The property's first ENCODING parameter has been given to the scanner.
+  bool encoding_chosen = false;
   // The word before "=" of a parameter outside the vocabulary (FOO=bar).
   std::string parameter_word;
   // The group path of the property being read ("" for none) and the name of
@@ -102,6 +104,7 @@ void EndCard(ParseState* state) {
 void PropertyName(ParseState* state, const char* name) {
   ParseContext* c = state->context;
   state->property_pending = true;
+  state->encoding_chosen = false;
   if (c->OnProperty) c->OnProperty(c->User, name, state->group.c_str());
   state->group.clear();
   state->extension_parameter.clear();
@@ -116,6 +119,11 @@ void ExtensionPropertyName(ParseState* state) {
 
 void Parameter(ParseState* state, const char* name, const char* value) {
   ParseContext* c = state->context;
+  // Reduced before the ":" that ends the parameters is scanned.
+  if (!state->encoding_chosen && std::strcmp(name, "ENCODING") == 0) {
+    state->encoding_chosen = true;
+    state->scanner->ChooseEncoding(value);
+  }
   if (c->OnParameter) c->OnParameter(c->User, name, value);
   state->extension_parameter.clear();
 }

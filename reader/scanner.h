@@ -149,6 +149,11 @@ class Scanner : private LineSource {
   // The exact bytes of the last token, NUL-terminated, valid until Next().
   const char* Text() const noexcept { return text_; }
   std::size_t Length() const noexcept;
+  // The property's first ENCODING parameter has this value (in any letter
+  // case): its value is cut accordingly, QUOTED-PRINTABLE, BASE64, 8BIT or
+  // else as 7-bit text. Later ENCODING parameters do not count, as the value
+  // coding decodes by the first.
+  void ChooseEncoding(const char* value) noexcept;
   // After a line that the grammar refused: skips the rest of that line (none
   // when the refused token was its line feed) and every line after it up to
   // one that starts a property, BEGIN or END. The next token is then the
