@@ -1,8 +1,6 @@
 #include "model/collection.h"
 
 #include "coding/conversions.h"
-#include "reader/load.h"
-#include "writer/save.h"
 
 namespace tarvovcard::model {
 namespace {
@@ -166,10 +164,6 @@ IUnknown* VCardColl::GetInterface(REFIID riid) noexcept {
   return Collection::GetInterface(riid);
 }
 
-HRESULT VCardColl::Load(VARIANT filenames) {
-  return frame::ComBoundary([&] { return reader::LoadCollection(this, filenames, &report_); });
-}
-
 HRESULT VCardColl::get_ProblemCount(LONG* pVal) {
   if (!pVal) return E_POINTER;
   *pVal = static_cast<LONG>(report_.size());
@@ -243,15 +237,6 @@ HRESULT VCardColl::get_Text(LONG Index, BSTR* pVal) {
   const LoadProblem* problem = ProblemAt(Index);
   if (!pVal) return E_POINTER;
   return problem ? ReportText(problem->text, pVal) : E_INVALIDARG;
-}
-
-HRESULT VCardColl::Save(VARIANT filenames) {
-  return frame::ComBoundary([&] { return writer::SaveCollection(this, filenames); });
-}
-
-HRESULT VCardColl::SaveAsXML(VARIANT XML_filenames, BSTR XLS_filename) {
-  return frame::ComBoundary(
-      [&] { return writer::SaveCollectionAsXML(this, XML_filenames, XLS_filename); });
 }
 
 }  // namespace tarvovcard::model

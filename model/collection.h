@@ -91,15 +91,13 @@ using VCardPropertyColl = Collection<IVCardPropertyColl, IVCardProperty>;
 using VCardParameterColl = Collection<IVCardParameterColl, IVCardParameter>;
 using VCardValueColl = Collection<IVCardValueColl, IVCardValue>;
 
-// The card collection adds Load, Save and SaveAsXML, and the report of the
-// latest Load.
+// The card collection and the report of its latest Load. Load, Save and
+// SaveAsXML are not the model's: the reader and the writers stand above it,
+// and the module binds them to this class (server/object_map.cpp), so this
+// class is abstract here.
 class VCardColl : public Collection<IVCardColl, IVCard>, public IVCardLoadReport {
  public:
   IUnknown* GetInterface(REFIID riid) noexcept;
-
-  HRESULT STDMETHODCALLTYPE Load(VARIANT filenames) override;
-  HRESULT STDMETHODCALLTYPE Save(VARIANT filenames) override;
-  HRESULT STDMETHODCALLTYPE SaveAsXML(VARIANT XML_filenames, BSTR XLS_filename) override;
 
   // IVCardLoadReport
   HRESULT STDMETHODCALLTYPE get_ProblemCount(LONG* pVal) override;
@@ -110,6 +108,8 @@ class VCardColl : public Collection<IVCardColl, IVCard>, public IVCardLoadReport
   HRESULT STDMETHODCALLTYPE get_Text(LONG Index, BSTR* pVal) override;
 
   const LoadReport& report() const noexcept { return report_; }
+  // What Load fills.
+  LoadReport& report() noexcept { return report_; }
 
  private:
   const LoadProblem* ProblemAt(LONG index) const noexcept;

@@ -5,6 +5,8 @@
 #include "model/property.h"
 #include "model/value.h"
 #include "model/vcard.h"
+#include "reader/load.h"
+#include "writer/save.h"
 #include "frame/com_object.h"
 #include "server/module.h"
 
@@ -13,6 +15,22 @@ namespace {
 
 using namespace tarvovcard::model;
 using frame::Creator;
+
+// The card collection with its file operations bound to the reader and the
+// writers, which stand above the object model.
+class BoundVCardColl : public VCardColl {
+ public:
+  HRESULT STDMETHODCALLTYPE Load(VARIANT filenames) override {
+    return frame::ComBoundary([&] { return reader::LoadCollection(this, filenames, &report()); });
+  }
+  HRESULT STDMETHODCALLTYPE Save(VARIANT filenames) override {
+    return frame::ComBoundary([&] { return writer::SaveCollection(this, filenames); });
+  }
+  HRESULT STDMETHODCALLTYPE SaveAsXML(VARIANT XML_filenames, BSTR XLS_filename) override {
+    return frame::ComBoundary(
+        [&] { return writer::SaveCollectionAsXML(this, XML_filenames, XLS_filename); });
+  }
+};
 
 constexpr ObjectMapEntry kObjectMap[kObjectMapSize] = {
     {&CLSID_VCard, &Creator<VCard>::CreateInstance, 101, u"VCard", u"VCard Class",
@@ -23,7 +41,7 @@ constexpr ObjectMapEntry kObjectMap[kObjectMapSize] = {
      u"VCardValue Class", u"TarvovCard.VCardValue.1", u"TarvovCard.VCardValue"},
     {&CLSID_VCardParameter, &Creator<VCardParameter>::CreateInstance, 105, u"VCardParameter",
      u"VCardParameter Class", u"TarvovCard.VCardParameter.1", u"TarvovCard.VCardParameter"},
-    {&CLSID_VCardColl, &Creator<VCardColl>::CreateInstance, 106, u"VCardColl", u"VCardColl Class",
+    {&CLSID_VCardColl, &Creator<BoundVCardColl>::CreateInstance, 106, u"VCardColl", u"VCardColl Class",
      u"TarvovCard.VCardColl.1", u"TarvovCard.VCardColl"},
     {&CLSID_VCardParameterColl, &Creator<VCardParameterColl>::CreateInstance, 107,
      u"VCardParameterColl", u"VCardParameterColl Class", u"TarvovCard.VCardParameterColl.1",
