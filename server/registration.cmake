@@ -30,9 +30,9 @@ add_custom_command(
 # The object library lives in another folder, so the rule is hung on a target
 # of this one.
 add_custom_target(tarvovcard_resources DEPENDS ${tarvovcard_resources_cpp})
-add_dependencies(tarvovcard_objects tarvovcard_resources)
+add_dependencies(tarvovcard_server tarvovcard_resources)
 
-target_sources(tarvovcard_objects PRIVATE
+target_sources(tarvovcard_server PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/registrar.cpp
   ${CMAKE_CURRENT_LIST_DIR}/register.cpp
   ${tarvovcard_resources_cpp}
@@ -44,4 +44,6 @@ target_sources(tarvovcard_objects PRIVATE
 # digit table), so the library's objects are compiled without them. Only GCC
 # makes such symbols (and knows the option); Clang gives those statics
 # ordinary weak binding, so its library unloads as it is.
-target_compile_options(tarvovcard_objects PRIVATE $<$<CXX_COMPILER_ID:GNU>:-fno-gnu-unique>)
+foreach(layer IN LISTS TARVOVCARD_LAYERS)
+  target_compile_options(${layer} PRIVATE $<$<CXX_COMPILER_ID:GNU>:-fno-gnu-unique>)
+endforeach()
