@@ -140,8 +140,8 @@ HRESULT PutDecodedValue(VARIANT& stored, IVCardProperty* parent, VCardProperty* 
   });
 }
 
-HRESULT GetEncodedValue(const VARIANT& stored, IVCardProperty* parent,
-                        VCardProperty* parent_impl, VARIANT* out) noexcept {
+HRESULT GetEncodedValue(const VARIANT& stored, IVCardProperty* parent, VCardProperty* parent_impl,
+                        VARIANT* out) noexcept {
   if (!out) return E_POINTER;
   switch (stored.vt) {
     case VT_DATE:

@@ -28,8 +28,8 @@ void ReplaceParameters(IVCardProperty* parent, EVCardParameter type, std::u16str
 HRESULT GetDecodedValue(const VARIANT& stored, VARIANT* out) noexcept;
 HRESULT PutDecodedValue(VARIANT& stored, IVCardProperty* parent, VCardProperty* parent_impl,
                         const VARIANT& in) noexcept;
-HRESULT GetEncodedValue(const VARIANT& stored, IVCardProperty* parent,
-                        VCardProperty* parent_impl, VARIANT* out) noexcept;
+HRESULT GetEncodedValue(const VARIANT& stored, IVCardProperty* parent, VCardProperty* parent_impl,
+                        VARIANT* out) noexcept;
 HRESULT PutEncodedValue(VARIANT& stored, IVCardProperty* parent, VCardProperty* parent_impl,
                         const VARIANT& in) noexcept;
 

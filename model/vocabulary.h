@@ -28,17 +28,39 @@ struct PropertyNameEntry {
   EVCardProperty type;
 };
 
-// The 23 canonical property names in lookup order.
-inline constexpr std::array<PropertyNameEntry, 23> kPropertyNames = {{
-    {u"UID", VCARD_PROP_UID},     {u"ADR", VCARD_PROP_ADR},         {u"ORG", VCARD_PROP_ORG},
-    {u"N", VCARD_PROP_N},         {u"FN", VCARD_PROP_FN},           {u"AGENT", VCARD_PROP_AGENT},
-    {u"LOGO", VCARD_PROP_LOGO},   {u"PHOTO", VCARD_PROP_PHOTO},     {u"LABEL", VCARD_PROP_LABEL},
-    {u"TITLE", VCARD_PROP_TITLE}, {u"SOUND", VCARD_PROP_SOUND},     {u"TEL", VCARD_PROP_TEL},
-    {u"EMAIL", VCARD_PROP_EMAIL}, {u"TZ", VCARD_PROP_TZ},           {u"GEO", VCARD_PROP_GEO},
-    {u"NOTE", VCARD_PROP_NOTE},   {u"URL", VCARD_PROP_URL},         {u"BDAY", VCARD_PROP_BDAY},
-    {u"ROLE", VCARD_PROP_ROLE},   {u"VERSION", VCARD_PROP_VERSION}, {u"REV", VCARD_PROP_REV},
-    {u"KEY", VCARD_PROP_KEY},     {u"MAILER", VCARD_PROP_MAILER},
-}};
+// The 23 canonical property names with their types, in lookup order: the one
+// list from which the model's table below and the reader's look-ups are made.
+// clang-format off
+#define TARVOVCARD_PROPERTY_NAMES(X) \
+  X("UID", VCARD_PROP_UID) \
+  X("ADR", VCARD_PROP_ADR) \
+  X("ORG", VCARD_PROP_ORG) \
+  X("N", VCARD_PROP_N) \
+  X("FN", VCARD_PROP_FN) \
+  X("AGENT", VCARD_PROP_AGENT) \
+  X("LOGO", VCARD_PROP_LOGO) \
+  X("PHOTO", VCARD_PROP_PHOTO) \
+  X("LABEL", VCARD_PROP_LABEL) \
+  X("TITLE", VCARD_PROP_TITLE) \
+  X("SOUND", VCARD_PROP_SOUND) \
+  X("TEL", VCARD_PROP_TEL) \
+  X("EMAIL", VCARD_PROP_EMAIL) \
+  X("TZ", VCARD_PROP_TZ) \
+  X("GEO", VCARD_PROP_GEO) \
+  X("NOTE", VCARD_PROP_NOTE) \
+  X("URL", VCARD_PROP_URL) \
+  X("BDAY", VCARD_PROP_BDAY) \
+  X("ROLE", VCARD_PROP_ROLE) \
+  X("VERSION", VCARD_PROP_VERSION) \
+  X("REV", VCARD_PROP_REV) \
+  X("KEY", VCARD_PROP_KEY) \
+  X("MAILER", VCARD_PROP_MAILER)
+// clang-format on
+
+#define TARVOVCARD_WIDE_ENTRY(name, type) {u"" name, type},
+inline constexpr std::array<PropertyNameEntry, 23> kPropertyNames = {
+    {TARVOVCARD_PROPERTY_NAMES(TARVOVCARD_WIDE_ENTRY)}};
+#undef TARVOVCARD_WIDE_ENTRY
 // Stands behind the table: a property name that begins with it is an extension.
 inline constexpr std::u16string_view kPropertyExtensionPrefix = u"X-";
 

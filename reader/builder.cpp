@@ -8,27 +8,22 @@
 #include "coding/conversions.h"
 #include "model/parameter.h"
 #include "model/property.h"
+#include "model/vocabulary.h"
 
 namespace tarvovcard::reader {
 namespace {
 
 using _com_util::CheckError;
 
-// The canonical property names with their types.
+// The canonical property names with their types, in 8-bit form, from the
+// model's one list.
 struct PropertyName {
   const char* name;
   EVCardProperty type;
 };
-constexpr PropertyName kPropertyNames[] = {
-    {"UID", VCARD_PROP_UID},     {"ADR", VCARD_PROP_ADR},         {"ORG", VCARD_PROP_ORG},
-    {"N", VCARD_PROP_N},         {"FN", VCARD_PROP_FN},           {"AGENT", VCARD_PROP_AGENT},
-    {"LOGO", VCARD_PROP_LOGO},   {"PHOTO", VCARD_PROP_PHOTO},     {"LABEL", VCARD_PROP_LABEL},
-    {"TITLE", VCARD_PROP_TITLE}, {"SOUND", VCARD_PROP_SOUND},     {"TEL", VCARD_PROP_TEL},
-    {"EMAIL", VCARD_PROP_EMAIL}, {"TZ", VCARD_PROP_TZ},           {"GEO", VCARD_PROP_GEO},
-    {"NOTE", VCARD_PROP_NOTE},   {"URL", VCARD_PROP_URL},         {"BDAY", VCARD_PROP_BDAY},
-    {"ROLE", VCARD_PROP_ROLE},   {"VERSION", VCARD_PROP_VERSION}, {"REV", VCARD_PROP_REV},
-    {"KEY", VCARD_PROP_KEY},     {"MAILER", VCARD_PROP_MAILER},
-};
+#define TARVOVCARD_NARROW_ENTRY(name, type) {name, type},
+constexpr PropertyName kPropertyNames[] = {TARVOVCARD_PROPERTY_NAMES(TARVOVCARD_NARROW_ENTRY)};
+#undef TARVOVCARD_NARROW_ENTRY
 constexpr int kPropertyNameCount = static_cast<int>(std::size(kPropertyNames));
 
 // The parameter names the parser passes, as fixed strings.

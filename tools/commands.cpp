@@ -8,9 +8,9 @@ namespace tarvovcard::tools {
 namespace {
 
 // How every command that loads reports what it met.
-#define PROBLEMS_HELP                                                              \
-  "\n"                                                                             \
-  "Every line that could not be read (skipped, exit 1) and every repair (kept\n"   \
+#define PROBLEMS_HELP                                                            \
+  "\n"                                                                           \
+  "Every line that could not be read (skipped, exit 1) and every repair (kept\n" \
   "under a lenient rule) is reported on standard error as FILE:LINE: message.\n"
 
 constexpr Command kCommands[] = {
@@ -21,9 +21,7 @@ constexpr Command kCommands[] = {
      "its cards, in order, as vCard 2.1 text into OUTPUT. Each card is saved\n"
      "with one VERSION:2.1 property first. When a file cannot be read, the cards\n"
      "that were read are saved all the same. OUTPUT is replaced whole or not at\n"
-     "all; it may not be one of the INPUTs (exit 2).\n"
-     PROBLEMS_HELP
-     "\n"
+     "all; it may not be one of the INPUTs (exit 2).\n" PROBLEMS_HELP "\n"
      "  --force      write OUTPUT even when no INPUT could be read\n"
      "  --quiet, -q  report only the problems that lost data\n",
      RunToVCard},
@@ -32,9 +30,7 @@ constexpr Command kCommands[] = {
      "\n"
      "Loads every INPUT (vCard 2.1 files) into one collection and saves all of\n"
      "its cards as one UTF-16 XML document (a vCardSet element) into OUTPUT.\n"
-     "OUTPUT is replaced whole or not at all; it may not be one of the INPUTs.\n"
-     PROBLEMS_HELP
-     "\n"
+     "OUTPUT is replaced whole or not at all; it may not be one of the INPUTs.\n" PROBLEMS_HELP "\n"
      "  --xsl HREF   name HREF as the document's XSL stylesheet\n"
      "  --force      write OUTPUT even when no INPUT could be read\n"
      "  --quiet, -q  report only the problems that lost data\n",
@@ -44,9 +40,7 @@ constexpr Command kCommands[] = {
      "\n"
      "Loads every INPUT and prints its cards on standard output: each card with\n"
      "the file it came from, each property with its group, its parameters, and\n"
-     "its values with their kind (text, date, bytes, card, empty).\n"
-     PROBLEMS_HELP
-     "\n"
+     "its values with their kind (text, date, bytes, card, empty).\n" PROBLEMS_HELP "\n"
      "  --quiet, -q  report only the problems that lost data\n",
      RunShow},
     {"register", "register the library's classes and type library", kRegisterHelp, RunRegister},

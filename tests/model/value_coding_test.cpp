@@ -133,8 +133,8 @@ TEST_F(ValueCoding, StructuredPropertiesEscapeSemicolons) {
     const char16_t* decoded;
     const char* encoded;
   };
-  for (const Case& c : {Case{u"QUOTED-PRINTABLE", u"Smith;Jr", "a=3Bb"},
-                        Case{u"8BIT", u"Smith\\;Jr", "a;b"}}) {
+  for (const Case& c :
+       {Case{u"QUOTED-PRINTABLE", u"Smith;Jr", "a=3Bb"}, Case{u"8BIT", u"Smith\\;Jr", "a;b"}}) {
     Use(u"N");
     AddParameter(property, u"ENCODING", c.encoding);
     ASSERT_EQ(PutEncoded("Smith\\;Jr"), S_OK);
@@ -198,7 +198,10 @@ TEST_F(ValueCoding, CharsetUtf8SelectsUtf8BothWays) {
     const char16_t* decoded;
   };
   for (const Case& c : {Case{u"utf-8", "\xC3\xA9", u"\u00E9"},
-                        Case{u"ISO-8859-2", "\xA3\xF3" "d\xBC", u"\u0141\u00F3d\u017A"},
+                        Case{u"ISO-8859-2",
+                             "\xA3\xF3"
+                             "d\xBC",
+                             u"\u0141\u00F3d\u017A"},
                         Case{u"koi8-r", "\xED\xC9\xD2", u"\u041C\u0438\u0440"},
                         Case{u"Shift_JIS", "\x93\xFA\x96\x7B", u"\u65E5\u672C"},
                         Case{u"x-unknown", "\xC3\xA9", u"\u00C3\u00A9"}}) {

@@ -52,8 +52,8 @@ class Load : public ::testing::Test {
     good_a_ = testing::WriteTestFile("a.vcf", Card("a1") + Card("a2"));
     good_b_ = testing::WriteTestFile("b.vcf", Card("b1"));
     missing_ = testing::MissingTestFile("missing.vcf");
-    bad_ = testing::WriteTestFile("bad.vcf",
-                                  Card("c1") + "BEGIN:VCARD\nFN:c2\nTEL;HOME 1\nEND:VCARD\n" + Card("c3"));
+    bad_ = testing::WriteTestFile(
+        "bad.vcf", Card("c1") + "BEGIN:VCARD\nFN:c2\nTEL;HOME 1\nEND:VCARD\n" + Card("c3"));
     collection_ = NewCollection();
   }
 
@@ -345,7 +345,8 @@ TEST(LoadLenient, WhatOtherProgramsWriteIsKept) {
        "ADR:||Main St 1| Town|||\nAGENT:Call Olga",
        "12 repaired: text after VCARD ignored [END:VCARD.]"},
       // Character sets in any case, any set iconv knows, unknown ones.
-      {"FN;CHARSET=utf-8:caf\xC3\xA9\nN;CHARSET=ISO-8859-2;ENCODING=8BIT:\xA3\xF3" "d\xBC;A\n"
+      {"FN;CHARSET=utf-8:caf\xC3\xA9\nN;CHARSET=ISO-8859-2;ENCODING=8BIT:\xA3\xF3"
+       "d\xBC;A\n"
        "NOTE;CHARSET=KOI8-R:\xED\xC9\xD2\nTITLE;CHARSET=X-NOPE:\xE9t\xE9\nEND:VCARD\n",
        "FN;CHARSET=utf-8:café\nN;CHARSET=ISO-8859-2;ENCODING=8BIT:Łódź|A\n"
        "NOTE;CHARSET=KOI8-R:Мир\nTITLE;CHARSET=X-NOPE:été",

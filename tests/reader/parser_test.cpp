@@ -189,24 +189,30 @@ TEST(ParseFile, RefusedLineIsSkippedAlone) {
   };
   const Case cases[] = {
       // No ":" at all.
-      {"TEL;HOME 555\n", "*** ERROR: syntax error\nyychar 260\n",
+      {"TEL;HOME 555\n",
+       "*** ERROR: syntax error\nyychar 260\n",
        {"property TEL []", "parameter TYPE=HOME", "error syntax error", "discard"},
        "2 lost: unreadable line skipped [TEL;HOME 555]"},
       // A parameter without its value: refused in the middle of the line.
-      {"TEL;TYPE=:1\n", "*** ERROR: syntax error\nyychar 58\n",
+      {"TEL;TYPE=:1\n",
+       "*** ERROR: syntax error\nyychar 58\n",
        {"property TEL []", "error syntax error", "discard"},
        "2 lost: unreadable line skipped [TEL;TYPE=:1]"},
       // A type keyword where a value location belongs: its own code.
-      {"PHOTO;VALUE=GIF:x\n", "*** ERROR: syntax error\nyychar 331\n",
+      {"PHOTO;VALUE=GIF:x\n",
+       "*** ERROR: syntax error\nyychar 331\n",
        {"property PHOTO []", "error syntax error", "discard"},
        "2 lost: unreadable line skipped [PHOTO;VALUE=GIF:x]"},
       // Refused at its line feed; the lines after it that start nothing go
       // with it.
-      {"junk\n more\n=C3=A9\n", "*** ERROR: syntax error\nyychar 263\n",
+      {"junk\n more\n=C3=A9\n",
+       "*** ERROR: syntax error\nyychar 263\n",
        {"property junk []", "error syntax error", "discard"},
        "2 lost: unreadable line skipped, with the 2 lines after it [junk]"},
       // Refused before any property began.
-      {".TEL:1\n", "*** ERROR: syntax error\nyychar 46\n", {"error syntax error"},
+      {".TEL:1\n",
+       "*** ERROR: syntax error\nyychar 46\n",
+       {"error syntax error"},
        "2 lost: unreadable line skipped [.TEL:1]"},
       // Each refused line that starts a property is one problem of its own.
       {"a b\nTEL;HOME 1\n",
