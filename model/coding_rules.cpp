@@ -12,8 +12,8 @@ using _com_util::CheckError;
 using coding::kByteArrayType;
 using coding::kEncodedTextType;
 
-// The value of the first parameter of `type`, as a client would find it:
-// QueryParameterByType, then its first element.
+}  // namespace
+
 bool FirstParameterValueByInterface(IVCardProperty* parent, EVCardParameter type, CComBSTR& value) {
   CComPtr<IVCardParameterColl> selected;
   CheckError(parent->QueryParameterByType(type, &selected));
@@ -25,6 +25,8 @@ bool FirstParameterValueByInterface(IVCardProperty* parent, EVCardParameter type
   CheckError(first->get_Value(&value));
   return true;
 }
+
+namespace {
 
 // The parent's parameter collection (a new reference).
 CComPtr<IVCardParameterColl> ParametersOf(IVCardProperty* parent) {

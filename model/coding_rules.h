@@ -6,6 +6,7 @@
 
 #include "coding/value_coding.h"
 #include "tarvovcard/automation_types.h"
+#include "tarvovcard/platform/atlbase.h"
 
 namespace tarvovcard::model {
 
@@ -16,6 +17,11 @@ class VCardProperty;
 // (QueryParameterByType). Throws _com_error: E_POINTER without a parent, or the
 // code of a failing property operation.
 coding::ValueCodingRules ReadCodingRules(IVCardProperty* parent, VCardProperty* parent_impl);
+
+// The value of the parent's first parameter of `type`, as a client finds it:
+// QueryParameterByType, then its first element. False when there is none.
+// Throws _com_error.
+bool FirstParameterValueByInterface(IVCardProperty* parent, EVCardParameter type, CComBSTR& value);
 
 // Replaces every parameter of the type by one new parameter with the value,
 // appended at the end (created by class identity, like every object). A

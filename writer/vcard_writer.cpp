@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "coding/conversions.h"
+#include "model/coding_rules.h"
 #include "frame/com_object.h"
 #include "writer/file_ops.h"
 
@@ -163,16 +164,9 @@ void TextWriter::WriteValue(const VARIANT& encoded, bool base64) {
 }
 
 bool TextWriter::HasBase64Encoding(IVCardProperty* property) {
-  CComPtr<IVCardParameterColl> encodings;
-  CheckError(property->QueryParameterByType(VCARD_PARAM_ENCODING, &encodings));
-  LONG count = 0;
-  CheckError(encodings->get_Count(&count));
-  if (count == 0) return false;
-  CComPtr<IVCardParameter> first;
-  CheckError(encodings->Item(0, &first));
   CComBSTR value;
-  CheckError(first->get_Value(&value));
-  return IsBase64(value);
+  return model::FirstParameterValueByInterface(property, VCARD_PARAM_ENCODING, value) &&
+         IsBase64(value);
 }
 
 }  // namespace
