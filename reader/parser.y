@@ -128,7 +128,7 @@ void Parameter(ParseState* state, const char* name, const char* value) {
   state->extension_parameter.clear();
 }
 
-// TYPE=X-word, VALUE=X-word: the value is "X-" and the word.
+// TYPE=X-word, VALUE=X-word, ENCODING=X-word: the value is "X-" and the word.
 void ExtensionValueParameter(ParseState* state, const char* name) {
   state->name.assign("X-");
   state->name.append(Text(state));
@@ -359,6 +359,7 @@ param
   | TOK_CHARSET '=' TOK_CHARSET_NAME       { Parameter(state, "CHARSET", Text(state)); }
   | TOK_LANGUAGE '=' TOK_LANGUAGE_TAG      { Parameter(state, "LANGUAGE", Text(state)); }
   | TOK_ENCODING '=' encoding              { Parameter(state, "ENCODING", Text(state)); }
+  | TOK_ENCODING '=' TOK_X TOK_WORD        { ExtensionValueParameter(state, "ENCODING"); }
   | TOK_QUOTED_PRINTABLE                   { Parameter(state, "ENCODING", Text(state)); }
   | TOK_BASE64                             { Parameter(state, "ENCODING", Text(state)); }
   | TOK_8BIT                               { Parameter(state, "ENCODING", Text(state)); }
@@ -380,7 +381,7 @@ value_location
   ;
 
 encoding
-  : TOK_7BIT | TOK_8BIT | TOK_QUOTED_PRINTABLE | TOK_BASE64 | TOK_X TOK_WORD
+  : TOK_7BIT | TOK_8BIT | TOK_QUOTED_PRINTABLE | TOK_BASE64
   ;
 
 n_parts
