@@ -129,7 +129,7 @@ TEST(ParseFile, ParameterForms) {
       p.events,
       (Events{"begin", "property PHOTO []", "parameter VALUE=URL", "parameter TYPE=GIF",
               "value http://x", "property KEY []", "parameter TYPE=X-PGP2", "parameter VALUE=X-REF",
-              "parameter ENCODING=ABC", "value k", "property NOTE []",
+              "parameter ENCODING=X-ABC", "value k", "property NOTE []",
               "parameter ENCODING=QUOTED-PRINTABLE", "parameter CHARSET=UTF-8",
               "parameter LANGUAGE=fi-FI", "parameter ENCODING=BASE64", "parameter ENCODING=8BIT",
               "parameter ENCODING=7BIT", "value n", "end"}));
