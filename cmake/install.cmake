@@ -27,6 +27,7 @@ install(FILES
   ${PROJECT_SOURCE_DIR}/model/include/tarvovcard/tarvovcard.h
   ${PROJECT_SOURCE_DIR}/model/include/tarvovcard/automation_types.h
   ${PROJECT_SOURCE_DIR}/platform/include/tarvovcard/platform.h
+  ${PROJECT_SOURCE_DIR}/platform/include/tarvovcard/text.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/tarvovcard)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/platform/include/tarvovcard/platform/
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/tarvovcard/platform

@@ -8,7 +8,7 @@
 #include "coding/charsets.h"
 #include "coding/codecs.h"
 #include "coding/conversions.h"
-#include "coding/text.h"
+#include "tarvovcard/text.h"
 #include "tarvovcard/platform/objbase.h"
 #include "tarvovcard/platform/winnls.h"
 

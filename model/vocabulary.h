@@ -17,7 +17,7 @@
 #include <string>
 #include <string_view>
 
-#include "coding/text.h"
+#include "tarvovcard/text.h"
 #include "tarvovcard/automation_types.h"
 #include "tarvovcard/platform/atlbase.h"
 
@@ -107,10 +107,6 @@ constexpr bool IsStructuredProperty(EVCardProperty type) noexcept {
 // The 8-bit form of UTF-16 text in the ANSI code page, characters it lacks
 // given as "?". A null string gives empty text.
 std::string AnsiForm(const OLECHAR* text, UINT length);
-
-using coding::ArgumentView;
-using coding::BstrView;
-using coding::EqualsIgnoreAsciiCase;
 
 // Stores a setter argument in a text field: a copy up to the first NUL, a null
 // string staying null. The field keeps its text when memory runs out.

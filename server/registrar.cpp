@@ -12,31 +12,12 @@
 #include <new>
 
 #include "tarvovcard/platform/winnls.h"
+#include "tarvovcard/text.h"
 #include "tarvovcard/platform/winreg.h"
 
 namespace tarvovcard::server {
 
 namespace {
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::toupper(static_cast<unsigned char>(a[i])) !=
-        std::toupper(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
-}
-
-std::optional<std::u16string> FromUtf8(std::string_view s) {
-  if (s.empty()) return std::u16string();
-  int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-  if (n <= 0) return std::nullopt;
-  std::u16string out(static_cast<std::size_t>(n), u'\0');
-  if (MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), out.data(), n) != n)
-    return std::nullopt;
-  return out;
-}
 
 // ---------------------------------------------------------------------------
 // Script scanner.
@@ -127,7 +108,8 @@ class ScriptParser {
     if (!Advance()) return false;
     while (token_.kind != Token::Kind::kEnd) {
       if (token_.kind != Token::Kind::kWord) return Fail("a root key name was expected");
-      if (!EqualsNoCase(token_.text, "HKCR") && !EqualsNoCase(token_.text, "HKEY_CLASSES_ROOT"))
+      if (!EqualsIgnoreAsciiCase(token_.text, "HKCR") &&
+          !EqualsIgnoreAsciiCase(token_.text, "HKEY_CLASSES_ROOT"))
         return Fail("the root '" + token_.text + "' is not kept (only HKCR is)");
       if (!Advance()) return false;
       if (token_.kind != Token::Kind::kOpen) return Fail("'{' was expected after the root");
@@ -145,23 +127,22 @@ class ScriptParser {
   bool Advance() { return scanner_.Next(&token_, error_); }
 
   bool IsWord(std::string_view word) const {
-    return token_.kind == Token::Kind::kWord && EqualsNoCase(token_.text, word);
+    return token_.kind == Token::Kind::kWord && EqualsIgnoreAsciiCase(token_.text, word);
   }
 
   // Replaces %NAME% in the current token's text; %% is one %.
   bool Substitute(std::u16string* out) {
-    auto text = FromUtf8(token_.text);
-    if (!text) return Fail("the text is not UTF-8");
+    const std::u16string text = FromUtf8(token_.text);
     out->clear();
-    for (std::size_t i = 0; i < text->size(); ++i) {
-      char16_t c = (*text)[i];
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      char16_t c = text[i];
       if (c != u'%') {
         *out += c;
         continue;
       }
-      std::size_t end = text->find(u'%', i + 1);
+      std::size_t end = text.find(u'%', i + 1);
       if (end == std::u16string::npos) return Fail("a '%' without its closing '%'");
-      std::u16string_view name(text->data() + i + 1, end - i - 1);
+      std::u16string_view name(text.data() + i + 1, end - i - 1);
       if (name.empty()) {
         *out += u'%';
       } else {
@@ -190,7 +171,7 @@ class ScriptParser {
   bool ParseValue(std::u16string* text) {
     if (!Advance()) return false;
     if (token_.kind != Token::Kind::kWord) return Fail("a value type was expected after '='");
-    if (!EqualsNoCase(token_.text, "s"))
+    if (!EqualsIgnoreAsciiCase(token_.text, "s"))
       return Fail("value type '" + token_.text + "' is not kept (only s is)");
     if (!Advance()) return false;
     if (token_.kind != Token::Kind::kQuoted) return Fail("a quoted text was expected");
@@ -469,8 +450,7 @@ class IdlReader {
     if (!u) return Fail("uuid is missing");
     std::string text;
     for (char c : *u)
-      if (!std::isspace(static_cast<unsigned char>(c)))
-        text += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      if (!std::isspace(static_cast<unsigned char>(c))) text += UpperAscii(c);
     if (text.size() != 36) return Fail("malformed uuid '" + *u + "'");
     *out = "{" + text + "}";
     return true;
@@ -630,9 +610,9 @@ std::string Quoted(std::string_view text) {
 }  // namespace
 
 std::optional<std::string_view> FindResource(std::string_view type, int number) noexcept {
-  if (EqualsNoCase(type, "STRING") && number == 100) return std::string_view("TarvovCard");
+  if (EqualsIgnoreAsciiCase(type, "STRING") && number == 100) return std::string_view("TarvovCard");
   for (const EmbeddedResource& r : EmbeddedResources()) {
-    if (r.number == number && EqualsNoCase(r.type, type)) return r.text;
+    if (r.number == number && EqualsIgnoreAsciiCase(r.type, type)) return r.text;
   }
   return std::nullopt;
 }

@@ -52,8 +52,8 @@ bool PrintLoadReport(IVCardColl* collection, bool quiet) {
       continue;
     lost_any |= lost != VARIANT_FALSE;
     if (quiet && lost == VARIANT_FALSE) continue;
-    std::fprintf(stderr, "%s:%ld: %s\n", ToUtf8(file).c_str(), static_cast<long>(line),
-                 ToUtf8(message).c_str());
+    std::fprintf(stderr, "%s:%ld: %s\n", ToUtf8(BstrView(file)).c_str(), static_cast<long>(line),
+                 ToUtf8(BstrView(message)).c_str());
   }
   return lost_any;
 }
@@ -114,31 +114,10 @@ HRESULT LoadFiles(IVCardColl* collection, const std::vector<std::string>& inputs
 }
 
 CComBSTR ToBstr(const std::string& text) {
-  CComBSTR result;
-  const int length =
-      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  result.Attach(SysAllocStringLen(nullptr, static_cast<UINT>(length > 0 ? length : 0)));
+  const std::u16string wide = FromUtf8(text);
+  CComBSTR result(wide.data(), static_cast<UINT>(wide.size()));
   if (!result) _com_issue_error(E_OUTOFMEMORY);
-  if (length > 0) {
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.m_str,
-                        length);
-  }
   return result;
-}
-
-std::string ToUtf8(const char16_t* text, std::size_t length) {
-  if (!text || length == 0) return {};
-  const int size =
-      WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
-  if (size <= 0) return {};
-  std::string result(static_cast<std::size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), result.data(), size, nullptr,
-                      nullptr);
-  return result;
-}
-
-std::string ToUtf8(BSTR text) {
-  return ToUtf8(text, SysStringLen(text));
 }
 
 }  // namespace tarvovcard::tools

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <tarvovcard/tarvovcard.h>
+#include <tarvovcard/text.h>
 
 #include "tools/commands.h"
 
@@ -38,9 +39,8 @@ HRESULT CreateCollection(const GlobalOptions& options, CComPtr<IVCardColl>& coll
 HRESULT LoadFiles(IVCardColl* collection, const std::vector<std::string>& inputs,
                   bool* any_readable = nullptr, bool quiet = false);
 
-// UTF-8 (the command line's text) to a new BSTR, and UTF-16 back to UTF-8.
+// UTF-8 (the command line's text) to a new BSTR; UTF-16 goes back with
+// ToUtf8 of tarvovcard/text.h.
 CComBSTR ToBstr(const std::string& text);
-std::string ToUtf8(const char16_t* text, std::size_t length);
-std::string ToUtf8(BSTR text);
 
 }  // namespace tarvovcard::tools

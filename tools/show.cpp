@@ -42,7 +42,7 @@ const char* ParameterKind(EVCardParameter type) {
 // UTF-16 text as a double-quoted UTF-8 string with C-style escapes for
 // quotes, backslashes and control characters.
 std::string Quoted(const char16_t* text, std::size_t length) {
-  const std::string utf8 = ToUtf8(text, length);
+  const std::string utf8 = ToUtf8({text, length});
   std::string quoted = "\"";
   for (unsigned char c : utf8) {
     switch (c) {
@@ -115,7 +115,8 @@ void TreePrinter::PrintProperty(IVCardProperty* property, int depth) {
   CComBSTR name, group;
   CheckError(property->get_Name(&name));
   CheckError(property->get_Group(&group));
-  std::string line = "property " + (name.Length() ? ToUtf8(name) : std::string("(unnamed)"));
+  std::string line =
+      "property " + (name.Length() ? ToUtf8(BstrView(name)) : std::string("(unnamed)"));
   if (group.Length()) line += ", group " + Quoted(group);
   Line(depth, line);
 
@@ -131,7 +132,7 @@ void TreePrinter::PrintProperty(IVCardProperty* property, int depth) {
     CheckError(parameter->get_Type(&type));
     CheckError(parameter->get_Name(&parameter_name));
     CheckError(parameter->get_Value(&value));
-    Line(depth + 1, "parameter " + ToUtf8(parameter_name) + " (" + ParameterKind(type) +
+    Line(depth + 1, "parameter " + ToUtf8(BstrView(parameter_name)) + " (" + ParameterKind(type) +
                         ") = " + Quoted(value));
   }
 

@@ -25,6 +25,7 @@
 
 #include "tarvovcard/platform/winnls.h"
 #include "tarvovcard/platform/winreg.h"
+#include "tarvovcard/text.h"
 
 namespace {
 
@@ -87,18 +88,6 @@ std::u16string GuidText(REFGUID guid) {
   return std::u16string(text, n > 0 ? static_cast<std::size_t>(n - 1) : 0);
 }
 
-std::optional<std::string> ToUtf8(const std::u16string& s) {
-  if (s.empty()) return std::string();
-  int n = WideCharToMultiByte(CP_UTF8, 0, s.c_str(), static_cast<int>(s.size()), nullptr, 0,
-                              nullptr, nullptr);
-  if (n <= 0) return std::nullopt;
-  std::string out(static_cast<std::size_t>(n), '\0');
-  if (WideCharToMultiByte(CP_UTF8, 0, s.c_str(), static_cast<int>(s.size()), out.data(), n, nullptr,
-                          nullptr) != n)
-    return std::nullopt;
-  return out;
-}
-
 // The libraries this runtime loaded, with the handle of its one reference.
 struct LoadedLibraries {
   std::recursive_mutex mutex;
@@ -121,10 +110,10 @@ HRESULT ActivateFromRegistry(REFCLSID rclsid) {
     HRESULT hr = ReadDefault(u"CLSID\\" + GuidText(rclsid) + u"\\InprocServer32",
                              REGDB_E_CLASSNOTREG, &server);
     if (FAILED(hr)) return hr;
-    auto path = ToUtf8(server);
-    if (!path || path->empty()) return CO_E_DLLNOTFOUND;
-    void* handle = dlopen(path->c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle) return access(path->c_str(), F_OK) == 0 ? CO_E_ERRORINDLL : CO_E_DLLNOTFOUND;
+    const std::string path = tarvovcard::ToUtf8(server);
+    if (path.empty()) return CO_E_DLLNOTFOUND;
+    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) return access(path.c_str(), F_OK) == 0 ? CO_E_ERRORINDLL : CO_E_DLLNOTFOUND;
     if (!dlsym(handle, "DllGetClassObject")) {
       dlclose(handle);
       return CO_E_ERRORINDLL;
