@@ -1,8 +1,7 @@
 #include "model/coding_rules.h"
 
 #include "frame/com_object.h"
-#include "model/parameter.h"
-#include "model/property.h"
+#include "model/elements.h"
 #include "model/vocabulary.h"
 
 namespace tarvovcard::model {
@@ -13,18 +12,6 @@ using coding::kByteArrayType;
 using coding::kEncodedTextType;
 
 }  // namespace
-
-bool FirstParameterValueByInterface(IVCardProperty* parent, EVCardParameter type, CComBSTR& value) {
-  CComPtr<IVCardParameterColl> selected;
-  CheckError(parent->QueryParameterByType(type, &selected));
-  LONG count = 0;
-  CheckError(selected->get_Count(&count));
-  if (count == 0) return false;
-  CComPtr<IVCardParameter> first;
-  CheckError(selected->Item(0, &first));
-  CheckError(first->get_Value(&value));
-  return true;
-}
 
 namespace {
 
@@ -71,38 +58,17 @@ void ReplaceParameters(IVCardProperty* parent, EVCardParameter type, std::u16str
   AppendParameter(parameters, type, value);
 }
 
-coding::ValueCodingRules ReadCodingRules(IVCardProperty* parent, VCardProperty* parent_impl) {
+coding::ValueCodingRules ReadCodingRules(IVCardProperty* parent) {
   if (!parent) _com_issue_error(E_POINTER);
   coding::ValueCodingRules rules;
-  if (parent_impl) {
-    rules.structured = IsStructuredProperty(parent_impl->type());
-    VCardParameter* encoding = nullptr;
-    VCardParameter* charset = nullptr;
-    if (parent_impl->FirstCodingParameters(&encoding, &charset)) {
-      if (encoding) rules.encoding = coding::EncodingOf(BstrView(encoding->value()));
-      if (charset) coding::ReadCharset(BstrView(charset->value()), rules);
-      return rules;
-    }
-    CComBSTR holder;
-    std::u16string_view value;
-    if (parent_impl->FirstParameterValue(VCARD_PARAM_ENCODING, holder, &value)) {
-      rules.encoding = coding::EncodingOf(value);
-    }
-    if (parent_impl->FirstParameterValue(VCARD_PARAM_CHARSET, holder, &value)) {
-      coding::ReadCharset(value, rules);
-    }
-    return rules;
+  rules.structured = IsStructuredProperty(TypeOf(parent));
+  CComBSTR holder;
+  std::u16string_view value;
+  if (FirstParameterValue(parent, VCARD_PARAM_ENCODING, holder, &value)) {
+    rules.encoding = coding::EncodingOf(value);
   }
-  EVCardProperty type = VCARD_PROP_UNKNOWN;
-  CheckError(parent->get_Type(&type));
-  rules.structured = IsStructuredProperty(type);
-  CComBSTR value;
-  if (FirstParameterValueByInterface(parent, VCARD_PARAM_ENCODING, value)) {
-    rules.encoding = coding::EncodingOf(BstrView(value));
-  }
-  value.Empty();
-  if (FirstParameterValueByInterface(parent, VCARD_PARAM_CHARSET, value)) {
-    coding::ReadCharset(BstrView(value), rules);
+  if (FirstParameterValue(parent, VCARD_PARAM_CHARSET, holder, &value)) {
+    coding::ReadCharset(value, rules);
   }
   return rules;
 }
@@ -112,8 +78,7 @@ HRESULT GetDecodedValue(const VARIANT& stored, VARIANT* out) noexcept {
   return VariantCopy(out, &stored);
 }
 
-HRESULT PutDecodedValue(VARIANT& stored, IVCardProperty* parent, VCardProperty* parent_impl,
-                        const VARIANT& in) noexcept {
+HRESULT PutDecodedValue(VARIANT& stored, IVCardProperty* parent, const VARIANT& in) noexcept {
   switch (in.vt) {
     case VT_BSTR:
     case VT_DATE:
@@ -133,7 +98,7 @@ HRESULT PutDecodedValue(VARIANT& stored, IVCardProperty* parent, VCardProperty* 
       return S_OK;
     }
     const coding::WantedParameters wanted =
-        coding::WantedFor(BstrView(stored.bstrVal), ReadCodingRules(parent, parent_impl));
+        coding::WantedFor(BstrView(stored.bstrVal), ReadCodingRules(parent));
     if (wanted.quoted_printable) {
       ReplaceParameters(parent, VCARD_PARAM_ENCODING, u"QUOTED-PRINTABLE");
     }
@@ -142,8 +107,7 @@ HRESULT PutDecodedValue(VARIANT& stored, IVCardProperty* parent, VCardProperty* 
   });
 }
 
-HRESULT GetEncodedValue(const VARIANT& stored, IVCardProperty* parent, VCardProperty* parent_impl,
-                        VARIANT* out) noexcept {
+HRESULT GetEncodedValue(const VARIANT& stored, IVCardProperty* parent, VARIANT* out) noexcept {
   if (!out) return E_POINTER;
   switch (stored.vt) {
     case VT_DATE:
@@ -160,16 +124,14 @@ HRESULT GetEncodedValue(const VARIANT& stored, IVCardProperty* parent, VCardProp
   VariantClear(out);
   return frame::ComBoundary([&] {
     // A byte array is Base64 whatever its parent says.
-    const coding::ValueCodingRules rules = stored.vt == kByteArrayType
-                                               ? coding::ValueCodingRules()
-                                               : ReadCodingRules(parent, parent_impl);
+    const coding::ValueCodingRules rules =
+        stored.vt == kByteArrayType ? coding::ValueCodingRules() : ReadCodingRules(parent);
     coding::SetEncodedText(coding::EncodeStored(stored, rules), out);
     return S_OK;
   });
 }
 
-HRESULT PutEncodedValue(VARIANT& stored, IVCardProperty* parent, VCardProperty* parent_impl,
-                        const VARIANT& in) noexcept {
+HRESULT PutEncodedValue(VARIANT& stored, IVCardProperty* parent, const VARIANT& in) noexcept {
   switch (in.vt) {
     case kEncodedTextType:
     case VT_DATE:
@@ -181,7 +143,7 @@ HRESULT PutEncodedValue(VARIANT& stored, IVCardProperty* parent, VCardProperty* 
   return frame::ComBoundary([&]() -> HRESULT {
     if (in.vt != kEncodedTextType) return coding::StoreEncodedObject(in, stored);
     VariantClear(&stored);
-    coding::DecodeInto(in.pcVal ? in.pcVal : "", ReadCodingRules(parent, parent_impl), stored);
+    coding::DecodeInto(in.pcVal ? in.pcVal : "", ReadCodingRules(parent), stored);
     return S_OK;
   });
 }

@@ -10,18 +10,10 @@
 
 namespace tarvovcard::model {
 
-class VCardProperty;
-
-// Reads the rules of a parent property: through parent_impl when the parent is
-// the library's own (no collection is created), else through the interface
-// (QueryParameterByType). Throws _com_error: E_POINTER without a parent, or the
-// code of a failing property operation.
-coding::ValueCodingRules ReadCodingRules(IVCardProperty* parent, VCardProperty* parent_impl);
-
-// The value of the parent's first parameter of `type`, as a client finds it:
-// QueryParameterByType, then its first element. False when there is none.
-// Throws _com_error.
-bool FirstParameterValueByInterface(IVCardProperty* parent, EVCardParameter type, CComBSTR& value);
+// Reads the rules of a parent property, whoever made it (model/elements.h).
+// Throws _com_error: E_POINTER without a parent, or the code of a failing
+// property operation.
+coding::ValueCodingRules ReadCodingRules(IVCardProperty* parent);
 
 // Replaces every parameter of the type by one new parameter with the value,
 // appended at the end (created by class identity, like every object). A
@@ -32,11 +24,8 @@ void ReplaceParameters(IVCardProperty* parent, EVCardParameter type, std::u16str
 // null) parent. Each is an operation boundary: it returns a status code and
 // throws nothing.
 HRESULT GetDecodedValue(const VARIANT& stored, VARIANT* out) noexcept;
-HRESULT PutDecodedValue(VARIANT& stored, IVCardProperty* parent, VCardProperty* parent_impl,
-                        const VARIANT& in) noexcept;
-HRESULT GetEncodedValue(const VARIANT& stored, IVCardProperty* parent, VCardProperty* parent_impl,
-                        VARIANT* out) noexcept;
-HRESULT PutEncodedValue(VARIANT& stored, IVCardProperty* parent, VCardProperty* parent_impl,
-                        const VARIANT& in) noexcept;
+HRESULT PutDecodedValue(VARIANT& stored, IVCardProperty* parent, const VARIANT& in) noexcept;
+HRESULT GetEncodedValue(const VARIANT& stored, IVCardProperty* parent, VARIANT* out) noexcept;
+HRESULT PutEncodedValue(VARIANT& stored, IVCardProperty* parent, const VARIANT& in) noexcept;
 
 }  // namespace tarvovcard::model

@@ -1,6 +1,6 @@
 #include "model/property.h"
 
-#include "model/parameter.h"
+#include "model/elements.h"
 #include "model/value.h"
 #include "model/vocabulary.h"
 
@@ -81,50 +81,6 @@ bool VCardProperty::SetCanonicalType(EVCardProperty type) noexcept {
   return true;
 }
 
-bool VCardProperty::FirstParameterValue(EVCardParameter type, CComBSTR& holder,
-                                        std::u16string_view* value) const {
-  // By index, re-reading the size: a parameter implemented elsewhere could
-  // change the collection while it is asked.
-  for (LONG i = 0; i < parameters()->size(); ++i) {
-    IVCardParameter* parameter = parameters()->at(i);
-    if (VCardParameter* impl = impl_from_IVCardParameter(parameter)) {
-      if (impl->type() != type) continue;
-      *value = BstrView(impl->value());
-      return true;
-    }
-    CComPtr<IVCardParameter> held(parameter);
-    EVCardParameter parameter_type;
-    _com_util::CheckError(held->get_Type(&parameter_type));
-    if (parameter_type != type) continue;
-    holder.Empty();
-    _com_util::CheckError(held->get_Value(&holder));
-    *value = BstrView(holder);
-    return true;
-  }
-  return false;
-}
-
-bool VCardProperty::FirstCodingParameters(VCardParameter** encoding,
-                                          VCardParameter** charset) const noexcept {
-  *encoding = nullptr;
-  *charset = nullptr;
-  for (const CComPtr<IVCardParameter>& parameter : parameters()->elements()) {
-    VCardParameter* impl = impl_from_IVCardParameter(parameter);
-    if (!impl) {
-      *encoding = nullptr;
-      *charset = nullptr;
-      return false;
-    }
-    if (impl->type() == VCARD_PARAM_ENCODING) {
-      if (!*encoding) *encoding = impl;
-    } else if (impl->type() == VCARD_PARAM_CHARSET) {
-      if (!*charset) *charset = impl;
-    }
-    if (*encoding && *charset) break;
-  }
-  return true;
-}
-
 HRESULT VCardProperty::get_Type(EVCardProperty* pVal) {
   if (!pVal) return E_POINTER;
   *pVal = type_;
@@ -178,40 +134,11 @@ HRESULT VCardProperty::get_Values(IVCardValueColl** pVal) {
   return values_.CopyTo(pVal);
 }
 
-template <class Test>
-HRESULT VCardProperty::QueryParameters(Test&& test, IVCardParameterColl** pVal) noexcept {
-  if (!pVal) return E_POINTER;
-  *pVal = nullptr;
-  return ComBoundary([&] {
-    CComPtr<IVCardParameterColl> result =
-        CreateObject<IVCardParameterColl>(CLSID_VCardParameterColl);
-    VCardParameterColl* result_impl = impl_from_IVCardParameterColl(result);
-    for (LONG i = 0; i < parameters()->size(); ++i) {
-      CComPtr<IVCardParameter> parameter(parameters()->at(i));
-      if (!test(parameter.p)) continue;
-      if (result_impl) {
-        result_impl->Append(parameter);
-      } else {
-        _com_util::CheckError(result->Add(parameter));
-      }
-    }
-    *pVal = result.Detach();
-    return S_OK;
-  });
-}
-
 HRESULT VCardProperty::QueryParameterByType(EVCardParameter search_type,
                                             IVCardParameterColl** pVal) {
-  return QueryParameters(
-      [&](IVCardParameter* parameter) {
-        if (VCardParameter* impl = impl_from_IVCardParameter(parameter)) {
-          return impl->type() == search_type;
-        }
-        EVCardParameter type;
-        _com_util::CheckError(parameter->get_Type(&type));
-        return type == search_type;
-      },
-      pVal);
+  return Filter(
+      *parameters(), CLSID_VCardParameterColl,
+      [&](IVCardParameter* parameter) { return TypeOf(parameter) == search_type; }, pVal);
 }
 
 HRESULT VCardProperty::QueryParameterByName(BSTR search_name, IVCardParameterColl** pVal) {
@@ -220,16 +147,13 @@ HRESULT VCardProperty::QueryParameterByName(BSTR search_name, IVCardParameterCol
     // Names compare in their 8-bit form, ignoring the case of ASCII letters.
     std::u16string_view wanted_view = BstrView(search_name);
     const std::string wanted = AnsiForm(wanted_view.data(), static_cast<UINT>(wanted_view.size()));
-    return QueryParameters(
+    return Filter(
+        *parameters(), CLSID_VCardParameterColl,
         [&](IVCardParameter* parameter) {
-          if (VCardParameter* impl = impl_from_IVCardParameter(parameter)) {
-            std::u16string_view name = impl->name();
-            return EqualsIgnoreAsciiCase(AnsiForm(name.data(), static_cast<UINT>(name.size())),
-                                         wanted);
-          }
-          CComBSTR name;
-          _com_util::CheckError(parameter->get_Name(&name));
-          return EqualsIgnoreAsciiCase(AnsiForm(name, name.Length()), wanted);
+          CComBSTR holder;
+          const std::u16string_view name = NameOf(parameter, holder);
+          return EqualsIgnoreAsciiCase(AnsiForm(name.data(), static_cast<UINT>(name.size())),
+                                       wanted);
         },
         pVal);
   });

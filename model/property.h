@@ -108,17 +108,6 @@ class VCardProperty : public frame::ComObjectRoot,
   }
   // put_Group taking over a string already allocated.
   void SetGroup(CComBSTR&& group) noexcept { group_ = std::move(group); }
-  // The value of the first parameter of the given type, in parameter order.
-  // False when there is none. The view is borrowed from the parameter, or
-  // points into holder for a parameter implemented elsewhere. Throws
-  // _com_error when a parameter fails.
-  bool FirstParameterValue(EVCardParameter type, CComBSTR& holder,
-                           std::u16string_view* value) const;
-  // The first ENCODING and the first CHARSET parameter (null when there is
-  // none) in one walk of the parameters, for the rules of every value put.
-  // False, and nothing found, when a parameter before both is implemented
-  // elsewhere: FirstParameterValue then asks it as it should be asked.
-  bool FirstCodingParameters(VCardParameter** encoding, VCardParameter** charset) const noexcept;
 
  protected:
   VCardProperty() = default;
@@ -130,8 +119,6 @@ class VCardProperty : public frame::ComObjectRoot,
   IVCardProperty* Identity() noexcept { return static_cast<IVCardProperty*>(this); }
   HRESULT GetComponent(EVCardProperty required, LONG position, BSTR* pVal) noexcept;
   HRESULT PutComponent(EVCardProperty required, LONG position, BSTR newVal) noexcept;
-  template <class Test>
-  HRESULT QueryParameters(Test&& test, IVCardParameterColl** pVal) noexcept;
 
   // The fields are kept few: a Load makes a property per line, and each one
   // fits a smaller allocation this way. Without a custom name the name is the

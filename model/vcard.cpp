@@ -1,7 +1,6 @@
 #include "model/vcard.h"
 
-#include "model/parameter.h"
-#include "model/property.h"
+#include "model/elements.h"
 #include "model/vocabulary.h"
 
 namespace tarvovcard::model {
@@ -13,20 +12,10 @@ constexpr IID kCardImplIid = {
 
 using frame::ComBoundary;
 
-// The type of a property without reference traffic for the library's own.
-EVCardProperty TypeOf(IVCardProperty* property) {
-  if (VCardProperty* impl = impl_from_IVCardProperty(property)) return impl->type();
-  EVCardProperty type;
-  _com_util::CheckError(property->get_Type(&type));
-  return type;
-}
-
 // Exact name comparison, UTF-16 unit for unit.
 bool NameEquals(IVCardProperty* property, std::u16string_view wanted) {
-  if (VCardProperty* impl = impl_from_IVCardProperty(property)) return impl->name() == wanted;
-  CComBSTR name;
-  _com_util::CheckError(property->get_Name(&name));
-  return BstrView(name) == wanted;
+  CComBSTR holder;
+  return NameOf(property, holder) == wanted;
 }
 
 }  // namespace
@@ -51,35 +40,13 @@ bool PassesParameterTest(IVCardProperty* property, EVCardParameter search_parame
     for (std::string_view token : tokens) pairs += EqualsIgnoreAsciiCase(narrow, token);
   };
 
-  auto count_parameter = [&](IVCardParameter* parameter) {
-    if (VCardParameter* impl = impl_from_IVCardParameter(parameter)) {
-      if (impl->type() == search_parameter) count_pairs(BstrView(impl->value()));
-      return;
+  ForEachParameter(property, [&](IVCardParameter* parameter) {
+    if (TypeOf(parameter) == search_parameter) {
+      CComBSTR holder;
+      count_pairs(ValueOf(parameter, holder));
     }
-    EVCardParameter type;
-    _com_util::CheckError(parameter->get_Type(&type));
-    if (type != search_parameter) return;
-    CComBSTR value;
-    _com_util::CheckError(parameter->get_Value(&value));
-    count_pairs(BstrView(value));
-  };
-
-  if (VCardProperty* impl = impl_from_IVCardProperty(property)) {
-    VCardParameterColl* parameters = impl->parameters();
-    for (LONG i = 0; i < parameters->size(); ++i) {
-      count_parameter(CComPtr<IVCardParameter>(parameters->at(i)));
-    }
-  } else {
-    CComPtr<IVCardParameterColl> parameters;
-    _com_util::CheckError(property->get_Parameters(&parameters));
-    LONG count = 0;
-    _com_util::CheckError(parameters->get_Count(&count));
-    for (LONG i = 0; i < count; ++i) {
-      CComPtr<IVCardParameter> parameter;
-      _com_util::CheckError(parameters->Item(i, &parameter));
-      count_parameter(parameter);
-    }
-  }
+    return true;
+  });
   return pairs >= tokens.size();
 }
 
@@ -119,37 +86,17 @@ HRESULT VCard::get_Properties(IVCardPropertyColl** pVal) {
   return properties_.CopyTo(pVal);
 }
 
-template <class Test>
-HRESULT VCard::Query(Test&& test, IVCardPropertyColl** pVal) noexcept {
-  if (!pVal) return E_POINTER;
-  *pVal = nullptr;
-  return ComBoundary([&] {
-    CComPtr<IVCardPropertyColl> result =
-        frame::CreateObject<IVCardPropertyColl>(CLSID_VCardPropertyColl);
-    VCardPropertyColl* result_impl = impl_from_IVCardPropertyColl(result);
-    // By index, re-reading the size: a property implemented elsewhere could
-    // change the card while it is asked.
-    for (LONG i = 0; i < properties_impl_->size(); ++i) {
-      CComPtr<IVCardProperty> property(properties_impl_->at(i));
-      if (!test(property.p)) continue;
-      if (result_impl) {
-        result_impl->Append(property);
-      } else {
-        _com_util::CheckError(result->Add(property));
-      }
-    }
-    *pVal = result.Detach();
-    return S_OK;
-  });
-}
-
 HRESULT VCard::QueryPropertyByType(EVCardProperty Type, IVCardPropertyColl** pVal) {
-  return Query([&](IVCardProperty* property) { return TypeOf(property) == Type; }, pVal);
+  return Filter(
+      *properties_impl_, CLSID_VCardPropertyColl,
+      [&](IVCardProperty* property) { return TypeOf(property) == Type; }, pVal);
 }
 
 HRESULT VCard::QueryPropertyByName(BSTR Name, IVCardPropertyColl** pVal) {
   const std::u16string_view wanted = BstrView(Name);
-  return Query([&](IVCardProperty* property) { return NameEquals(property, wanted); }, pVal);
+  return Filter(
+      *properties_impl_, CLSID_VCardPropertyColl,
+      [&](IVCardProperty* property) { return NameEquals(property, wanted); }, pVal);
 }
 
 template <class Select>
@@ -161,7 +108,8 @@ HRESULT VCard::QueryWithParameterTest(Select&& select, EVCardParameter search_pa
     const std::string values = AnsiForm(values_view.data(), static_cast<UINT>(values_view.size()));
     const std::vector<std::string_view> tokens = SplitParameterValues(values);
     const bool any = values_view.empty();
-    return Query(
+    return Filter(
+        *properties_impl_, CLSID_VCardPropertyColl,
         [&](IVCardProperty* property) {
           if (!select(property)) return false;
           return any || PassesParameterTest(property, search_parameter, tokens);

@@ -64,9 +64,7 @@ class VCard : public frame::ComObjectRoot, public IVCard, public ISupportErrorIn
   ~VCard() = default;
 
  private:
-  template <class Test>
-  HRESULT Query(Test&& test, IVCardPropertyColl** pVal) noexcept;
-  // Query over the properties that select passes and, unless parameter_values
+  // The properties that select passes and, unless parameter_values
   // is empty, that pass the parameter test.
   template <class Select>
   HRESULT QueryWithParameterTest(Select&& select, EVCardParameter search_parameter,

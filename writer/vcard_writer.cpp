@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "coding/conversions.h"
-#include "model/coding_rules.h"
+#include "model/elements.h"
 #include "frame/com_object.h"
 #include "writer/file_ops.h"
 
@@ -17,11 +17,6 @@ constexpr VARTYPE kEncodedText = VT_BYREF | VT_I1;
 constexpr const char* kDatePattern = "%Y%m%dT%H%M%S";
 // Text is handed to the stream in pieces of about this size.
 constexpr std::size_t kFlushSize = 64 * 1024;
-
-bool IsBase64(BSTR value) {
-  static constexpr std::u16string_view kBase64 = u"BASE64";
-  return value && std::u16string_view(value, SysStringLen(value)) == kBase64;
-}
 
 class TextWriter {
  public:
@@ -164,9 +159,10 @@ void TextWriter::WriteValue(const VARIANT& encoded, bool base64) {
 }
 
 bool TextWriter::HasBase64Encoding(IVCardProperty* property) {
-  CComBSTR value;
-  return model::FirstParameterValueByInterface(property, VCARD_PARAM_ENCODING, value) &&
-         IsBase64(value);
+  CComBSTR holder;
+  std::u16string_view value;
+  return model::FirstParameterValue(property, VCARD_PARAM_ENCODING, holder, &value) &&
+         value == u"BASE64";
 }
 
 }  // namespace
