@@ -1,5 +1,6 @@
 #include "writer/vcard_writer.h"
 
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -50,7 +51,10 @@ class TextWriter {
 
   void WriteProperty(IVCardProperty* property);
   void WriteValue(const VARIANT& encoded, bool base64);
-  bool HasBase64Encoding(IVCardProperty* property);
+  // The property's first ENCODING: exactly "BASE64" makes its values bytes
+  // (*base64); "BASE64" in any case makes the reader take them as blocks of
+  // lines (*blocks).
+  void ReadBase64Encoding(IVCardProperty* property, bool* base64, bool* blocks);
 
   std::FILE* stream_;
   std::string out_;
@@ -110,7 +114,9 @@ void TextWriter::WriteProperty(IVCardProperty* property) {
   CheckError(property->get_Values(&values));
   LONG value_count = 0;
   CheckError(values->get_Count(&value_count));
-  const bool base64 = HasBase64Encoding(property);
+  bool base64 = false, blocks = false;
+  ReadBase64Encoding(property, &base64, &blocks);
+  bool line_open = false;
   for (LONG j = 0; j < value_count; ++j) {
     CComPtr<IVCardValue> value;
     CheckError(values->Item(j, &value));
@@ -118,8 +124,13 @@ void TextWriter::WriteProperty(IVCardProperty* property) {
     CheckError(value->get_EncodedValue(&encoded));
     // The separator stands even before a value that writes nothing, so the
     // positions of structured components survive. A nested card needs none:
-    // it starts on a line of its own.
-    if (j > 0 && encoded.vt != VT_UNKNOWN) Put(";");
+    // it starts on a line of its own. A block of lines kept as text (read
+    // under an ENCODING such as "Base64", which makes no bytes) ends its
+    // last line before the ";": the reader ends a block only at a line end
+    // or after an indented line.
+    if (j > 0 && encoded.vt != VT_UNKNOWN) Put(line_open ? "\n;" : ";");
+    line_open = !base64 && blocks && encoded.vt == kEncodedText && encoded.pcVal &&
+                std::strchr(encoded.pcVal, '\n');
     WriteValue(encoded, base64);
   }
   Put("\n");
@@ -158,11 +169,12 @@ void TextWriter::WriteValue(const VARIANT& encoded, bool base64) {
   }
 }
 
-bool TextWriter::HasBase64Encoding(IVCardProperty* property) {
+void TextWriter::ReadBase64Encoding(IVCardProperty* property, bool* base64, bool* blocks) {
   CComBSTR holder;
   std::u16string_view value;
-  return model::FirstParameterValue(property, VCARD_PARAM_ENCODING, holder, &value) &&
-         value == u"BASE64";
+  const bool any = model::FirstParameterValue(property, VCARD_PARAM_ENCODING, holder, &value);
+  *base64 = any && value == u"BASE64";
+  *blocks = any && EqualsIgnoreAsciiCase(value, u"BASE64");
 }
 
 }  // namespace
