@@ -50,14 +50,16 @@ void AppendParameter(IVCardParameterColl* parameters, EVCardParameter type,
   CheckError(parameters->Add(parameter));
 }
 
-}  // namespace
-
+// Replaces every parameter of the type by one new parameter with the value,
+// appended at the end. A removal that fails is passed over.
 void ReplaceParameters(IVCardProperty* parent, EVCardParameter type, std::u16string_view value) {
   CComPtr<IVCardParameterColl> parameters = ParametersOf(parent);
   RemoveParameters(parameters, type);
   AppendParameter(parameters, type, value);
 }
 
+// The rules of a parent property, whoever made it. Throws _com_error:
+// E_POINTER without a parent, or the code of a failing property operation.
 coding::ValueCodingRules ReadCodingRules(IVCardProperty* parent) {
   if (!parent) _com_issue_error(E_POINTER);
   coding::ValueCodingRules rules;
@@ -72,6 +74,8 @@ coding::ValueCodingRules ReadCodingRules(IVCardProperty* parent) {
   }
   return rules;
 }
+
+}  // namespace
 
 HRESULT GetDecodedValue(const VARIANT& stored, VARIANT* out) noexcept {
   if (!out) return E_POINTER;

@@ -10,16 +10,6 @@
 
 namespace tarvovcard::model {
 
-// Reads the rules of a parent property, whoever made it (model/elements.h).
-// Throws _com_error: E_POINTER without a parent, or the code of a failing
-// property operation.
-coding::ValueCodingRules ReadCodingRules(IVCardProperty* parent);
-
-// Replaces every parameter of the type by one new parameter with the value,
-// appended at the end (created by class identity, like every object). A
-// removal that fails is passed over. Throws _com_error.
-void ReplaceParameters(IVCardProperty* parent, EVCardParameter type, std::u16string_view value);
-
 // The four value operations on a stored variant and its (borrowed, possibly
 // null) parent. Each is an operation boundary: it returns a status code and
 // throws nothing.

@@ -276,8 +276,8 @@ DocumentEnd EndDocument(std::unique_ptr<CUnicodeFile>& file) {
   return CloseXmlFile(file) ? DocumentEnd::kEnded : DocumentEnd::kCloseFailed;
 }
 
-}  // namespace
-
+// Removes every VERSION property of `card` and puts one new VERSION property
+// with the value "2.1" first in its list (appended when the list is empty).
 HRESULT NormalizeVersion(IVCard* card) {
   if (!card) return E_POINTER;
   return frame::ComBoundary([&] {
@@ -318,6 +318,8 @@ HRESULT NormalizeVersion(IVCard* card) {
     return S_OK;
   });
 }
+
+}  // namespace
 
 HRESULT SaveCollection(IVCardColl* collection, const VARIANT& filenames) {
   if (!collection) return E_POINTER;

@@ -10,7 +10,7 @@
 // Anything else is refused with E_INVALIDARG before anything is touched.
 //
 // Before a top-level card is written its VERSION properties are replaced by
-// one VERSION:2.1, first in its list (NormalizeVersion); the change stays in
+// one VERSION:2.1, first in its list; the change stays in
 // the caller's cards.
 //
 // Every file is written beside its target under a temporary name and
@@ -52,9 +52,5 @@ namespace tarvovcard::writer {
 HRESULT SaveCollection(IVCardColl* collection, const VARIANT& filenames);
 HRESULT SaveCollectionAsXML(IVCardColl* collection, const VARIANT& xml_filenames,
                             BSTR xsl_filename);
-
-// Removes every VERSION property of `card` and puts one new VERSION property
-// with the value "2.1" first in its list (appended when the list is empty).
-HRESULT NormalizeVersion(IVCard* card);
 
 }  // namespace tarvovcard::writer

@@ -14,7 +14,7 @@ namespace tv_platform {
 
 // S_OK when a library was loaded for the class (it may still not serve it);
 // REGDB_E_CLASSNOTREG when the registry does not know the class, or the
-// failure of loading the library.
-HRESULT ActivateFromRegistry(REFCLSID rclsid);
+// failure of loading the library. Internal to the runtime: not exported.
+__attribute__((visibility("hidden"))) HRESULT ActivateFromRegistry(REFCLSID rclsid);
 
 }  // namespace tv_platform
