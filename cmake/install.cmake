@@ -26,6 +26,7 @@ install(TARGETS tarvovcard tarvovcard_platform
 install(FILES
   ${PROJECT_SOURCE_DIR}/model/include/tarvovcard/tarvovcard.h
   ${PROJECT_SOURCE_DIR}/model/include/tarvovcard/automation_types.h
+  ${PROJECT_SOURCE_DIR}/model/include/tarvovcard/status.h
   ${PROJECT_SOURCE_DIR}/platform/include/tarvovcard/platform.h
   ${PROJECT_SOURCE_DIR}/platform/include/tarvovcard/text.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/tarvovcard)

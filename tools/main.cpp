@@ -76,7 +76,7 @@ int main(int argc, char** argv) {
     return command->run(options, rest);
   } catch (const _com_error& e) {
     std::fprintf(stderr, "tarvovcard: %s: %s %s\n", command->name, FormatStatus(e.Error()).c_str(),
-                 DescribeStatus(e.Error()));
+                 tarvovcard::StatusMeaning(e.Error()));
   } catch (const std::bad_alloc&) {
     std::fprintf(stderr, "tarvovcard: %s: out of memory\n", command->name);
   }

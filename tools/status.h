@@ -3,12 +3,10 @@
 
 #include <string>
 
+#include <tarvovcard/status.h>
 #include <tarvovcard/tarvovcard.h>
 
 namespace tarvovcard::tools {
-
-// A short meaning of a status code ("no such file", "the text had errors").
-const char* DescribeStatus(HRESULT status);
 
 // The code as "0x" and eight upper-case hexadecimal digits.
 std::string FormatStatus(HRESULT status);
