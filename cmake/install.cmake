@@ -27,6 +27,7 @@ install(FILES
   ${PROJECT_SOURCE_DIR}/model/include/tarvovcard/tarvovcard.h
   ${PROJECT_SOURCE_DIR}/model/include/tarvovcard/automation_types.h
   ${PROJECT_SOURCE_DIR}/model/include/tarvovcard/status.h
+  ${PROJECT_SOURCE_DIR}/model/include/tarvovcard/cards.hpp
   ${PROJECT_SOURCE_DIR}/platform/include/tarvovcard/platform.h
   ${PROJECT_SOURCE_DIR}/platform/include/tarvovcard/text.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/tarvovcard)
@@ -49,7 +50,8 @@ install(FILES
   ${PROJECT_BINARY_DIR}/cmake/TarvovCardConfigVersion.cmake
   DESTINATION ${TARVOVCARD_CMAKE_DIR})
 
-# pkg-config: the prefix is found from the .pc file's own folder.
+# pkg-config: the prefix is found from the .pc file's own folder; the run path
+# lets a program built with it start without LD_LIBRARY_PATH.
 file(RELATIVE_PATH TARVOVCARD_PC_TO_PREFIX "/prefix/${TARVOVCARD_PKGCONFIG_DIR}" "/prefix")
 string(REGEX REPLACE "/$" "" TARVOVCARD_PC_TO_PREFIX "${TARVOVCARD_PC_TO_PREFIX}")
 file(WRITE ${PROJECT_BINARY_DIR}/cmake/tarvovcard.pc
@@ -61,7 +63,7 @@ Name: tarvovcard
 Description: vCard 2.1 component library with its runtime stand-in
 Version: ${PROJECT_VERSION}
 Cflags: -I\${includedir}
-Libs: -L\${libdir} -ltarvovcard -ltarvovcard_platform
+Libs: -L\${libdir} -Wl,-rpath,\${libdir} -ltarvovcard -ltarvovcard_platform
 ")
 install(FILES ${PROJECT_BINARY_DIR}/cmake/tarvovcard.pc DESTINATION ${TARVOVCARD_PKGCONFIG_DIR})
 

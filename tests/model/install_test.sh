@@ -1,10 +1,11 @@
 #!/bin/sh
-# Installs the build into a temporary prefix, compiles the example client
-# against the install with pkg-config alone, and runs it.
-#   install_test.sh BUILD_DIR CLIENT_SOURCE CXX [EXTRA_FLAGS]
+# Installs the build into a temporary prefix, compiles the example clients
+# against the install with pkg-config alone and with the CMake package, and
+# runs them from the shell with no library path set.
+#   install_test.sh BUILD_DIR EXAMPLES_DIR CXX [EXTRA_FLAGS]
 set -eu
 build=$1
-client=$(cd "$(dirname "$2")" && pwd)/$(basename "$2")
+examples=$(cd "$2" && pwd)
 cxx=$3
 extra=${4:-}
 
@@ -13,6 +14,7 @@ trap 'rm -rf "$prefix"' EXIT
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
 for f in include/tarvovcard/tarvovcard.h include/tarvovcard/automation_types.h \
+         include/tarvovcard/cards.hpp include/tarvovcard/status.h include/tarvovcard/text.h \
          include/tarvovcard/platform.h include/tarvovcard/platform/objbase.h \
          lib/pkgconfig/tarvovcard.pc lib/cmake/TarvovCard/TarvovCardConfig.cmake \
          lib/cmake/TarvovCard/TarvovCardConfigVersion.cmake; do
@@ -20,26 +22,35 @@ for f in include/tarvovcard/tarvovcard.h include/tarvovcard/automation_types.h \
 done
 ls "$prefix"/lib/libtarvovcard.so* "$prefix"/lib/libtarvovcard_platform.so* >/dev/null
 
+unset LD_LIBRARY_PATH
 export PKG_CONFIG_PATH="$prefix/lib/pkgconfig"
-libdir=$(pkg-config --variable=libdir tarvovcard)
-# shellcheck disable=SC2046,SC2086
-"$cxx" -std=c++20 -Wall -Wextra $extra -o "$prefix/build_card" "$client" \
-  $(pkg-config --cflags --libs tarvovcard) -Wl,-rpath,"$libdir"
-"$prefix/build_card"
+run_examples() {  # DIR: build_card, then phone_list on the sample
+  "$1/build_card" >/dev/null
+  "$1/phone_list" "$examples/sample.vcf" "$prefix/phones.vcf" | grep -q "Ada Lindqvist"
+  "$1/phone_list" "$prefix/phones.vcf" "$prefix/phones2.vcf" | grep -q "+46 18 00 00"
+}
+for name in build_card phone_list; do
+  # shellcheck disable=SC2046,SC2086
+  "$cxx" -std=c++20 -Wall -Wextra $extra -o "$prefix/$name" "$examples/$name.cpp" \
+    $(pkg-config --cflags --libs tarvovcard)
+done
+run_examples "$prefix"
 
-# The same client through the CMake package.
+# The same clients through the CMake package.
 mkdir "$prefix/client"
 cat >"$prefix/client/CMakeLists.txt" <<CMAKE
 cmake_minimum_required(VERSION 3.25)
-project(build_card_client CXX)
+project(example_clients CXX)
 set(CMAKE_CXX_STANDARD 20)
 find_package(TarvovCard 1.0 REQUIRED)
-add_executable(build_card "$client")
-target_compile_options(build_card PRIVATE $extra)
-target_link_options(build_card PRIVATE $extra)
-target_link_libraries(build_card PRIVATE TarvovCard::tarvovcard)
+foreach(name build_card phone_list)
+  add_executable(\${name} "$examples/\${name}.cpp")
+  target_compile_options(\${name} PRIVATE $extra)
+  target_link_options(\${name} PRIVATE $extra)
+  target_link_libraries(\${name} PRIVATE TarvovCard::tarvovcard)
+endforeach()
 CMAKE
 cmake -S "$prefix/client" -B "$prefix/client/build" -DCMAKE_CXX_COMPILER="$cxx" \
   -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
 cmake --build "$prefix/client/build" >/dev/null
-"$prefix/client/build/build_card" >/dev/null
+run_examples "$prefix/client/build"
