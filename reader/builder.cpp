@@ -146,7 +146,50 @@ struct Builder::OpenCard {
   CComPtr<IVCardProperty> latest;           // null when the line's property was refused
   CComPtr<IVCardParameterColl> parameters;  // of latest, fetched on first use
   CComPtr<IVCardValueColl> values;          // of latest, fetched on first use
+  // latest's first CHARSET is a set iconv converts (not UTF-8, not ANSI)...
+  bool converted_charset = false;
+  // ...and a value held bytes that set does not define, now U+FFFD, which
+  // it cannot write back: the property goes over to UTF-8 once all its
+  // values are read (FinishProperty).
+  bool wants_utf8 = false;
 };
+
+namespace {
+
+// Replaces the property's CHARSET parameters by one CHARSET=UTF-8 at the end.
+void SwitchToUtf8(IVCardParameterColl* parameters, BSTR charset_name) {
+  LONG count = 0;
+  CheckError(parameters->get_Count(&count));
+  for (LONG i = 0; i < count;) {
+    CComPtr<IVCardParameter> parameter;
+    CheckError(parameters->Item(i, &parameter));
+    EVCardParameter type = VCARD_PARAM_UNKNOWN;
+    CheckError(parameter->get_Type(&type));
+    if (type == VCARD_PARAM_CHARSET && SUCCEEDED(parameters->Remove(i))) {
+      CheckError(parameters->get_Count(&count));
+    } else {
+      ++i;
+    }
+  }
+  CComPtr<IVCardParameter> utf8;
+  CheckError(CoCreateInstance(CLSID_VCardParameter, nullptr, CLSCTX_ALL, IID_IVCardParameter,
+                              reinterpret_cast<void**>(&utf8)));
+  CheckError(utf8->put_Name(charset_name));
+  CheckError(utf8->put_Value(CComBSTR(u"UTF-8")));
+  CheckError(parameters->Add(utf8));
+}
+
+}  // namespace
+
+void Builder::FinishProperty(OpenCard& card) {
+  if (!card.wants_utf8) return;
+  card.wants_utf8 = false;
+  try {
+    if (card.parameters) SwitchToUtf8(card.parameters, parameter_names_[3]);
+  } catch (const _com_error& failure) {
+    EndLoadIfOutOfMemory(failure);
+  }
+}
 
 Builder::Builder(IVCardColl* collection, ProblemLog& log) : collection_(collection), log_(log) {
   OpenCards.reserve(4);
@@ -231,6 +274,7 @@ void Builder::OnBeginCard() {
 
 void Builder::OnEndCard() {
   if (OpenCards.empty()) return;
+  FinishProperty(OpenCards.back());
   CComPtr<IVCard> card = std::move(OpenCards.back().card);
   OpenCards.pop_back();
   if (!card) return;
@@ -257,9 +301,11 @@ void Builder::OnEndCard() {
 void Builder::OnProperty(const char* name, const char* group) {
   OpenCard* card = Innermost();
   if (!card) return;
+  FinishProperty(*card);
   card->latest.Release();
   card->parameters.Release();
   card->values.Release();
+  card->converted_charset = false;
   try {
     // Names from a file are matched without regard to letter case and
     // stored under their canonical name; "X-" names are kept as written.
@@ -304,6 +350,8 @@ void Builder::OnParameter(const char* name, const char* value) {
     if (fixed == parameter_names_[3] && !EqualsIgnoringAsciiCase(value, "UTF-8") &&
         !coding::KnowsCharset(value)) {
       log_.Repaired("unknown character set: values read as Windows-1252");
+    } else if (fixed == parameter_names_[3] && !EqualsIgnoringAsciiCase(value, "UTF-8")) {
+      card->converted_charset = true;
     }
     CComPtr<IVCardParameter> parameter =
         Create<IVCardParameter>(parameter_factory_, CLSID_VCardParameter);
@@ -339,6 +387,15 @@ void Builder::AddValue(OpenCard& card, const VARIANT& encoded) {
   CheckError(value->put_EncodedValue(encoded));
   if (!card.values) CheckError(card.latest->get_Values(&card.values));
   CheckError(card.values->Add(value));
+  if (card.converted_charset && !card.wants_utf8 && encoded.vt == (VT_BYREF | VT_I1)) {
+    CComVariant decoded;
+    CheckError(value->get_DecodedValue(&decoded));
+    if (decoded.vt == VT_BSTR &&
+        BstrView(decoded.bstrVal).find(u'\uFFFD') != std::u16string_view::npos) {
+      card.wants_utf8 = true;
+      log_.Repaired("bytes the character set does not define replaced; the property kept in UTF-8");
+    }
+  }
 }
 
 void Builder::AddTextValue(OpenCard& card, const char* text) {
@@ -396,6 +453,7 @@ void Builder::OnDiscardProperty() {
   card->latest.Release();
   card->parameters.Release();
   card->values.Release();
+  card->wants_utf8 = false;
 }
 
 void Builder::OnComponent(const char* text) {

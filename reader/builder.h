@@ -72,6 +72,9 @@ class Builder {
   OpenCard* LatestProperty();
   void AddTextValue(OpenCard& card, const char* text);
   void AddValue(OpenCard& card, const VARIANT& encoded);
+  // The end of the latest property's values: what they asked of its
+  // parameters is done.
+  void FinishProperty(OpenCard& card);
 
   IVCardColl* collection_;
   ProblemLog& log_;
