@@ -1,5 +1,7 @@
 #include "reader/input.h"
 
+#include "frame/file_calls.h"
+
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -15,21 +17,8 @@ constexpr int kAccessDenied = 5;  // ERROR_ACCESS_DENIED
 constexpr int kOpenFailed = 110;  // ERROR_OPEN_FAILED
 constexpr char kEndOfText = 0x1A;
 
-int SystemOpen(const char* path, int flags) {
-  return ::open(path, flags);
-}
-ssize_t SystemRead(int fd, void* buffer, std::size_t size) {
-  return ::read(fd, buffer, size);
-}
-int SystemClose(int fd) {
-  return ::close(fd);
-}
-
-constexpr FileCalls kSystemCalls = {SystemOpen, SystemRead, SystemClose};
-std::atomic<const FileCalls*> g_calls{&kSystemCalls};
-
-const FileCalls& Calls() {
-  return *g_calls.load(std::memory_order_relaxed);
+const frame::FileCalls& Calls() {
+  return frame::Files();
 }
 
 // Drops every carriage return that directly precedes a line feed in
@@ -53,10 +42,6 @@ std::size_t DropCarriageReturns(char* data, std::size_t size) {
 }
 
 }  // namespace
-
-void SetFileCallsForTesting(const FileCalls* calls) {
-  g_calls.store(calls ? calls : &kSystemCalls, std::memory_order_relaxed);
-}
 
 InputSource::~InputSource() {
   if (fd_ >= 0) Calls().close(fd_);

@@ -10,19 +10,6 @@
 
 namespace tarvovcard::reader {
 
-// The system calls the input goes through. Tests replace them to make an
-// open or a read fail in ways a test machine cannot arrange (a root user
-// reads every file).
-struct FileCalls {
-  int (*open)(const char* path, int flags);
-  ssize_t (*read)(int fd, void* buffer, std::size_t size);
-  int (*close)(int fd);
-};
-
-// Replaces the calls for the whole process (null restores the real ones).
-// For tests only; never changed while a Load runs.
-void SetFileCallsForTesting(const FileCalls* calls);
-
 class InputSource {
  public:
   InputSource() = default;

@@ -10,7 +10,7 @@
 
 #include "coding/conversions.h"
 #include "frame/com_object.h"
-#include "writer/file_ops.h"
+#include "frame/file_calls.h"
 #include "writer/staged_files.h"
 #include "writer/unicode_file.h"
 #include "writer/vcard_writer.h"
@@ -160,7 +160,7 @@ class TextFile {
   // Opens a file-system name (a staged file's) for writing or appending.
   void Open(const std::string& path, bool append = false) {
     Close();
-    stream_ = Files().open(path.c_str(), append ? "ab" : "wb");
+    stream_ = frame::Files().fopen(path.c_str(), append ? "ab" : "wb");
     if (!stream_) _com_issue_error(kOpenFailed);
   }
   std::FILE* stream() const { return stream_; }
@@ -172,7 +172,7 @@ class TextFile {
     if (!stream_) return true;
     std::FILE* stream = std::exchange(stream_, nullptr);
     bool failed = std::ferror(stream) != 0;
-    if (Files().close(stream) != 0) failed = true;
+    if (frame::Files().fclose(stream) != 0) failed = true;
     return !failed;
   }
 

@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <filesystem>
 
-#include "writer/file_ops.h"
+#include "frame/file_calls.h"
 
 namespace tarvovcard::writer {
 namespace {
@@ -56,7 +56,7 @@ void SyncFolderOf(const std::string& final_path) {
 
 StagedFiles::~StagedFiles() {
   for (const auto& [target, entry] : entries_) {
-    if (!entry.in_place) Files().remove(entry.write_path.c_str());
+    if (!entry.in_place) frame::Files().remove(entry.write_path.c_str());
   }
 }
 
@@ -92,12 +92,12 @@ HRESULT StagedFiles::Commit(const std::string& target) {
   const Entry entry = std::move(found->second);
   entries_.erase(found);
   if (entry.in_place) return S_OK;
-  if (Files().sync(entry.write_path.c_str()) != 0) {
-    Files().remove(entry.write_path.c_str());
+  if (frame::Files().sync(entry.write_path.c_str()) != 0) {
+    frame::Files().remove(entry.write_path.c_str());
     return kDiskFull;
   }
-  if (Files().rename(entry.write_path.c_str(), entry.final_path.c_str()) != 0) {
-    Files().remove(entry.write_path.c_str());
+  if (frame::Files().rename(entry.write_path.c_str(), entry.final_path.c_str()) != 0) {
+    frame::Files().remove(entry.write_path.c_str());
     return kWriteFault;
   }
   SyncFolderOf(entry.final_path);
@@ -107,7 +107,7 @@ HRESULT StagedFiles::Commit(const std::string& target) {
 void StagedFiles::Discard(const std::string& target) {
   auto found = entries_.find(target);
   if (found == entries_.end()) return;
-  if (!found->second.in_place) Files().remove(found->second.write_path.c_str());
+  if (!found->second.in_place) frame::Files().remove(found->second.write_path.c_str());
   entries_.erase(found);
 }
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "coding/conversions.h"
-#include "writer/file_ops.h"
+#include "frame/file_calls.h"
 
 namespace tarvovcard::writer {
 namespace {
@@ -97,14 +97,14 @@ bool CUnicodeFile::Open(const char* file_name, const char* mode, CUnicodeFileExc
   writeFailed = false;
   const std::string binary_mode = BinaryMode(mode);
   errno = 0;
-  fp = Files().open(fileName.c_str(), binary_mode.c_str());
+  fp = frame::Files().fopen(fileName.c_str(), binary_mode.c_str());
   if (!fp) {
     if (error) *error = CUnicodeFileException(CUnicodeFileException::kNotOpen, errno, fileName);
     return false;
   }
   if (binary_mode.find('r') == std::string::npos && binary_mode.find('w') != std::string::npos) {
     static constexpr unsigned char kByteOrderMark[] = {0xFF, 0xFE};
-    if (Files().write(kByteOrderMark, sizeof kByteOrderMark, fp) != sizeof kByteOrderMark) {
+    if (frame::Files().fwrite(kByteOrderMark, sizeof kByteOrderMark, fp) != sizeof kByteOrderMark) {
       if (error)
         *error = CUnicodeFileException(CUnicodeFileException::kWriteFailed, errno, fileName);
       Close();
@@ -119,7 +119,7 @@ bool CUnicodeFile::Close() {
   std::FILE* stream = fp;
   fp = nullptr;
   const bool failed = std::ferror(stream) != 0;
-  return Files().close(stream) == 0 && !failed;
+  return frame::Files().fclose(stream) == 0 && !failed;
 }
 
 void CUnicodeFile::Printf(const char16_t* format, ...) {
@@ -165,7 +165,7 @@ void CUnicodeFile::Write(std::u16string_view text) {
   }
   if (bytes_.empty()) return;
   errno = 0;
-  if (Files().write(bytes_.data(), bytes_.size(), fp) != bytes_.size()) {
+  if (frame::Files().fwrite(bytes_.data(), bytes_.size(), fp) != bytes_.size()) {
     writeFailed = true;
     Fail(CUnicodeFileException::kWriteFailed, errno);
   }

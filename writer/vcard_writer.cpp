@@ -7,7 +7,7 @@
 #include "coding/conversions.h"
 #include "model/elements.h"
 #include "frame/com_object.h"
-#include "writer/file_ops.h"
+#include "frame/file_calls.h"
 
 namespace tarvovcard::writer {
 namespace {
@@ -28,7 +28,7 @@ class TextWriter {
   // Hands the text gathered so far to the stream; false once any write has
   // come up short, so that a failed write is never reported as success.
   bool Flush() {
-    if (!out_.empty() && Files().write(out_.data(), out_.size(), stream_) != out_.size())
+    if (!out_.empty() && frame::Files().fwrite(out_.data(), out_.size(), stream_) != out_.size())
       failed_ = true;
     out_.clear();
     return !failed_;

@@ -1,7 +1,9 @@
 // Load of VCardColl: the file-list argument, statuses over lists of files,
 // and large generated inputs.
+#include "frame/file_calls.h"
 #include "reader/load.h"
 
+#include <memory>
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -143,13 +145,23 @@ struct DeniedCalls {
     if (fd == failing_fd) failing_fd = -1;
     return ::close(fd);
   }
-  static constexpr FileCalls kCalls = {Open, Read, Close};
+  // The system's calls with these three in place.
+  static const frame::FileCalls& Calls() {
+    static const frame::FileCalls calls = [] {
+      frame::FileCalls c = frame::SystemFileCalls();
+      c.open = Open;
+      c.read = Read;
+      c.close = Close;
+      return c;
+    }();
+    return calls;
+  }
 };
 
 TEST_F(Load, UnreadableFiles) {
   Quiet quiet;
   DeniedCalls::denied_path = good_a_;
-  SetFileCallsForTesting(&DeniedCalls::kCalls);
+  auto scope = std::make_unique<frame::ScopedFileCalls>(DeniedCalls::Calls());
   EXPECT_EQ(LoadList(collection_, {good_b_, good_a_}), kDenied);
   EXPECT_EQ(Names(), (Cards{"b1"}));
   EXPECT_EQ(LoadList(collection_, {good_a_, good_b_}), S_OK);
@@ -167,7 +179,7 @@ TEST_F(Load, UnreadableFiles) {
   EXPECT_EQ(Names(), (Cards{"b1"}));
   DeniedCalls::failing_path.clear();
   DeniedCalls::failing_fd = -1;
-  SetFileCallsForTesting(nullptr);
+  scope.reset();
   if (::geteuid() != 0) {
     // Without the stand-in calls too, where the machine can arrange it.
     std::string locked = testing::WriteTestFile("locked.vcf", Card("l1"));

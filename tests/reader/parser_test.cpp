@@ -1,5 +1,7 @@
+#include "frame/file_calls.h"
 #include "reader/parser.h"
 
+#include <memory>
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -345,14 +347,24 @@ struct FailingCalls {
     }
     return ::read(fd, buffer, size);
   }
-  static constexpr FileCalls kCalls = {Open, Read, ::close};
+  // The system's calls with these three in place.
+  static const frame::FileCalls& Calls() {
+    static const frame::FileCalls calls = [] {
+      frame::FileCalls c = frame::SystemFileCalls();
+      c.open = Open;
+      c.read = Read;
+      c.close = ::close;
+      return c;
+    }();
+    return calls;
+  }
 };
 
 TEST(ParseFile, AccessDeniedAndReadFailures) {
   std::string path = testing::WriteTestFile("denied.vcf", Card("FN:a\n"));
   Recorder recorder;
   ParseContext context = recorder.Context();
-  SetFileCallsForTesting(&FailingCalls::kCalls);
+  auto scope = std::make_unique<frame::ScopedFileCalls>(FailingCalls::Calls());
   FailingCalls::open_errno = EACCES;
   EXPECT_EQ(ParseFile(&context, path.c_str()), kParseAccessDenied);
   FailingCalls::open_errno = EMFILE;
@@ -364,7 +376,7 @@ TEST(ParseFile, AccessDeniedAndReadFailures) {
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), "input in flex scanner failed\n");
   EXPECT_EQ(recorder.events, (Events{"error input in flex scanner failed"}));
   FailingCalls::fail_read = false;
-  SetFileCallsForTesting(nullptr);
+  scope.reset();
   EXPECT_EQ(ParseFile(&context, path.c_str()), kParseOk);
 }
 

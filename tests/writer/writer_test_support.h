@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "writer/file_ops.h"
+#include "frame/file_calls.h"
 
 namespace tarvovcard::writer::testing {
 
@@ -103,8 +103,11 @@ class FailingFiles {
     static FailingFiles* current = nullptr;
     return current;
   }
-  static const FileOps& Ops() {
-    static const FileOps ops = {
+  static const frame::FileCalls& Ops() {
+    static const frame::FileCalls ops = {
+        frame::SystemFileCalls().open,
+        frame::SystemFileCalls().read,
+        frame::SystemFileCalls().close,
         [](const char* path, const char* mode) -> std::FILE* {
           FailingFiles& self = *Current();
           ++self.opens;
@@ -113,7 +116,7 @@ class FailingFiles {
             errno = self.error;
             return nullptr;
           }
-          return SystemFileOps().open(path, mode);
+          return frame::SystemFileCalls().fopen(path, mode);
         },
         [](const void* data, std::size_t size, std::FILE* stream) -> std::size_t {
           FailingFiles& self = *Current();
@@ -123,12 +126,12 @@ class FailingFiles {
             return 0;
           }
           ++self.writes;
-          return SystemFileOps().write(data, size, stream);
+          return frame::SystemFileCalls().fwrite(data, size, stream);
         },
         [](std::FILE* stream) -> int {
           FailingFiles& self = *Current();
           const int index = self.closes++;
-          const int result = SystemFileOps().close(stream);
+          const int result = frame::SystemFileCalls().fclose(stream);
           if (self.fail_close || index == self.fail_close_at) {
             errno = self.error;
             return EOF;
@@ -137,27 +140,27 @@ class FailingFiles {
         },
         [](const char* path) -> int {
           Current()->removed.push_back(path);
-          return SystemFileOps().remove(path);
+          return frame::SystemFileCalls().remove(path);
         },
         [](const char* path) -> int {
           if (Current()->fail_sync) {
             errno = EIO;
             return -1;
           }
-          return SystemFileOps().sync(path);
+          return frame::SystemFileCalls().sync(path);
         },
         [](const char* from, const char* to) -> int {
           if (Current()->fail_rename) {
             errno = EACCES;
             return -1;
           }
-          return SystemFileOps().rename(from, to);
+          return frame::SystemFileCalls().rename(from, to);
         },
     };
     return ops;
   }
 
-  ScopedFileOps scope_;
+  frame::ScopedFileCalls scope_;
 };
 
 }  // namespace tarvovcard::writer::testing
