@@ -90,13 +90,4 @@ void SetEncodedText(std::string_view text, VARIANT* out);
 // VT_BYREF|VT_I1 result, or whatever else the variant owns. Leaves VT_EMPTY.
 void ClearEncodedValue(VARIANT* encoded) noexcept;
 
-// An encoded-text variant that borrows text (for put EncodedValue).
-inline VARIANT EncodedTextArgument(const char* text) noexcept {
-  VARIANT v;
-  VariantInit(&v);
-  v.vt = kEncodedTextType;
-  v.pcVal = const_cast<char*>(text);
-  return v;
-}
-
 }  // namespace tarvovcard::coding

@@ -18,8 +18,8 @@ bool NameEquals(IVCardProperty* property, std::u16string_view wanted) {
   return NameOf(property, holder) == wanted;
 }
 
-}  // namespace
-
+// The parameter values of a query cut into tokens at ";" (empty ones
+// dropped), whatever their length.
 std::vector<std::string_view> SplitParameterValues(std::string_view values) {
   std::vector<std::string_view> tokens;
   std::size_t start = 0;
@@ -32,6 +32,9 @@ std::vector<std::string_view> SplitParameterValues(std::string_view values) {
   return tokens;
 }
 
+// True when the property's parameters of the type hold the tokens: at least
+// as many (parameter, token) matches as tokens. Throws _com_error when a
+// parameter fails.
 bool PassesParameterTest(IVCardProperty* property, EVCardParameter search_parameter,
                          const std::vector<std::string_view>& tokens) {
   std::size_t pairs = 0;
@@ -49,6 +52,8 @@ bool PassesParameterTest(IVCardProperty* property, EVCardParameter search_parame
   });
   return pairs >= tokens.size();
 }
+
+}  // namespace
 
 const IID& VCard::ImplIid() noexcept {
   return kCardImplIid;

@@ -80,11 +80,4 @@ inline VCard* impl_from_IVCard(IVCard* iface) noexcept {
   return frame::ImplFrom<VCard>(iface);
 }
 
-// The parameter test of the card queries, exposed for its tests: parameter
-// values cut into tokens, and the pair count against one property.
-std::vector<std::string_view> SplitParameterValues(std::string_view values);
-// Throws _com_error when a parameter fails.
-bool PassesParameterTest(IVCardProperty* property, EVCardParameter search_parameter,
-                         const std::vector<std::string_view>& tokens);
-
 }  // namespace tarvovcard::model

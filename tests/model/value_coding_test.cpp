@@ -26,7 +26,11 @@ class ValueCoding : public ::testing::Test {
   }
 
   HRESULT PutEncoded(const char* text) {
-    return value->put_EncodedValue(EncodedTextArgument(text));
+    VARIANT encoded;  // borrows the text, as put_EncodedValue takes it
+    VariantInit(&encoded);
+    encoded.vt = VT_BYREF | VT_I1;
+    encoded.pcVal = const_cast<char*>(text);
+    return value->put_EncodedValue(encoded);
   }
 
   std::string GetEncoded() {

@@ -184,10 +184,8 @@ TEST_F(VCardQueries, LongParameterValuesAreTokenisedWhole) {
   EXPECT_EQ(CountByParameter(padded.c_str()), 0);
   padded = std::u16string(400, u';') + u"HOME";
   EXPECT_EQ(CountByParameter(padded.c_str()), 2);
-
-  EXPECT_EQ(SplitParameterValues(std::string(1000, 'x') + ";y").size(), 2u);
-  EXPECT_EQ(SplitParameterValues(";;a;;b;").size(), 2u);
-  EXPECT_TRUE(SplitParameterValues(";;;").empty());
+  // Separators alone name no value: every property of the type passes.
+  EXPECT_EQ(CountByParameter(u";;;"), 2);
 }
 
 // A property implemented outside the library whose Type fails.
