@@ -60,18 +60,15 @@ void ReplaceParameters(IVCardProperty* parent, EVCardParameter type, std::u16str
 
 // The rules of a parent property, whoever made it. Throws _com_error:
 // E_POINTER without a parent, or the code of a failing property operation.
-coding::ValueCodingRules ReadCodingRules(IVCardProperty* parent) {
+coding::ValueCodingRules ReadCodingRules(IVCardProperty* parent, VCardProperty* parent_impl) {
   if (!parent) _com_issue_error(E_POINTER);
   coding::ValueCodingRules rules;
-  rules.structured = IsStructuredProperty(TypeOf(parent));
-  CComBSTR holder;
-  std::u16string_view value;
-  if (FirstParameterValue(parent, VCARD_PARAM_ENCODING, holder, &value)) {
-    rules.encoding = coding::EncodingOf(value);
-  }
-  if (FirstParameterValue(parent, VCARD_PARAM_CHARSET, holder, &value)) {
-    coding::ReadCharset(value, rules);
-  }
+  const PropertyRef property(parent, parent_impl);
+  rules.structured = IsStructuredProperty(property.type());
+  FirstValue encoding, charset;
+  property.FirstParameterValues(VCARD_PARAM_ENCODING, encoding, VCARD_PARAM_CHARSET, charset);
+  if (encoding.found) rules.encoding = coding::EncodingOf(encoding.value);
+  if (charset.found) coding::ReadCharset(charset.value, rules);
   return rules;
 }
 
@@ -82,7 +79,8 @@ HRESULT GetDecodedValue(const VARIANT& stored, VARIANT* out) noexcept {
   return VariantCopy(out, &stored);
 }
 
-HRESULT PutDecodedValue(VARIANT& stored, IVCardProperty* parent, const VARIANT& in) noexcept {
+HRESULT PutDecodedValue(VARIANT& stored, IVCardProperty* parent, VCardProperty* parent_impl,
+                        const VARIANT& in) noexcept {
   switch (in.vt) {
     case VT_BSTR:
     case VT_DATE:
@@ -102,7 +100,7 @@ HRESULT PutDecodedValue(VARIANT& stored, IVCardProperty* parent, const VARIANT& 
       return S_OK;
     }
     const coding::WantedParameters wanted =
-        coding::WantedFor(BstrView(stored.bstrVal), ReadCodingRules(parent));
+        coding::WantedFor(BstrView(stored.bstrVal), ReadCodingRules(parent, parent_impl));
     if (wanted.quoted_printable) {
       ReplaceParameters(parent, VCARD_PARAM_ENCODING, u"QUOTED-PRINTABLE");
     }
@@ -111,7 +109,8 @@ HRESULT PutDecodedValue(VARIANT& stored, IVCardProperty* parent, const VARIANT& 
   });
 }
 
-HRESULT GetEncodedValue(const VARIANT& stored, IVCardProperty* parent, VARIANT* out) noexcept {
+HRESULT GetEncodedValue(const VARIANT& stored, IVCardProperty* parent, VCardProperty* parent_impl,
+                        VARIANT* out) noexcept {
   if (!out) return E_POINTER;
   switch (stored.vt) {
     case VT_DATE:
@@ -128,14 +127,16 @@ HRESULT GetEncodedValue(const VARIANT& stored, IVCardProperty* parent, VARIANT* 
   VariantClear(out);
   return frame::ComBoundary([&] {
     // A byte array is Base64 whatever its parent says.
-    const coding::ValueCodingRules rules =
-        stored.vt == kByteArrayType ? coding::ValueCodingRules() : ReadCodingRules(parent);
+    const coding::ValueCodingRules rules = stored.vt == kByteArrayType
+                                               ? coding::ValueCodingRules()
+                                               : ReadCodingRules(parent, parent_impl);
     coding::SetEncodedText(coding::EncodeStored(stored, rules), out);
     return S_OK;
   });
 }
 
-HRESULT PutEncodedValue(VARIANT& stored, IVCardProperty* parent, const VARIANT& in) noexcept {
+HRESULT PutEncodedValue(VARIANT& stored, IVCardProperty* parent, VCardProperty* parent_impl,
+                        const VARIANT& in) noexcept {
   switch (in.vt) {
     case kEncodedTextType:
     case VT_DATE:
@@ -147,7 +148,7 @@ HRESULT PutEncodedValue(VARIANT& stored, IVCardProperty* parent, const VARIANT& 
   return frame::ComBoundary([&]() -> HRESULT {
     if (in.vt != kEncodedTextType) return coding::StoreEncodedObject(in, stored);
     VariantClear(&stored);
-    coding::DecodeInto(in.pcVal ? in.pcVal : "", ReadCodingRules(parent), stored);
+    coding::DecodeInto(in.pcVal ? in.pcVal : "", ReadCodingRules(parent, parent_impl), stored);
     return S_OK;
   });
 }

@@ -10,12 +10,18 @@
 
 namespace tarvovcard::model {
 
+class VCardProperty;
+
 // The four value operations on a stored variant and its (borrowed, possibly
-// null) parent. Each is an operation boundary: it returns a status code and
+// null) parent, with the parent's implementation when it is the library's
+// own (null otherwise). Each is an operation boundary: it returns a status code and
 // throws nothing.
 HRESULT GetDecodedValue(const VARIANT& stored, VARIANT* out) noexcept;
-HRESULT PutDecodedValue(VARIANT& stored, IVCardProperty* parent, const VARIANT& in) noexcept;
-HRESULT GetEncodedValue(const VARIANT& stored, IVCardProperty* parent, VARIANT* out) noexcept;
-HRESULT PutEncodedValue(VARIANT& stored, IVCardProperty* parent, const VARIANT& in) noexcept;
+HRESULT PutDecodedValue(VARIANT& stored, IVCardProperty* parent, VCardProperty* parent_impl,
+                        const VARIANT& in) noexcept;
+HRESULT GetEncodedValue(const VARIANT& stored, IVCardProperty* parent, VCardProperty* parent_impl,
+                        VARIANT* out) noexcept;
+HRESULT PutEncodedValue(VARIANT& stored, IVCardProperty* parent, VCardProperty* parent_impl,
+                        const VARIANT& in) noexcept;
 
 }  // namespace tarvovcard::model

@@ -1,69 +1,58 @@
 #include "model/elements.h"
 
 namespace tarvovcard::model {
+namespace {
 
 using _com_util::CheckError;
 
-EVCardParameter TypeOf(IVCardParameter* parameter) {
-  if (VCardParameter* own = impl_from_IVCardParameter(parameter)) return own->type();
-  EVCardParameter type;
-  CheckError(parameter->get_Type(&type));
-  return type;
-}
-
-std::u16string_view NameOf(IVCardParameter* parameter, CComBSTR& holder) {
-  if (VCardParameter* own = impl_from_IVCardParameter(parameter)) return own->name();
-  holder.Empty();
-  CheckError(parameter->get_Name(&holder));
-  return BstrView(holder);
-}
-
-std::u16string_view ValueOf(IVCardParameter* parameter, CComBSTR& holder) {
-  if (VCardParameter* own = impl_from_IVCardParameter(parameter)) return BstrView(own->value());
-  holder.Empty();
-  CheckError(parameter->get_Value(&holder));
-  return BstrView(holder);
-}
-
-EVCardProperty TypeOf(IVCardProperty* property) {
-  if (VCardProperty* own = impl_from_IVCardProperty(property)) return own->type();
-  EVCardProperty type;
-  CheckError(property->get_Type(&type));
-  return type;
-}
-
-std::u16string_view NameOf(IVCardProperty* property, CComBSTR& holder) {
-  if (VCardProperty* own = impl_from_IVCardProperty(property)) return own->name();
-  holder.Empty();
-  CheckError(property->get_Name(&holder));
-  return BstrView(holder);
-}
-
-bool FirstParameterValue(IVCardProperty* property, EVCardParameter type, CComBSTR& holder,
-                         std::u16string_view* value) {
-  if (impl_from_IVCardProperty(property)) {
-    bool found = false;
-    ForEachParameter(property, [&](IVCardParameter* parameter) {
-      if (TypeOf(parameter) != type) return true;
-      *value = ValueOf(parameter, holder);
-      found = true;
-      return false;
-    });
-    return found;
-  }
+// The first parameter of the type, asked as a client asks: QueryParameterByType,
+// then its first element, whose value is copied (the collection is the only
+// hold on it).
+void FirstByQuery(IVCardProperty* property, EVCardParameter type, FirstValue& first) {
   CComPtr<IVCardParameterColl> selected;
   CheckError(property->QueryParameterByType(type, &selected));
   LONG count = 0;
   CheckError(selected->get_Count(&count));
-  if (count == 0) return false;
-  CComPtr<IVCardParameter> first;
-  CheckError(selected->Item(0, &first));
-  // The collection is the caller's only hold on the parameter: its value is
-  // copied, whoever made it.
-  holder.Empty();
-  CheckError(first->get_Value(&holder));
-  *value = BstrView(holder);
-  return true;
+  if (count == 0) return;
+  CComPtr<IVCardParameter> parameter;
+  CheckError(selected->Item(0, &parameter));
+  first.holder.Empty();
+  CheckError(parameter->get_Value(&first.holder));
+  first.value = BstrView(first.holder);
+  first.found = true;
+}
+
+}  // namespace
+
+void PropertyRef::FirstParameterValues(EVCardParameter a, FirstValue& first_a, EVCardParameter b,
+                                       FirstValue& first_b) const {
+  if (!own_) {
+    FirstByQuery(property_, a, first_a);
+    FirstByQuery(property_, b, first_b);
+    return;
+  }
+  ForEachParameter([&](const ParameterRef& parameter) {
+    const EVCardParameter type = parameter.type();
+    FirstValue* first = type == a ? &first_a : type == b ? &first_b : nullptr;
+    if (first && !first->found) {
+      first->value = parameter.value(first->holder);
+      first->found = true;
+    }
+    return !(first_a.found && first_b.found);
+  });
+}
+
+void PropertyRef::FirstParameterValue(EVCardParameter type, FirstValue& first) const {
+  if (!own_) {
+    FirstByQuery(property_, type, first);
+    return;
+  }
+  ForEachParameter([&](const ParameterRef& parameter) {
+    if (parameter.type() != type) return true;
+    first.value = parameter.value(first.holder);
+    first.found = true;
+    return false;
+  });
 }
 
 }  // namespace tarvovcard::model

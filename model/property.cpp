@@ -138,7 +138,8 @@ HRESULT VCardProperty::QueryParameterByType(EVCardParameter search_type,
                                             IVCardParameterColl** pVal) {
   return Filter(
       *parameters(), CLSID_VCardParameterColl,
-      [&](IVCardParameter* parameter) { return TypeOf(parameter) == search_type; }, pVal);
+      [&](IVCardParameter* parameter) { return ParameterRef::Of(parameter).type() == search_type; },
+      pVal);
 }
 
 HRESULT VCardProperty::QueryParameterByName(BSTR search_name, IVCardParameterColl** pVal) {
@@ -151,7 +152,7 @@ HRESULT VCardProperty::QueryParameterByName(BSTR search_name, IVCardParameterCol
         *parameters(), CLSID_VCardParameterColl,
         [&](IVCardParameter* parameter) {
           CComBSTR holder;
-          const std::u16string_view name = NameOf(parameter, holder);
+          const std::u16string_view name = ParameterRef::Of(parameter).name(holder);
           return EqualsIgnoreAsciiCase(AnsiForm(name.data(), static_cast<UINT>(name.size())),
                                        wanted);
         },

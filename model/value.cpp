@@ -67,15 +67,15 @@ HRESULT VCardValue::get_DecodedValue(VARIANT* pVal) {
 }
 
 HRESULT VCardValue::put_DecodedValue(VARIANT newVal) {
-  return PutDecodedValue(stored_, parent_, newVal);
+  return PutDecodedValue(stored_, parent_, parent_impl_, newVal);
 }
 
 HRESULT VCardValue::get_EncodedValue(VARIANT* pVal) {
-  return GetEncodedValue(stored_, parent_, pVal);
+  return GetEncodedValue(stored_, parent_, parent_impl_, pVal);
 }
 
 HRESULT VCardValue::put_EncodedValue(VARIANT newVal) {
-  return PutEncodedValue(stored_, parent_, newVal);
+  return PutEncodedValue(stored_, parent_, parent_impl_, newVal);
 }
 
 HRESULT VCardValue::get_Parent(IVCardProperty** pVal) {

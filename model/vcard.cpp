@@ -15,7 +15,7 @@ using frame::ComBoundary;
 // Exact name comparison, UTF-16 unit for unit.
 bool NameEquals(IVCardProperty* property, std::u16string_view wanted) {
   CComBSTR holder;
-  return NameOf(property, holder) == wanted;
+  return PropertyRef::Of(property).name(holder) == wanted;
 }
 
 // The parameter values of a query cut into tokens at ";" (empty ones
@@ -43,10 +43,10 @@ bool PassesParameterTest(IVCardProperty* property, EVCardParameter search_parame
     for (std::string_view token : tokens) pairs += EqualsIgnoreAsciiCase(narrow, token);
   };
 
-  ForEachParameter(property, [&](IVCardParameter* parameter) {
-    if (TypeOf(parameter) == search_parameter) {
+  PropertyRef::Of(property).ForEachParameter([&](const ParameterRef& parameter) {
+    if (parameter.type() == search_parameter) {
       CComBSTR holder;
-      count_pairs(ValueOf(parameter, holder));
+      count_pairs(parameter.value(holder));
     }
     return true;
   });
@@ -94,7 +94,7 @@ HRESULT VCard::get_Properties(IVCardPropertyColl** pVal) {
 HRESULT VCard::QueryPropertyByType(EVCardProperty Type, IVCardPropertyColl** pVal) {
   return Filter(
       *properties_impl_, CLSID_VCardPropertyColl,
-      [&](IVCardProperty* property) { return TypeOf(property) == Type; }, pVal);
+      [&](IVCardProperty* property) { return PropertyRef::Of(property).type() == Type; }, pVal);
 }
 
 HRESULT VCard::QueryPropertyByName(BSTR Name, IVCardPropertyColl** pVal) {
@@ -127,7 +127,7 @@ HRESULT VCard::QueryPropertyByParameter(EVCardProperty search_property,
                                         EVCardParameter search_parameter, BSTR parameter_values,
                                         IVCardPropertyColl** pVal) {
   return QueryWithParameterTest(
-      [&](IVCardProperty* property) { return TypeOf(property) == search_property; },
+      [&](IVCardProperty* property) { return PropertyRef::Of(property).type() == search_property; },
       search_parameter, parameter_values, pVal);
 }
 

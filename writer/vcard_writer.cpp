@@ -170,11 +170,10 @@ void TextWriter::WriteValue(const VARIANT& encoded, bool base64) {
 }
 
 void TextWriter::ReadBase64Encoding(IVCardProperty* property, bool* base64, bool* blocks) {
-  CComBSTR holder;
-  std::u16string_view value;
-  const bool any = model::FirstParameterValue(property, VCARD_PARAM_ENCODING, holder, &value);
-  *base64 = any && value == u"BASE64";
-  *blocks = any && EqualsIgnoreAsciiCase(value, u"BASE64");
+  model::FirstValue encoding;
+  model::PropertyRef::Of(property).FirstParameterValue(VCARD_PARAM_ENCODING, encoding);
+  *base64 = encoding.found && encoding.value == u"BASE64";
+  *blocks = encoding.found && EqualsIgnoreAsciiCase(encoding.value, u"BASE64");
 }
 
 }  // namespace
