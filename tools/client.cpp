@@ -5,6 +5,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "tools/library.h"
 #include "tools/register_command.h"
@@ -34,14 +37,53 @@ HRESULT ReadableStatus(const std::string& name) {
   return folder ? HRESULT_FROM_WIN32(ERROR_OPEN_FAILED) : S_OK;
 }
 
+// The scratch folder of the standard streams, made on first use and removed
+// at exit.
+class Scratch {
+ public:
+  static Scratch& Get() {
+    static Scratch scratch;
+    return scratch;
+  }
+  // Empty when the folder cannot be made (reported).
+  const std::string& Folder() {
+    if (folder_.empty()) {
+      const char* tmp = std::getenv("TMPDIR");
+      std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/tarvovcard-XXXXXX";
+      if (::mkdtemp(pattern.data())) {
+        folder_ = pattern;
+      } else {
+        std::fprintf(stderr, "tarvovcard: cannot make a scratch folder in %s: %s\n",
+                     tmp && *tmp ? tmp : "/tmp", std::strerror(errno));
+      }
+    }
+    return folder_;
+  }
+  std::string input, output;  // the scratch files in use, if any
+
+ private:
+  ~Scratch() {
+    if (!input.empty()) ::unlink(input.c_str());
+    if (!output.empty()) ::unlink(output.c_str());
+    if (!folder_.empty()) ::rmdir(folder_.c_str());
+  }
+  std::string folder_;
+};
+
+// The name to print for a file the report names: "-" for standard input.
+std::string DisplayName(const std::string& file) {
+  return !Scratch::Get().input.empty() && file == Scratch::Get().input ? "-" : file;
+}
+
 // Prints the problems of the latest Load; true when data was lost. A
 // collection of another module may keep no report: nothing is printed then.
-bool PrintLoadReport(IVCardColl* collection, bool quiet) {
+bool PrintLoadReport(IVCardColl* collection, bool quiet, long* problems) {
   CComPtr<IVCardLoadReport> report;
   if (FAILED(collection->QueryInterface(IID_IVCardLoadReport, reinterpret_cast<void**>(&report))))
     return false;
   LONG count = 0;
   if (FAILED(report->get_ProblemCount(&count))) return false;
+  if (problems) *problems = count;
   bool lost_any = false;
   for (LONG i = 0; i < count; ++i) {
     VARIANT_BOOL lost = VARIANT_FALSE;
@@ -52,8 +94,8 @@ bool PrintLoadReport(IVCardColl* collection, bool quiet) {
       continue;
     lost_any |= lost != VARIANT_FALSE;
     if (quiet && lost == VARIANT_FALSE) continue;
-    std::fprintf(stderr, "%s:%ld: %s\n", ToUtf8(BstrView(file)).c_str(), static_cast<long>(line),
-                 ToUtf8(BstrView(message)).c_str());
+    std::fprintf(stderr, "%s:%ld: %s\n", DisplayName(ToUtf8(BstrView(file))).c_str(),
+                 static_cast<long>(line), ToUtf8(BstrView(message)).c_str());
   }
   return lost_any;
 }
@@ -70,8 +112,14 @@ HRESULT CreateCollection(const GlobalOptions& options, CComPtr<IVCardColl>& coll
   return hr;
 }
 
-HRESULT LoadFiles(IVCardColl* collection, const std::vector<std::string>& inputs,
-                  bool* any_readable, bool quiet) {
+HRESULT LoadFiles(IVCardColl* collection, const std::vector<std::string>& names, bool* any_readable,
+                  bool quiet, long* problems) {
+  if (problems) *problems = 0;
+  std::vector<std::string> inputs;
+  for (const std::string& name : names) {
+    inputs.push_back(InputFileName(name));
+    if (inputs.back().empty()) return HRESULT_FROM_WIN32(ERROR_OPEN_FAILED);
+  }
   // Load answers with the status of its last file only: an earlier file that
   // cannot be opened would pass unnoticed, so those are tried here first.
   HRESULT earlier = S_OK;
@@ -105,12 +153,78 @@ HRESULT LoadFiles(IVCardColl* collection, const std::vector<std::string>& inputs
     }
   }
   const HRESULT hr = collection->Load(filenames);
-  const bool lost = PrintLoadReport(collection, quiet);
+  const bool lost = PrintLoadReport(collection, quiet, problems);
   // Load reports the status of the last file it read.
-  CheckStep(hr, "load", inputs.back());
+  CheckStep(hr, "load", names.back());
   if (hr != S_OK) return hr;
   if (earlier != S_OK) return earlier;
   return lost ? HRESULT_FROM_WIN32(ERROR_INVALID_DATA) : S_OK;
+}
+
+std::string InputFileName(const std::string& input) {
+  if (input != "-") return input;
+  Scratch& scratch = Scratch::Get();
+  if (!scratch.input.empty()) return scratch.input;  // read once, however often named
+  if (scratch.Folder().empty()) return {};
+  const std::string name = scratch.Folder() + "/-";
+  std::FILE* out = std::fopen(name.c_str(), "wb");
+  bool copied = out != nullptr;
+  char buffer[1 << 16];
+  for (std::size_t got; copied && (got = std::fread(buffer, 1, sizeof buffer, stdin)) > 0;) {
+    copied = std::fwrite(buffer, 1, got, out) == got;
+  }
+  copied = copied && !std::ferror(stdin);
+  if (out && std::fclose(out) != 0) copied = false;
+  if (!copied) {
+    std::fprintf(stderr, "tarvovcard: cannot copy standard input to %s: %s\n", name.c_str(),
+                 std::strerror(errno));
+    ::unlink(name.c_str());
+    return {};
+  }
+  scratch.input = name;
+  return name;
+}
+
+std::string OutputFileName(const std::string& output) {
+  if (output != "-") return output;
+  Scratch& scratch = Scratch::Get();
+  if (scratch.Folder().empty()) return output;
+  scratch.output = scratch.Folder() + "/output";
+  return scratch.output;
+}
+
+bool CopyToStandardOutput() {
+  const std::string& name = Scratch::Get().output;
+  std::FILE* in = name.empty() ? nullptr : std::fopen(name.c_str(), "rb");
+  bool copied = in != nullptr;
+  char buffer[1 << 16];
+  for (std::size_t got; copied && (got = std::fread(buffer, 1, sizeof buffer, in)) > 0;) {
+    copied = std::fwrite(buffer, 1, got, stdout) == got;
+  }
+  if (in) std::fclose(in);
+  copied = std::fflush(stdout) == 0 && copied;
+  if (!copied) std::fprintf(stderr, "tarvovcard: writing to standard output failed\n");
+  return copied;
+}
+
+std::string SaveFailureCause(const std::string& output, HRESULT status) {
+  if (status == HRESULT_FROM_WIN32(ERROR_DISK_FULL)) return "the disk is full";
+  struct stat info;
+  if (::stat(output.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return "it is a folder";
+  const std::size_t slash = output.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "."
+                             : slash == 0               ? "/"
+                                                        : output.substr(0, slash);
+  if (::stat(folder.c_str(), &info) != 0) return "the folder " + folder + " does not exist";
+  if (!S_ISDIR(info.st_mode)) return folder + " is not a folder";
+  if (::access(folder.c_str(), W_OK) != 0) return "permission denied in " + folder;
+  return {};
+}
+
+std::string Summary(long cards, std::size_t files, long problems) {
+  return std::to_string(cards) + (cards == 1 ? " card" : " cards") + " from " +
+         std::to_string(files) + (files == 1 ? " file" : " files") + ", " +
+         std::to_string(problems) + (problems == 1 ? " problem" : " problems");
 }
 
 CComBSTR ToBstr(const std::string& text) {

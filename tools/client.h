@@ -36,8 +36,33 @@ HRESULT CreateCollection(const GlobalOptions& options, CComPtr<IVCardColl>& coll
 // printed on standard error as "FILE:LINE: message", the repairs left out
 // when `quiet` is set; when any data was lost the result is a failure
 // (0x8007000D) even if the last file's status was S_OK.
+// *problems, when given, receives the number of problems in the report.
+// An INPUT "-" is standard input (see StandardInput).
 HRESULT LoadFiles(IVCardColl* collection, const std::vector<std::string>& inputs,
-                  bool* any_readable = nullptr, bool quiet = false);
+                  bool* any_readable = nullptr, bool quiet = false, long* problems = nullptr);
+
+// "-" as a file name: Load and Save take file names, so standard input is
+// copied into a scratch file before the Load, and a save to "-" goes to a
+// scratch file that is then copied to standard output. The scratch folder
+// goes when the program ends.
+//
+// The name Load reads for `input`: itself, or for "-" the copy of standard
+// input (whose cards have the file name "-"). Empty when standard input
+// could not be copied (reported).
+std::string InputFileName(const std::string& input);
+// The name Save writes for `output`: itself, or for "-" a scratch file.
+std::string OutputFileName(const std::string& output);
+// After a successful save to "-": the scratch file's bytes onto standard
+// output. False (reported) when that fails.
+bool CopyToStandardOutput();
+
+// What the file system says is wrong with saving to `output` after a save
+// failed with `status`: the folder is missing, not a folder, not writable;
+// OUTPUT is a folder; the disk is full. Empty when nothing is found.
+std::string SaveFailureCause(const std::string& output, HRESULT status);
+
+// "N card(s) from M file(s), K problem(s)".
+std::string Summary(long cards, std::size_t files, long problems);
 
 // UTF-8 (the command line's text) to a new BSTR; UTF-16 goes back with
 // ToUtf8 of tarvovcard/text.h.

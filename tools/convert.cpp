@@ -26,7 +26,7 @@ struct ConvertArguments {
 // are still being read with whatever was read of them.
 const std::string* InputThatIsTheOutput(const ConvertArguments& arguments) {
   struct stat output;
-  if (::stat(arguments.output.c_str(), &output) != 0) return nullptr;
+  if (arguments.output == "-" || ::stat(arguments.output.c_str(), &output) != 0) return nullptr;
   for (const std::string& input : arguments.inputs) {
     struct stat info;
     if (::stat(input.c_str(), &info) == 0 && info.st_dev == output.st_dev &&
@@ -92,7 +92,9 @@ int Convert(const GlobalOptions& options, Arguments arguments, bool as_xml) {
   if (FAILED(CreateCollection(options, collection))) return kExitFailed;
 
   bool any_readable = false;
-  bool all_ok = LoadFiles(collection, parsed->inputs, &any_readable, parsed->quiet) == S_OK;
+  long problems = 0;
+  bool all_ok =
+      LoadFiles(collection, parsed->inputs, &any_readable, parsed->quiet, &problems) == S_OK;
   // An output that exists is not emptied for want of any input.
   if (!any_readable && !parsed->force) {
     std::fprintf(stderr,
@@ -102,22 +104,21 @@ int Convert(const GlobalOptions& options, Arguments arguments, bool as_xml) {
     return kExitFailed;
   }
   // Whatever Load left in the collection is saved, even after a failure.
+  const std::string target = OutputFileName(parsed->output);
   CComVariant output;
-  output.bstrVal = ToBstr(parsed->output).Detach();
+  output.bstrVal = ToBstr(target).Detach();
   output.vt = VT_BSTR;
-  bool saved = false;
-  if (as_xml) {
-    const CComBSTR stylesheet = ToBstr(parsed->stylesheet);
-    saved = CheckStep(collection->SaveAsXML(output, stylesheet), "save as XML", parsed->output);
-  } else {
-    saved = CheckStep(collection->Save(output), "save", parsed->output);
-  }
+  const HRESULT status =
+      as_xml ? collection->SaveAsXML(output, ToBstr(parsed->stylesheet)) : collection->Save(output);
+  bool saved = CheckStep(status, as_xml ? "save as XML" : "save", parsed->output,
+                         FAILED(status) ? SaveFailureCause(target, status) : std::string());
+  if (saved && parsed->output == "-") saved = CopyToStandardOutput();
   all_ok &= saved;
   LONG count = 0;
   if (saved && SUCCEEDED(collection->get_Count(&count))) {
-    std::fprintf(stderr, "tarvovcard: %ld card%s from %zu file%s saved to %s\n",
-                 static_cast<long>(count), count == 1 ? "" : "s", parsed->inputs.size(),
-                 parsed->inputs.size() == 1 ? "" : "s", parsed->output.c_str());
+    std::fprintf(stderr, "tarvovcard: %s; saved to %s\n",
+                 Summary(count, parsed->inputs.size(), problems).c_str(),
+                 parsed->output == "-" ? "standard output" : parsed->output.c_str());
   }
   return all_ok ? kExitOk : kExitFailed;
 }

@@ -19,10 +19,12 @@ using namespace tarvovcard::tools;
 
 void PrintHelp() {
   std::puts(
-      "usage: tarvovcard [--help] [--registry FILE] [--progid PROGID] COMMAND [ARGUMENT...]\n"
+      "usage: tarvovcard [--help] [--version] [--registry FILE] [--progid PROGID] COMMAND\n"
+      "                  [ARGUMENT...]\n"
       "\n"
       "Reads vCard 2.1 files and writes them back as vCard text or as XML.\n"
       "\n"
+      "  --version        print the version and stop\n"
       "  --registry FILE  use the registry file FILE instead of the user's own\n"
       "  --progid PROGID  create the card collection by its ProgID through the\n"
       "                   registry (e.g. TarvovCard.VCardColl)\n"
@@ -32,7 +34,8 @@ void PrintHelp() {
     std::printf("  %-10s %s\n", command.name, command.summary);
   std::puts(
       "\n"
-      "'tarvovcard COMMAND --help' describes a command.\n"
+      "'tarvovcard COMMAND --help' describes a command. An INPUT or OUTPUT \"-\" is\n"
+      "standard input or standard output.\n"
       "Exit status: 0 when every step succeeded, 1 when one failed (each failure\n"
       "is reported on standard error with its status code), 2 for a usage error.");
 }
@@ -52,6 +55,10 @@ int main(int argc, char** argv) {
     const std::string& argument = arguments[next];
     if (argument == "--help" || argument == "-h") {
       PrintHelp();
+      return kExitOk;
+    }
+    if (argument == "--version") {
+      std::puts("tarvovcard " TARVOVCARD_VERSION);
       return kExitOk;
     }
     if (argument.empty() || argument[0] != '-') break;

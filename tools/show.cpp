@@ -203,7 +203,8 @@ int RunShow(const GlobalOptions& options, Arguments arguments) {
   RuntimeSession session;
   CComPtr<IVCardColl> collection;
   if (FAILED(CreateCollection(options, collection))) return kExitFailed;
-  bool all_ok = LoadFiles(collection, inputs, nullptr, quiet) == S_OK;
+  long problems = 0;
+  bool all_ok = LoadFiles(collection, inputs, nullptr, quiet, &problems) == S_OK;
 
   HRESULT status = S_OK;
   try {
@@ -225,6 +226,10 @@ int RunShow(const GlobalOptions& options, Arguments arguments) {
   }
   all_ok &= CheckStep(status, "show");
   std::fflush(stdout);
+  LONG count = 0;
+  if (SUCCEEDED(collection->get_Count(&count))) {
+    std::fprintf(stderr, "tarvovcard: %s\n", Summary(count, inputs.size(), problems).c_str());
+  }
   return all_ok ? kExitOk : kExitFailed;
 }
 

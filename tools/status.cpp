@@ -11,9 +11,15 @@ std::string FormatStatus(HRESULT status) {
 }
 
 bool CheckStep(HRESULT status, const std::string& step, const std::string& file) {
+  return CheckStep(status, step, file, {});
+}
+
+bool CheckStep(HRESULT status, const std::string& step, const std::string& file,
+               const std::string& cause) {
   if (status == S_OK) return true;
-  std::fprintf(stderr, "tarvovcard: %s%s%s: %s %s\n", step.c_str(), file.empty() ? "" : " ",
-               file.c_str(), FormatStatus(status).c_str(), StatusMeaning(status));
+  std::fprintf(stderr, "tarvovcard: %s%s%s: %s %s%s%s%s\n", step.c_str(), file.empty() ? "" : " ",
+               file.c_str(), FormatStatus(status).c_str(), StatusMeaning(status),
+               cause.empty() ? "" : " (", cause.c_str(), cause.empty() ? "" : ")");
   return false;
 }
 

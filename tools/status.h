@@ -16,4 +16,10 @@ std::string FormatStatus(HRESULT status);
 // and returns whether the step succeeded (S_OK).
 bool CheckStep(HRESULT status, const std::string& step, const std::string& file = {});
 
+// The same, with what was found wrong on the file system put after the
+// meaning: "... 0x8007006E the file cannot be opened or created (the folder
+// out does not exist)". No cause: as CheckStep.
+bool CheckStep(HRESULT status, const std::string& step, const std::string& file,
+               const std::string& cause);
+
 }  // namespace tarvovcard::tools

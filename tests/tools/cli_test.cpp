@@ -80,7 +80,8 @@ TEST(Cli, ToVCardSavesAllInputsAndSaysWhereTheyWent) {
   WriteFile(dir / "b.vcf", kCardB);
   const Outcome one = Tarvovcard(dir, "to-vcard " + (dir / "one.vcf") + " " + (dir / "a.vcf"));
   EXPECT_EQ(one.exit_status, 0);
-  EXPECT_EQ(one.err, "tarvovcard: 1 card from 1 file saved to " + (dir / "one.vcf") + "\n");
+  EXPECT_EQ(one.err,
+            "tarvovcard: 1 card from 1 file, 0 problems; saved to " + (dir / "one.vcf") + "\n");
   EXPECT_EQ(ReadFile(dir / "one.vcf"), kCardA);
 
   const Outcome two = Tarvovcard(
@@ -97,9 +98,10 @@ TEST(Cli, FailedLoadIsReportedAndWhatWasReadIsSavedAllTheSame) {
   const Outcome missing = Tarvovcard(
       dir, "to-vcard " + (dir / "out.vcf") + " " + (dir / "a.vcf") + " " + (dir / "missing.vcf"));
   EXPECT_EQ(missing.exit_status, 1);
-  EXPECT_EQ(missing.err,
-            "tarvovcard: load " + (dir / "missing.vcf") + ": 0x80070002 no such file\n" +
-                "tarvovcard: 1 card from 2 files saved to " + (dir / "out.vcf") + "\n");
+  EXPECT_EQ(missing.err, "tarvovcard: load " + (dir / "missing.vcf") +
+                             ": 0x80070002 no such file\n" +
+                             "tarvovcard: 1 card from 2 files, 0 problems; saved to " +
+                             (dir / "out.vcf") + "\n");
   EXPECT_EQ(ReadFile(dir / "out.vcf"), kCardA);
 
   const Outcome bad = Tarvovcard(dir, "to-xml " + (dir / "out.xml") + " " + (dir / "bad.vcf"));
@@ -151,7 +153,8 @@ TEST(Cli, EarlierInputThatCannotBeOpenedIsReportedThoughLoadAnswersForTheLastOnl
   EXPECT_EQ(run.err, "tarvovcard: load " + (dir / "missing.vcf") + ": 0x80070002 no such file\n" +
                          "tarvovcard: load " + dir.path() +
                          ": 0x8007006E the file cannot be opened or created\n" +
-                         "tarvovcard: 1 card from 3 files saved to " + (dir / "out.vcf") + "\n");
+                         "tarvovcard: 1 card from 3 files, 0 problems; saved to " +
+                         (dir / "out.vcf") + "\n");
   EXPECT_EQ(ReadFile(dir / "out.vcf"), kCardA);
 }
 
@@ -193,12 +196,54 @@ TEST(Cli, FailedSaveIsReportedWithItsStatus) {
   const std::string output = dir / "no/such/folder/out.vcf";
   const Outcome run = Tarvovcard(dir, "to-vcard " + output + " " + (dir / "a.vcf"));
   EXPECT_EQ(run.exit_status, 1);
-  EXPECT_EQ(run.err,
-            "tarvovcard: save " + output + ": 0x8007006E the file cannot be opened or created\n");
+  const std::string cause = " (the folder " + (dir / "no/such/folder") + " does not exist)\n";
+  EXPECT_EQ(run.err, "tarvovcard: save " + output +
+                         ": 0x8007006E the file cannot be opened or created" + cause);
   const Outcome xml = Tarvovcard(dir, "to-xml " + output + " " + (dir / "a.vcf"));
   EXPECT_EQ(xml.exit_status, 1);
   EXPECT_EQ(xml.err, "tarvovcard: save as XML " + output +
-                         ": 0x8007006E the file cannot be opened or created\n");
+                         ": 0x8007006E the file cannot be opened or created" + cause);
+  // The cause of each kind of failure is named.
+  const std::pair<std::string, std::string> causes[] = {
+      {dir.path(), "(it is a folder)"},
+      {dir / "a.vcf/out.vcf", "(" + (dir / "a.vcf") + " is not a folder)"},
+  };
+  for (const auto& [target, named] : causes) {
+    const Outcome failed = Tarvovcard(dir, "to-vcard " + target + " " + (dir / "a.vcf"));
+    EXPECT_EQ(failed.exit_status, 1);
+    EXPECT_NE(failed.err.find(named), std::string::npos) << failed.err;
+  }
+}
+
+// "-" is standard input and standard output; --version.
+TEST(Cli, DashIsTheStandardStreamsAndVersionIsPrinted) {
+  ScratchDir dir;
+  WriteFile(dir / "a.vcf", kCardA);
+  const std::string a = dir / "a.vcf";
+  const struct {
+    std::string command;
+    const char* out_start;
+    const char* err;
+  } cases[] = {
+      {"to-vcard - - <" + a, "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Doe;John",
+       "tarvovcard: 1 card from 1 file, 0 problems; saved to standard output\n"},
+      {"to-vcard - " + a + " - <" + a, "BEGIN:VCARD", "tarvovcard: 2 cards from 2 files"},
+      {"to-xml - - <" + a, "\xFF\xFE<", "tarvovcard: 1 card from 1 file"},
+      {"show - <" + a, "card 1: folder", "tarvovcard: 1 card from 1 file, 0 problems\n"},
+      {"--version", "tarvovcard 1.", ""},
+  };
+  for (const auto& c : cases) {
+    const Outcome run = Tarvovcard(dir, c.command);
+    EXPECT_EQ(run.exit_status, 0) << c.command << ": " << run.err;
+    EXPECT_EQ(run.out.rfind(c.out_start, 0), 0u) << c.command << ": " << run.out.substr(0, 40);
+    EXPECT_EQ(run.err.rfind(c.err, 0), 0u) << c.command << ": " << run.err;
+  }
+  // A problem of standard input is reported as "-".
+  WriteFile(dir / "bad.vcf", "BEGIN:VCARD\n;;x\nEND:VCARD\n");
+  const Outcome bad = Tarvovcard(dir, "show - <" + (dir / "bad.vcf"));
+  EXPECT_EQ(bad.exit_status, 1);
+  EXPECT_NE(bad.err.find("-:2: unreadable line skipped\n"), std::string::npos) << bad.err;
+  EXPECT_NE(bad.err.find("1 card from 1 file, 1 problem\n"), std::string::npos) << bad.err;
 }
 
 TEST(Cli, ToXmlNamesTheStylesheet) {
@@ -231,7 +276,7 @@ TEST(Cli, ShowPrintsTheTree) {
             "END:VCARD\r\n");
   const Outcome run = Tarvovcard(dir, "show " + (dir / "show.vcf"));
   EXPECT_EQ(run.exit_status, 0) << run.err;
-  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.err, "tarvovcard: 1 card from 1 file, 0 problems\n");
   EXPECT_EQ(run.out, "card 1: folder \"" + dir.path() +
                          "\", file \"show.vcf\"\n"
                          "  property TEL, group \"home\"\n"
@@ -257,7 +302,8 @@ TEST(Cli, ShowPrintsTheTree) {
   EXPECT_EQ(missing.exit_status, 1);
   EXPECT_EQ(missing.out, "");
   EXPECT_EQ(missing.err,
-            "tarvovcard: load " + (dir / "missing.vcf") + ": 0x80070002 no such file\n");
+            "tarvovcard: load " + (dir / "missing.vcf") +
+                ": 0x80070002 no such file\ntarvovcard: 0 cards from 1 file, 0 problems\n");
 }
 
 }  // namespace
