@@ -1,27 +1,24 @@
+// Activation through modules published to the runtime, with fake modules
+// whose class objects count every AddRef and Release they see.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <thread>
 
+#include "platform/stub_unknown.h"
 #include "tarvovcard/platform/atlbase.h"
 #include "tarvovcard/platform/objbase.h"
 
 namespace {
 
-// A class of the fake module: counts its live instances.
 std::atomic<int> live_objects{0};
 
-struct FakeObject final : IUnknown {
-  FakeObject() { ++live_objects; }
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    *ppv = nullptr;
-    if (!IsEqualIID(riid, IID_IUnknown)) return E_NOINTERFACE;
-    *ppv = static_cast<IUnknown*>(this);
-    AddRef();
-    return S_OK;
+// An instance of a fake class: counts the live ones.
+struct FakeObject final : StubUnknown {
+  FakeObject() {
+    refs = 0;
+    ++live_objects;
   }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
   ULONG STDMETHODCALLTYPE Release() override {
     const ULONG n = --refs;
     if (n == 0) {
@@ -30,11 +27,10 @@ struct FakeObject final : IUnknown {
     }
     return n;
   }
-  ULONG refs = 0;
 };
 
 // A class object kept by its module for the module's life (its first
-// reference), counting every AddRef and Release it sees.
+// reference).
 struct FakeFactory : IClassFactory {
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
     if (!ppv) return E_POINTER;
@@ -64,18 +60,15 @@ struct FakeFactory : IClassFactory {
   HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
 
   std::atomic<ULONG> refs{1};
-  std::atomic<int> add_refs{0};
-  std::atomic<int> releases{0};
-  std::atomic<int> creations{0};
+  std::atomic<int> add_refs{0}, releases{0}, creations{0};
 };
 
-constexpr CLSID kClassA = {0x7A000001, 0, 0, {0x80, 0, 0, 0, 0, 0, 0, 1}};
-constexpr CLSID kClassB = {0x7A000002, 0, 0, {0x80, 0, 0, 0, 0, 0, 0, 2}};
-constexpr CLSID kClassC = {0x7A000003, 0, 0, {0x80, 0, 0, 0, 0, 0, 0, 3}};
-constexpr CLSID kClassD = {0x7A000006, 0, 0, {0x80, 0, 0, 0, 0, 0, 0, 6}};
-constexpr CLSID kClassOfFreshFactories = {0x7A000004, 0, 0, {0x80, 0, 0, 0, 0, 0, 0, 4}};
-constexpr CLSID kClassFailing = {0x7A000005, 0, 0, {0x80, 0, 0, 0, 0, 0, 0, 5}};
-constexpr CLSID kUnknownClass = {0x7A0000FF, 0, 0, {0x80, 0, 0, 0, 0, 0, 0, 0xFF}};
+constexpr CLSID Class(unsigned char n) {
+  return {0x7A000000u + n, 0, 0, {0x80, 0, 0, 0, 0, 0, 0, n}};
+}
+constexpr CLSID kClassA = Class(1), kClassB = Class(2), kClassC = Class(3), kClassD = Class(6);
+constexpr CLSID kClassOfFreshFactories = Class(4), kClassFailing = Class(5);
+constexpr CLSID kUnknownClass = Class(0xFF);
 
 FakeFactory factory_a, factory_b, factory_c, factory_d;
 std::atomic<int> module_queries{0};
@@ -85,13 +78,12 @@ HRESULT FakeGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* ppv) {
   ++module_queries;
   if (!ppv) return E_POINTER;
   *ppv = nullptr;
-  FakeFactory* factory = IsEqualCLSID(clsid, kClassA)   ? &factory_a
-                         : IsEqualCLSID(clsid, kClassB) ? &factory_b
-                         : IsEqualCLSID(clsid, kClassC) ? &factory_c
-                         : IsEqualCLSID(clsid, kClassD) ? &factory_d
-                                                        : nullptr;
-  if (!factory) return CLASS_E_CLASSNOTAVAILABLE;
-  return factory->QueryInterface(riid, ppv);
+  for (auto [id, factory] : {std::pair{&kClassA, &factory_a},
+                             {&kClassB, &factory_b},
+                             {&kClassC, &factory_c},
+                             {&kClassD, &factory_d}})
+    if (IsEqualCLSID(clsid, *id)) return factory->QueryInterface(riid, ppv);
+  return CLASS_E_CLASSNOTAVAILABLE;
 }
 
 HRESULT FakeCanUnloadNow() {
@@ -118,6 +110,11 @@ HRESULT FreshGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* ppv) {
   return factory->QueryInterface(riid, ppv);
 }
 
+HRESULT Create(REFCLSID clsid, CComPtr<IUnknown>& out, DWORD context = CLSCTX_ALL) {
+  out.Release();
+  return CoCreateInstance(clsid, nullptr, context, IID_IUnknown, reinterpret_cast<void**>(&out));
+}
+
 class Activation : public testing::Test {
  protected:
   void SetUp() override {
@@ -134,36 +131,24 @@ class Activation : public testing::Test {
 };
 
 TEST_F(Activation, CreatesThroughTheCacheWithoutCountingOnTheClassObject) {
-  const int queries_before = module_queries;
-  const int add_refs_before = factory_a.add_refs;
-  const int releases_before = factory_a.releases;
+  const int queries = module_queries, add_refs = factory_a.add_refs, releases = factory_a.releases;
+  CComPtr<IUnknown> object;
   for (int i = 0; i < 100; ++i) {
-    CComPtr<IUnknown> object;
-    ASSERT_EQ(CoCreateInstance(kClassA, nullptr, CLSCTX_ALL, IID_IUnknown,
-                               reinterpret_cast<void**>(&object)),
-              S_OK);
+    ASSERT_EQ(Create(kClassA, object), S_OK);
     ASSERT_TRUE(object);
-    // The runtime holds no reference on the class object: only the module's.
-    EXPECT_EQ(factory_a.refs, 1u);
+    EXPECT_EQ(factory_a.refs, 1u);  // the runtime holds no reference: only the module's
   }
   // The module was asked once; the one reference it handed out was given
   // back at once, and no creation touched the count.
-  EXPECT_EQ(module_queries - queries_before, 1);
-  EXPECT_EQ(factory_a.add_refs - add_refs_before, 1);
-  EXPECT_EQ(factory_a.releases - releases_before, 1);
+  EXPECT_EQ(module_queries - queries, 1);
+  EXPECT_EQ(factory_a.add_refs - add_refs, 1);
+  EXPECT_EQ(factory_a.releases - releases, 1);
   EXPECT_EQ(factory_a.creations, 100);
-
   // A failure of the class object is passed on unchanged.
-  {
-    CComPtr<IUnknown> outer;
-    ASSERT_EQ(CoCreateInstance(kClassA, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                               reinterpret_cast<void**>(&outer)),
-              S_OK);
-    void* out = reinterpret_cast<void*>(1);
-    EXPECT_EQ(CoCreateInstance(kClassA, outer, CLSCTX_ALL, IID_IUnknown, &out),
-              CLASS_E_NOAGGREGATION);
-    EXPECT_EQ(out, nullptr);
-  }
+  void* out = reinterpret_cast<void*>(1);
+  EXPECT_EQ(CoCreateInstance(kClassA, object, CLSCTX_INPROC_SERVER, IID_IUnknown, &out),
+            CLASS_E_NOAGGREGATION);
+  EXPECT_EQ(out, nullptr);
 }
 
 TEST_F(Activation, ClassObjectLookupGivesARealReference) {
@@ -174,8 +159,6 @@ TEST_F(Activation, ClassObjectLookupGivesARealReference) {
   EXPECT_EQ(factory, &factory_b);
   EXPECT_EQ(factory_b.refs, 2u);  // the module's and the caller's
   factory->Release();
-  EXPECT_EQ(factory_b.refs, 1u);
-
   void* out = reinterpret_cast<void*>(1);
   EXPECT_EQ(CoGetClassObject(kClassB, CLSCTX_ALL, nullptr, IID_IDispatch, &out), E_NOINTERFACE);
   EXPECT_EQ(out, nullptr);
@@ -193,51 +176,34 @@ TEST_F(Activation, UnknownClassIsNotRegistered) {
   EXPECT_EQ(out, nullptr);
   EXPECT_EQ(CoCreateInstance(kClassA, nullptr, CLSCTX_ALL, IID_IUnknown, nullptr), E_POINTER);
   EXPECT_EQ(CoGetClassObject(kClassA, CLSCTX_ALL, nullptr, IID_IUnknown, nullptr), E_POINTER);
-  // Only in-process servers exist.
-  EXPECT_EQ(CoCreateInstance(kClassA, nullptr, CLSCTX_LOCAL_SERVER, IID_IUnknown, &out),
-            REGDB_E_CLASSNOTREG);
+  CComPtr<IUnknown> object;  // only in-process servers exist
+  EXPECT_EQ(Create(kClassA, object, CLSCTX_LOCAL_SERVER), REGDB_E_CLASSNOTREG);
 }
 
 TEST_F(Activation, RevokedModuleIsNoLongerFound) {
-  CComPtr<IUnknown> object;
-  ASSERT_EQ(CoCreateInstance(kClassC, nullptr, CLSCTX_ALL, IID_IUnknown,
-                             reinterpret_cast<void**>(&object)),
-            S_OK);
+  CComPtr<IUnknown> object, after;
+  ASSERT_EQ(Create(kClassC, object), S_OK);
   ASSERT_EQ(CoRevokeModule(cookie_), S_OK);
   EXPECT_EQ(CoRevokeModule(cookie_), E_INVALIDARG);
   cookie_ = 0;
-  CComPtr<IUnknown> after;
-  EXPECT_EQ(CoCreateInstance(kClassC, nullptr, CLSCTX_ALL, IID_IUnknown,
-                             reinterpret_cast<void**>(&after)),
-            REGDB_E_CLASSNOTREG);
+  EXPECT_EQ(Create(kClassC, after), REGDB_E_CLASSNOTREG);
   EXPECT_FALSE(after);
-
   // Publishing the module again makes the class creatable again.
   ASSERT_EQ(CoRegisterModule(this, FakeGetClassObject, FakeCanUnloadNow, &cookie_), S_OK);
-  EXPECT_EQ(CoCreateInstance(kClassC, nullptr, CLSCTX_ALL, IID_IUnknown,
-                             reinterpret_cast<void**>(&after)),
-            S_OK);
+  EXPECT_EQ(Create(kClassC, after), S_OK);
   EXPECT_EQ(factory_c.refs, 1u);
 }
 
 TEST_F(Activation, ModuleThatKeepsNoClassObjectIsAskedEachTime) {
   DWORD fresh_cookie = 0;
   ASSERT_EQ(CoRegisterModule(nullptr, FreshGetClassObject, nullptr, &fresh_cookie), S_OK);
-  const int before = fresh_factories;
-  for (int i = 0; i < 3; ++i) {
-    CComPtr<IUnknown> object;
-    ASSERT_EQ(CoCreateInstance(kClassOfFreshFactories, nullptr, CLSCTX_ALL, IID_IUnknown,
-                               reinterpret_cast<void**>(&object)),
-              S_OK);
-  }
+  CComPtr<IUnknown> object;
+  for (int i = 0; i < 3; ++i) ASSERT_EQ(Create(kClassOfFreshFactories, object), S_OK);
   // One factory to find the class, then one per creation; each is freed (the
   // sanitizers check that none is used after).
-  EXPECT_EQ(fresh_factories - before, 4);
-
+  EXPECT_EQ(fresh_factories, 4);
   // A module that knows a class but fails to give it: its code is passed on.
-  void* out = nullptr;
-  EXPECT_EQ(CoCreateInstance(kClassFailing, nullptr, CLSCTX_ALL, IID_IUnknown, &out),
-            E_OUTOFMEMORY);
+  EXPECT_EQ(Create(kClassFailing, object), E_OUTOFMEMORY);
   EXPECT_EQ(CoRevokeModule(fresh_cookie), S_OK);
 }
 
@@ -245,17 +211,13 @@ TEST_F(Activation, TwoThreadsCreateAtOnce) {
   // Both threads start on a class not yet found, so both may miss the cache
   // at once; the class is still looked up in the module only once.
   constexpr int kPerThread = 20000;
-  std::atomic<int> failures{0};
-  std::atomic<int> ready{0};
+  std::atomic<int> failures{0}, ready{0};
   auto work = [&] {
     ++ready;
     while (ready < 2) std::this_thread::yield();
-    for (int i = 0; i < kPerThread; ++i) {
-      CComPtr<IUnknown> object;
-      if (CoCreateInstance(kClassD, nullptr, CLSCTX_ALL, IID_IUnknown,
-                           reinterpret_cast<void**>(&object)) != S_OK)
-        ++failures;
-    }
+    CComPtr<IUnknown> object;
+    for (int i = 0; i < kPerThread; ++i)
+      if (Create(kClassD, object) != S_OK) ++failures;
   };
   std::thread first(work), second(work);
   first.join();
@@ -267,35 +229,29 @@ TEST_F(Activation, TwoThreadsCreateAtOnce) {
   EXPECT_EQ(factory_d.refs, 1u);
 }
 
-TEST(ActivationArguments, RegistrationChecksItsArguments) {
+TEST(ActivationArguments, RegistrationThreadsAndTaskMemory) {
   DWORD cookie = 7;
   EXPECT_EQ(CoRegisterModule(nullptr, nullptr, nullptr, &cookie), E_INVALIDARG);
   EXPECT_EQ(cookie, 0u);
   EXPECT_EQ(CoRegisterModule(nullptr, FakeGetClassObject, nullptr, nullptr), E_POINTER);
   EXPECT_EQ(CoRevokeModule(0xFFFFFFFF), E_INVALIDARG);
-}
 
-TEST(ActivationThreads, InitialisationNestsPerThread) {
+  // Initialisation nests per thread; one uninitialisation too many is harmless.
   EXPECT_EQ(CoInitialize(nullptr), S_OK);
   EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_FALSE);
   std::thread([] {
     EXPECT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
     CoUninitialize();
   }).join();
-  CoUninitialize();
-  CoUninitialize();
-  CoUninitialize();  // one too many is harmless
+  for (int i = 0; i < 3; ++i) CoUninitialize();
   EXPECT_EQ(CoInitialize(nullptr), S_OK);
   CoUninitialize();
-}
 
-TEST(TaskMemory, AllocatesAndFrees) {
-  void* p = CoTaskMemAlloc(16);
-  ASSERT_NE(p, nullptr);
-  CoTaskMemFree(p);
-  p = CoTaskMemAlloc(0);
-  EXPECT_NE(p, nullptr);
-  CoTaskMemFree(p);
+  for (std::size_t size : {16, 0}) {
+    void* p = CoTaskMemAlloc(size);
+    EXPECT_NE(p, nullptr);
+    CoTaskMemFree(p);
+  }
   CoTaskMemFree(nullptr);
 }
 
