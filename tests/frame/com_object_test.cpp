@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/stub_unknown.h"
+
 namespace tarvovcard::frame {
 namespace {
 
@@ -47,7 +49,7 @@ class Thing : public ComObjectRoot, public ITestThing {
         return S_OK;
       }
       case Step::kSucceed:
-        return S_OK;
+        break;
     }
     return S_OK;
   }
@@ -67,78 +69,60 @@ class ComObjectTest : public ::testing::Test {
   void TearDown() override { EXPECT_EQ(ModuleLockCount(), 0); }
 };
 
-TEST_F(ComObjectTest, PlainInstanceLivesExactlyAsLongAsItsReferences) {
-  ITestThing* thing = nullptr;
-  ASSERT_EQ(
-      Creator<Thing>::CreateInstance(nullptr, IID_ITestThing, reinterpret_cast<void**>(&thing)),
-      S_OK);
-  EXPECT_EQ(ModuleLockCount(), 1);
-  EXPECT_EQ(thing->AddRef(), 2u);
-  EXPECT_EQ(thing->Release(), 1u);
-  EXPECT_EQ(g_destroyed, 0);
-  EXPECT_EQ(thing->Release(), 0u);
-  EXPECT_EQ(g_destroyed, 1);
-}
-
-TEST_F(ComObjectTest, ConstructionStepRunsWithOneExtraReference) {
-  g_step = Step::kHandOutAndDrop;
-  ITestThing* thing = nullptr;
-  ASSERT_EQ(
-      Creator<Thing>::CreateInstance(nullptr, IID_ITestThing, reinterpret_cast<void**>(&thing)),
-      S_OK);
-  EXPECT_EQ(g_count_in_step, 2u);  // the step's own raise, plus the local holder
-  EXPECT_EQ(g_destroyed, 0);
-  EXPECT_EQ(thing->Release(), 0u);
-  EXPECT_EQ(g_destroyed, 1);
-}
-
-TEST_F(ComObjectTest, FailedConstructionOrQueryDestroysTheInstance) {
-  for (Step step : {Step::kFail, Step::kThrow}) {
-    g_step = step;
+// Each way a creation can go: the instance lives exactly as long as its
+// references, or a failed construction or first query destroys it at once.
+TEST_F(ComObjectTest, CreationAndLifetime) {
+  const struct {
+    Step step;
+    const IID* iid;
+    HRESULT hr;
+  } cases[] = {
+      {Step::kSucceed, &IID_ITestThing, S_OK},
+      {Step::kHandOutAndDrop, &IID_ITestThing, S_OK},
+      {Step::kFail, &IID_ITestThing, E_ACCESSDENIED},
+      {Step::kThrow, &IID_ITestThing, E_OUTOFMEMORY},
+      {Step::kSucceed, &IID_IClassFactory, E_NOINTERFACE},
+  };
+  for (const auto& c : cases) {
+    g_step = c.step;
     g_destroyed = 0;
+    g_count_in_step = 0;
     void* object = nullptr;
-    HRESULT hr = Creator<Thing>::CreateInstance(nullptr, IID_ITestThing, &object);
-    EXPECT_EQ(hr, step == Step::kFail ? E_ACCESSDENIED : E_OUTOFMEMORY);
-    EXPECT_EQ(object, nullptr);
+    ASSERT_EQ(Creator<Thing>::CreateInstance(nullptr, *c.iid, &object), c.hr);
+    if (FAILED(c.hr)) {
+      EXPECT_EQ(object, nullptr);
+      EXPECT_EQ(g_destroyed, 1);
+      EXPECT_EQ(ModuleLockCount(), 0);
+      continue;
+    }
+    auto* thing = static_cast<ITestThing*>(object);
+    EXPECT_EQ(ModuleLockCount(), 1);
+    // The construction step ran with one extra reference: its own raise plus
+    // the local holder.
+    EXPECT_EQ(g_count_in_step, c.step == Step::kHandOutAndDrop ? 2u : 0u);
+    // The private identity query finds the object and adds no reference.
+    EXPECT_EQ(static_cast<ITestThing*>(ImplFrom<Thing>(thing)), thing);
+    EXPECT_EQ(thing->AddRef(), 2u);
+    EXPECT_EQ(thing->Release(), 1u);
+    EXPECT_EQ(g_destroyed, 0);
+    EXPECT_EQ(thing->Release(), 0u);
     EXPECT_EQ(g_destroyed, 1);
-    EXPECT_EQ(ModuleLockCount(), 0);
   }
-  g_step = Step::kSucceed;
-  g_destroyed = 0;
-  void* object = nullptr;
-  EXPECT_EQ(Creator<Thing>::CreateInstance(nullptr, IID_IClassFactory, &object), E_NOINTERFACE);
-  EXPECT_EQ(g_destroyed, 1);
-}
-
-TEST_F(ComObjectTest, PrivateIdentityQueryAddsNoReference) {
-  CComPtr<ITestThing> thing;
-  ASSERT_EQ(
-      Creator<Thing>::CreateInstance(nullptr, IID_ITestThing, reinterpret_cast<void**>(&thing)),
-      S_OK);
-  Thing* impl = ImplFrom<Thing>(thing.p);
-  ASSERT_NE(impl, nullptr);
-  EXPECT_EQ(static_cast<ITestThing*>(impl), thing.p);
-  EXPECT_EQ(thing->AddRef(), 2u);
-  thing->Release();
-  EXPECT_EQ(ImplFrom<Thing>(static_cast<ITestThing*>(nullptr)), nullptr);
 }
 
 TEST_F(ComObjectTest, AggregatedInstanceCountsOnItsOwnAndDelegatesTheRest) {
-  struct Outer : IUnknown {
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** ppv) override {
-      *ppv = nullptr;
+  struct Outer : StubUnknown {
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
       ++queries;
-      return E_NOINTERFACE;
+      return StubUnknown::QueryInterface(riid, ppv);
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
-    ULONG STDMETHODCALLTYPE Release() override { return --refs; }
-    ULONG refs = 1;
     int queries = 0;
   } outer;
   IUnknown* inner = nullptr;
   ASSERT_EQ(Creator<Thing>::CreateInstance(&outer, IID_IUnknown, reinterpret_cast<void**>(&inner)),
             S_OK);
   EXPECT_EQ(ModuleLockCount(), 1);  // one lock per instance, aggregated or not
+  EXPECT_EQ(ImplFrom<Thing>(static_cast<ITestThing*>(nullptr)), nullptr);
   ITestThing* thing = nullptr;
   ASSERT_EQ(inner->QueryInterface(IID_ITestThing, reinterpret_cast<void**>(&thing)), S_OK);
   EXPECT_EQ(outer.refs, 2u);
