@@ -216,8 +216,10 @@ TEST_F(Registry, AnUpdateWritesAllOrNothing) {
 
 // Children write keys of their own at the same time; none may be lost.
 TEST_F(Registry, ProcessesChangingAtOnceKeepEachOthersChanges) {
-  constexpr int kChildren = 4;
-  constexpr int kKeys = 20;
+  constexpr int kChildren = 4, kKeys = 20;
+  auto key = [](int c, int k) {
+    return u"P" + std::u16string(1, u'0' + c) + u"\\K" + std::u16string(1, u'A' + k);
+  };
   std::vector<pid_t> children;
   for (int c = 0; c < kChildren; ++c) {
     pid_t pid = fork();
@@ -225,14 +227,9 @@ TEST_F(Registry, ProcessesChangingAtOnceKeepEachOthersChanges) {
     if (pid == 0) {
       int failures = 0;
       for (int k = 0; k < kKeys; ++k) {
-        std::u16string key = u"P";
-        key += static_cast<char16_t>(u'0' + c);
-        key += u"\\K";
-        key += static_cast<char16_t>(u'A' + k);
-        // Half of them through an update of their own.
-        bool grouped = k % 2 == 1;
+        const bool grouped = k % 2 == 1;  // half of them through an update of their own
         if (grouped && RegBeginUpdate() != ERROR_SUCCESS) ++failures;
-        if (RegPut(key, u"v") != ERROR_SUCCESS) ++failures;
+        if (RegPut(key(c, k), u"v") != ERROR_SUCCESS) ++failures;
         if (grouped && RegEndUpdate(TRUE) != ERROR_SUCCESS) ++failures;
       }
       _exit(failures == 0 ? 0 : 1);
@@ -244,15 +241,8 @@ TEST_F(Registry, ProcessesChangingAtOnceKeepEachOthersChanges) {
     ASSERT_EQ(waitpid(pid, &status, 0), pid);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   }
-  for (int c = 0; c < kChildren; ++c) {
-    for (int k = 0; k < kKeys; ++k) {
-      std::u16string key = u"P";
-      key += static_cast<char16_t>(u'0' + c);
-      key += u"\\K";
-      key += static_cast<char16_t>(u'A' + k);
-      EXPECT_EQ(RegText(key), u"v") << c << " " << k;
-    }
-  }
+  for (int c = 0; c < kChildren; ++c)
+    for (int k = 0; k < kKeys; ++k) EXPECT_EQ(RegText(key(c, k)), u"v") << c << " " << k;
 }
 
 }  // namespace
