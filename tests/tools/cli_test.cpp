@@ -1,309 +1,284 @@
-// The tarvovcard client, run as a program: exit statuses, the lines on
-// standard error, --help, and the files it writes.
+// The tarvovcard client, run as a program: exit statuses, standard output
+// and error, the files it writes, and register / unregister / --progid
+// against a scratch registry file.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
+#include <vector>
 
+#include "server/scratch_registry.h"
 #include "writer/writer_test_support.h"
 
 namespace {
 
 using tarvovcard::writer::testing::CrLf;
-using tarvovcard::writer::testing::FileExists;
 using tarvovcard::writer::testing::ReadFile;
 using tarvovcard::writer::testing::ScratchDir;
 using tarvovcard::writer::testing::Utf16File;
 using tarvovcard::writer::testing::WriteFile;
 
-struct Outcome {
-  int exit_status = -1;
-  std::string out;
-  std::string err;
+// Whole-text match where '*' stands for any run of characters.
+bool Glob(std::string_view pattern, std::string_view text) {
+  const std::size_t star = pattern.find('*');
+  if (star == std::string_view::npos) return pattern == text;
+  if (text.substr(0, star) != pattern.substr(0, star)) return false;
+  pattern.remove_prefix(star + 1);
+  for (std::size_t i = star; i <= text.size(); ++i)
+    if (Glob(pattern, text.substr(i))) return true;
+  return false;
+}
+
+// One run of the client. In every text {dir} is the scratch folder, {reg}
+// the option naming the scratch registry and {lib} the built library file.
+struct Row {
+  std::string arguments;
+  int exit_status;
+  std::string out = "*", err = "*";
+  std::vector<std::pair<std::string, std::string>> files = {};  // name, content pattern
+  std::string err_absent = {};                                  // must not be on stderr
+  std::function<void()> then = {};                              // further checks
 };
 
-// Runs the client with `arguments` (already quoted for the shell).
-Outcome Tarvovcard(const ScratchDir& dir, const std::string& arguments) {
-  const std::string command = std::string(TARVOVCARD_BINARY_DIR) + "/bin/tarvovcard " + arguments +
-                              " >" + (dir / "stdout") + " 2>" + (dir / "stderr");
-  const int status = std::system(command.c_str());
-  Outcome run;
-  run.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  run.out = ReadFile(dir / "stdout");
-  run.err = ReadFile(dir / "stderr");
-  return run;
-}
+class Cli : public ::testing::Test {
+ protected:
+  std::string Fill(std::string text) const {
+    for (const auto& [name, value] : {std::pair<std::string, std::string>{"{dir}", dir_.path()},
+                                      {"{reg}", "--registry '" + registry_.path() + "'"},
+                                      {"{lib}", TARVOVCARD_LIBRARY_FILE},
+                                      {"{regfile}", registry_.path()}})
+      for (std::size_t at; (at = text.find(name)) != std::string::npos;)
+        text.replace(at, name.size(), value);
+    return text;
+  }
+  void Check(const std::vector<Row>& rows) {
+    for (const Row& row : rows) {
+      const std::string arguments = Fill(row.arguments);
+      SCOPED_TRACE(arguments);
+      const int status = std::system((std::string(TARVOVCARD_CLI) + " " + arguments + " >" +
+                                      (dir_ / "stdout") + " 2>" + (dir_ / "stderr"))
+                                         .c_str());
+      const std::string out = ReadFile(dir_ / "stdout"), err = ReadFile(dir_ / "stderr");
+      EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, row.exit_status) << err;
+      EXPECT_TRUE(Glob(Fill(row.out), out)) << out.substr(0, 200);
+      EXPECT_TRUE(Glob(Fill(row.err), err)) << err;
+      if (!row.err_absent.empty()) {
+        EXPECT_EQ(err.find(Fill(row.err_absent)), std::string::npos);
+      }
+      for (const auto& [name, content] : row.files)
+        EXPECT_TRUE(Glob(Fill(content), ReadFile(Fill(name)))) << name;
+      if (row.then) row.then();
+    }
+  }
 
-const char kCardA[] =
+  ScratchDir dir_;
+  ScratchRegistry registry_;
+};
+
+const std::string kCardA =
     "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Doe;John\r\nTEL;HOME:+1 555 0100\r\nEND:VCARD\r\n";
-const char kCardB[] = "BEGIN:VCARD\r\nFN:B\r\nEND:VCARD\r\n";
+const std::string kCardB = "BEGIN:VCARD\r\nFN:B\r\nEND:VCARD\r\n";
 
-TEST(Cli, HelpDescribesTheToolAndEveryCommand) {
-  ScratchDir dir;
-  const Outcome tool = Tarvovcard(dir, "--help");
-  EXPECT_EQ(tool.exit_status, 0);
-  for (const char* text : {"usage: tarvovcard", "to-vcard", "to-xml", "show", "Exit status"}) {
-    EXPECT_NE(tool.out.find(text), std::string::npos) << text;
-  }
-  for (const char* command : {"to-vcard", "to-xml", "show"}) {
-    const Outcome help = Tarvovcard(dir, std::string(command) + " --help");
-    EXPECT_EQ(help.exit_status, 0) << command;
-    EXPECT_EQ(help.out.rfind(std::string("usage: tarvovcard ") + command, 0), 0u) << help.out;
-    EXPECT_EQ(help.err, "");
-  }
-}
+const char kShowTree[] =
+    "card 1: folder \"{dir}\", file \"show.vcf\"\n"
+    "  property TEL, group \"home\"\n"
+    "    parameter TYPE (type) = \"HOME\"\n"
+    "    parameter X-ID (extension) = \"7\"\n"
+    "    value 1: text \"+1 555 0100\"\n"
+    "  property NOTE\n"
+    "    parameter ENCODING (encoding) = \"QUOTED-PRINTABLE\"\n"
+    "    parameter CHARSET (charset) = \"UTF-8\"\n"
+    "    value 1: text \"caf\xC3\xA9\\r\\n\\\"x\\\"\"\n"
+    "  property BDAY\n"
+    "    value 1: date 1996-04-15 08:30:00\n"
+    "  property PHOTO\n"
+    "    parameter ENCODING (encoding) = \"BASE64\"\n"
+    "    parameter TYPE (type) = \"GIF\"\n"
+    "    value 1: bytes, 35 of them\n"
+    "  property AGENT\n"
+    "    value 1: card\n"
+    "      property FN\n"
+    "        value 1: text \"Agent\"\n";
 
-TEST(Cli, UsageErrorsExitWithTwo) {
-  ScratchDir dir;
-  const std::pair<const char*, const char*> cases[] = {
-      {"", "tarvovcard: no command given\n"},
-      {"convert", "tarvovcard: unknown command 'convert'\n"},
-      {"--verbose show x", "tarvovcard: unknown option '--verbose'\n"},
-      {"to-vcard out.vcf", "tarvovcard to-vcard: no INPUT file given\n"},
-      {"to-xml", "tarvovcard to-xml: OUTPUT and INPUT are missing\n"},
-      {"to-xml out.xml in.vcf --xsl", "tarvovcard to-xml: --xsl needs a stylesheet name\n"},
-      {"to-vcard --xsl a out in", "tarvovcard to-vcard: unknown option '--xsl'\n"},
-      {"show", "tarvovcard show: no INPUT file given\n"},
-  };
-  for (const auto& [arguments, first_line] : cases) {
-    const Outcome run = Tarvovcard(dir, arguments);
-    EXPECT_EQ(run.exit_status, 2) << arguments;
-    EXPECT_EQ(run.err.rfind(first_line, 0), 0u) << arguments << ": " << run.err;
-    EXPECT_NE(run.err.find("--help"), std::string::npos);
-  }
-}
-
-TEST(Cli, ToVCardSavesAllInputsAndSaysWhereTheyWent) {
-  ScratchDir dir;
-  WriteFile(dir / "a.vcf", kCardA);
-  WriteFile(dir / "b.vcf", kCardB);
-  const Outcome one = Tarvovcard(dir, "to-vcard " + (dir / "one.vcf") + " " + (dir / "a.vcf"));
-  EXPECT_EQ(one.exit_status, 0);
-  EXPECT_EQ(one.err,
-            "tarvovcard: 1 card from 1 file, 0 problems; saved to " + (dir / "one.vcf") + "\n");
-  EXPECT_EQ(ReadFile(dir / "one.vcf"), kCardA);
-
-  const Outcome two = Tarvovcard(
-      dir, "to-vcard " + (dir / "two.vcf") + " " + (dir / "a.vcf") + " " + (dir / "b.vcf"));
-  EXPECT_EQ(two.exit_status, 0);
-  EXPECT_EQ(ReadFile(dir / "two.vcf"),
-            std::string(kCardA) + CrLf("BEGIN:VCARD\nVERSION:2.1\nFN:B\nEND:VCARD\n"));
-}
-
-TEST(Cli, FailedLoadIsReportedAndWhatWasReadIsSavedAllTheSame) {
-  ScratchDir dir;
-  WriteFile(dir / "a.vcf", kCardA);
-  WriteFile(dir / "bad.vcf", std::string(kCardB) + "BEGIN:VCARD\r\nFN:cut short\r\n");
-  const Outcome missing = Tarvovcard(
-      dir, "to-vcard " + (dir / "out.vcf") + " " + (dir / "a.vcf") + " " + (dir / "missing.vcf"));
-  EXPECT_EQ(missing.exit_status, 1);
-  EXPECT_EQ(missing.err, "tarvovcard: load " + (dir / "missing.vcf") +
-                             ": 0x80070002 no such file\n" +
-                             "tarvovcard: 1 card from 2 files, 0 problems; saved to " +
-                             (dir / "out.vcf") + "\n");
-  EXPECT_EQ(ReadFile(dir / "out.vcf"), kCardA);
-
-  const Outcome bad = Tarvovcard(dir, "to-xml " + (dir / "out.xml") + " " + (dir / "bad.vcf"));
-  EXPECT_EQ(bad.exit_status, 1);
-  // The library's own diagnostic of the syntax error comes first.
-  EXPECT_NE(bad.err.find("\ntarvovcard: load " + (dir / "bad.vcf") +
-                         ": 0x8007000D the text had errors\n"),
-            std::string::npos)
-      << bad.err;
-  EXPECT_NE(ReadFile(dir / "out.xml").find(Utf16File(u"<FN>B</FN>", false)), std::string::npos);
-}
-
-// Each problem of the Load as FILE:LINE: message; a lost line fails the run
-// even when the last file is whole, repairs alone do not, and --quiet leaves
-// the repairs out.
-TEST(Cli, ProblemsAreReportedByFileAndLine) {
-  ScratchDir dir;
-  WriteFile(dir / "lost.vcf", "BEGIN:VCARD\nFN:a\nTEL;HOME 555\nEND:VCARD\n");
-  WriteFile(dir / "repaired.vcf", "BEGIN:VCARD\nFN:b\nCATEGORIES:x\nEND:VCARD\n");
-  const std::string lost_line = (dir / "lost.vcf") + ":3: unreadable line skipped\n";
-  const std::string repair_line =
-      (dir / "repaired.vcf") + ":3: property name outside the vocabulary kept as read\n";
-  struct Case {
-    std::string arguments;
-    int exit_status;
-    bool shows_lost, shows_repair;
-  };
-  const Case cases[] = {
-      {"show " + (dir / "lost.vcf") + " " + (dir / "repaired.vcf"), 1, true, true},
-      {"show --quiet " + (dir / "lost.vcf") + " " + (dir / "repaired.vcf"), 1, true, false},
-      {"to-vcard " + (dir / "out.vcf") + " " + (dir / "repaired.vcf"), 0, false, true},
-      {"to-xml -q " + (dir / "out.xml") + " " + (dir / "repaired.vcf"), 0, false, false},
-  };
-  for (const Case& c : cases) {
-    const Outcome run = Tarvovcard(dir, c.arguments);
-    EXPECT_EQ(run.exit_status, c.exit_status) << c.arguments << "\n" << run.err;
-    EXPECT_EQ(run.err.find(lost_line) != std::string::npos, c.shows_lost) << run.err;
-    EXPECT_EQ(run.err.find(repair_line) != std::string::npos, c.shows_repair) << run.err;
-  }
-}
-
-TEST(Cli, EarlierInputThatCannotBeOpenedIsReportedThoughLoadAnswersForTheLastOnly) {
-  ScratchDir dir;
-  WriteFile(dir / "a.vcf", kCardA);
-  const Outcome run =
-      Tarvovcard(dir, "to-vcard " + (dir / "out.vcf") + " " + (dir / "missing.vcf") + " " +
-                          dir.path() + " " + (dir / "a.vcf"));
-  EXPECT_EQ(run.exit_status, 1);
-  EXPECT_EQ(run.err, "tarvovcard: load " + (dir / "missing.vcf") + ": 0x80070002 no such file\n" +
-                         "tarvovcard: load " + dir.path() +
-                         ": 0x8007006E the file cannot be opened or created\n" +
-                         "tarvovcard: 1 card from 3 files, 0 problems; saved to " +
-                         (dir / "out.vcf") + "\n");
-  EXPECT_EQ(ReadFile(dir / "out.vcf"), kCardA);
-}
-
-// The client never destroys a file: not one of its inputs (whatever the
-// spelling), and not an existing output when no input could be read.
-TEST(Cli, OutputThatIsAnInputOrLoadOfNothingLeavesTheFileAlone) {
-  ScratchDir dir;
-  WriteFile(dir / "in.vcf", kCardA);
-  WriteFile(dir / "keep.vcf", kCardB);
-  struct Case {
-    std::string arguments;
-    int exit_status;
-    const char* err_start;
-  };
-  const Case cases[] = {
-      {"to-vcard " + (dir / "in.vcf") + " " + (dir / "keep.vcf") + " " + dir.path() + "/./in.vcf",
-       2, "tarvovcard to-vcard: OUTPUT '"},
-      {"to-xml " + (dir / "in.vcf") + " " + (dir / "in.vcf"), 2, "tarvovcard to-xml: OUTPUT '"},
-      {"to-vcard " + (dir / "keep.vcf") + " " + (dir / "missing.vcf"), 1, "tarvovcard: load "},
-      {"to-xml " + (dir / "keep.vcf") + " " + (dir / "missing.vcf") + " " + dir.path(), 1,
-       "tarvovcard: load "},
-  };
-  for (const Case& c : cases) {
-    const Outcome run = Tarvovcard(dir, c.arguments);
-    EXPECT_EQ(run.exit_status, c.exit_status) << c.arguments;
-    EXPECT_EQ(run.err.rfind(c.err_start, 0), 0u) << run.err;
-    EXPECT_EQ(ReadFile(dir / "in.vcf"), kCardA) << c.arguments;
-    EXPECT_EQ(ReadFile(dir / "keep.vcf"), kCardB) << c.arguments;
-  }
-  const Outcome forced =
-      Tarvovcard(dir, "to-vcard --force " + (dir / "keep.vcf") + " " + (dir / "missing.vcf"));
-  EXPECT_EQ(forced.exit_status, 1);
-  EXPECT_EQ(ReadFile(dir / "keep.vcf"), "");
-}
-
-TEST(Cli, FailedSaveIsReportedWithItsStatus) {
-  ScratchDir dir;
-  WriteFile(dir / "a.vcf", kCardA);
-  const std::string output = dir / "no/such/folder/out.vcf";
-  const Outcome run = Tarvovcard(dir, "to-vcard " + output + " " + (dir / "a.vcf"));
-  EXPECT_EQ(run.exit_status, 1);
-  const std::string cause = " (the folder " + (dir / "no/such/folder") + " does not exist)\n";
-  EXPECT_EQ(run.err, "tarvovcard: save " + output +
-                         ": 0x8007006E the file cannot be opened or created" + cause);
-  const Outcome xml = Tarvovcard(dir, "to-xml " + output + " " + (dir / "a.vcf"));
-  EXPECT_EQ(xml.exit_status, 1);
-  EXPECT_EQ(xml.err, "tarvovcard: save as XML " + output +
-                         ": 0x8007006E the file cannot be opened or created" + cause);
-  // The cause of each kind of failure is named.
-  const std::pair<std::string, std::string> causes[] = {
-      {dir.path(), "(it is a folder)"},
-      {dir / "a.vcf/out.vcf", "(" + (dir / "a.vcf") + " is not a folder)"},
-  };
-  for (const auto& [target, named] : causes) {
-    const Outcome failed = Tarvovcard(dir, "to-vcard " + target + " " + (dir / "a.vcf"));
-    EXPECT_EQ(failed.exit_status, 1);
-    EXPECT_NE(failed.err.find(named), std::string::npos) << failed.err;
-  }
-}
-
-// "-" is standard input and standard output; --version.
-TEST(Cli, DashIsTheStandardStreamsAndVersionIsPrinted) {
-  ScratchDir dir;
-  WriteFile(dir / "a.vcf", kCardA);
-  const std::string a = dir / "a.vcf";
-  const struct {
-    std::string command;
-    const char* out_start;
-    const char* err;
-  } cases[] = {
-      {"to-vcard - - <" + a, "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Doe;John",
-       "tarvovcard: 1 card from 1 file, 0 problems; saved to standard output\n"},
-      {"to-vcard - " + a + " - <" + a, "BEGIN:VCARD", "tarvovcard: 2 cards from 2 files"},
-      {"to-xml - - <" + a, "\xFF\xFE<", "tarvovcard: 1 card from 1 file"},
-      {"show - <" + a, "card 1: folder", "tarvovcard: 1 card from 1 file, 0 problems\n"},
-      {"--version", "tarvovcard 1.", ""},
-  };
-  for (const auto& c : cases) {
-    const Outcome run = Tarvovcard(dir, c.command);
-    EXPECT_EQ(run.exit_status, 0) << c.command << ": " << run.err;
-    EXPECT_EQ(run.out.rfind(c.out_start, 0), 0u) << c.command << ": " << run.out.substr(0, 40);
-    EXPECT_EQ(run.err.rfind(c.err, 0), 0u) << c.command << ": " << run.err;
-  }
-  // A problem of standard input is reported as "-".
-  WriteFile(dir / "bad.vcf", "BEGIN:VCARD\n;;x\nEND:VCARD\n");
-  const Outcome bad = Tarvovcard(dir, "show - <" + (dir / "bad.vcf"));
-  EXPECT_EQ(bad.exit_status, 1);
-  EXPECT_NE(bad.err.find("-:2: unreadable line skipped\n"), std::string::npos) << bad.err;
-  EXPECT_NE(bad.err.find("1 card from 1 file, 1 problem\n"), std::string::npos) << bad.err;
-}
-
-TEST(Cli, ToXmlNamesTheStylesheet) {
-  ScratchDir dir;
-  WriteFile(dir / "b.vcf", kCardB);
-  const Outcome run =
-      Tarvovcard(dir, "to-xml --xsl=cards.xsl " + (dir / "b.xml") + " " + (dir / "b.vcf"));
-  EXPECT_EQ(run.exit_status, 0) << run.err;
-  EXPECT_EQ(ReadFile(dir / "b.xml"),
-            Utf16File(u"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n"
-                      u"<?xml-stylesheet type=\"text/xsl\" href=\"cards.xsl\"?>\n"
-                      u"<vCardSet>\n"
-                      u"<vCard version=\"2.1\">\n<VERSION>2.1</VERSION>\n<FN>B</FN>\n</vCard>\n"
-                      u"</vCardSet>\n"));
-}
-
-TEST(Cli, ShowPrintsTheTree) {
-  ScratchDir dir;
-  WriteFile(dir / "show.vcf",
-            "BEGIN:VCARD\r\n"
-            "home.TEL;HOME;X-ID=7:+1 555 0100\r\n"
+TEST_F(Cli, Commands) {
+  WriteFile(dir_ / "a.vcf", kCardA);
+  WriteFile(dir_ / "b.vcf", kCardB);
+  WriteFile(dir_ / "keep.vcf", kCardB);
+  WriteFile(dir_ / "cut.vcf", kCardB + "BEGIN:VCARD\r\nFN:cut short\r\n");
+  WriteFile(dir_ / "lost.vcf", "BEGIN:VCARD\nFN:a\nTEL;HOME 555\nEND:VCARD\n");
+  WriteFile(dir_ / "repaired.vcf", "BEGIN:VCARD\nFN:b\nCATEGORIES:x\nEND:VCARD\n");
+  WriteFile(dir_ / "bad.vcf", "BEGIN:VCARD\n;;x\nEND:VCARD\n");
+  WriteFile(dir_ / "show.vcf",
+            "BEGIN:VCARD\r\nhome.TEL;HOME;X-ID=7:+1 555 0100\r\n"
             "NOTE;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:caf=C3=A9=0D=0A\"x\"\r\n"
-            "BDAY:19960415T083000\r\n"
-            "PHOTO;ENCODING=BASE64;GIF:\r\n"
-            "    R0lGODlhAQABAIAAAP///wAAACwAAAAAAQABAAACAkQBADs=\r\n"
-            "\r\n"
-            "AGENT:\r\n"
-            "BEGIN:VCARD\r\nFN:Agent\r\nEND:VCARD\r\n"
-            "\r\n"
-            "END:VCARD\r\n");
-  const Outcome run = Tarvovcard(dir, "show " + (dir / "show.vcf"));
-  EXPECT_EQ(run.exit_status, 0) << run.err;
-  EXPECT_EQ(run.err, "tarvovcard: 1 card from 1 file, 0 problems\n");
-  EXPECT_EQ(run.out, "card 1: folder \"" + dir.path() +
-                         "\", file \"show.vcf\"\n"
-                         "  property TEL, group \"home\"\n"
-                         "    parameter TYPE (type) = \"HOME\"\n"
-                         "    parameter X-ID (extension) = \"7\"\n"
-                         "    value 1: text \"+1 555 0100\"\n"
-                         "  property NOTE\n"
-                         "    parameter ENCODING (encoding) = \"QUOTED-PRINTABLE\"\n"
-                         "    parameter CHARSET (charset) = \"UTF-8\"\n"
-                         "    value 1: text \"caf\xC3\xA9\\r\\n\\\"x\\\"\"\n"
-                         "  property BDAY\n"
-                         "    value 1: date 1996-04-15 08:30:00\n"
-                         "  property PHOTO\n"
-                         "    parameter ENCODING (encoding) = \"BASE64\"\n"
-                         "    parameter TYPE (type) = \"GIF\"\n"
-                         "    value 1: bytes, 35 of them\n"
-                         "  property AGENT\n"
-                         "    value 1: card\n"
-                         "      property FN\n"
-                         "        value 1: text \"Agent\"\n");
+            "BDAY:19960415T083000\r\nPHOTO;ENCODING=BASE64;GIF:\r\n"
+            "    R0lGODlhAQABAIAAAP///wAAACwAAAAAAQABAAACAkQBADs=\r\n\r\n"
+            "AGENT:\r\nBEGIN:VCARD\r\nFN:Agent\r\nEND:VCARD\r\n\r\nEND:VCARD\r\n");
+  const std::string lost = "{dir}/lost.vcf:3: unreadable line skipped\n";
+  const std::string repaired =
+      "{dir}/repaired.vcf:3: property name outside the vocabulary kept as read\n";
+  const std::string no_such_file = "0x80070002 no such file\n";
+  const std::string cannot_open = "0x8007006E the file cannot be opened or created";
+  // The inputs a run must leave alone.
+  const std::vector<std::pair<std::string, std::string>> untouched = {{"{dir}/a.vcf", kCardA},
+                                                                      {"{dir}/keep.vcf", kCardB}};
+  Check({
+      {"--help", 0, "usage: tarvovcard*to-vcard*to-xml*show*Exit status*"},
+      {"to-vcard --help", 0, "usage: tarvovcard to-vcard*", ""},
+      {"to-xml --help", 0, "usage: tarvovcard to-xml*", ""},
+      {"show --help", 0, "usage: tarvovcard show*", ""},
+      {"--version", 0, "tarvovcard 1.*"},
+      // Usage errors: the first line names the fault, a later one --help.
+      {"", 2, "*", "tarvovcard: no command given\n*--help*"},
+      {"convert", 2, "*", "tarvovcard: unknown command 'convert'\n*--help*"},
+      {"--verbose show x", 2, "*", "tarvovcard: unknown option '--verbose'\n*--help*"},
+      {"to-vcard out.vcf", 2, "*", "tarvovcard to-vcard: no INPUT file given\n*--help*"},
+      {"to-xml", 2, "*", "tarvovcard to-xml: OUTPUT and INPUT are missing\n*--help*"},
+      {"to-xml out.xml in.vcf --xsl", 2, "*",
+       "tarvovcard to-xml: --xsl needs a stylesheet name\n*--help*"},
+      {"to-vcard --xsl a out in", 2, "*", "tarvovcard to-vcard: unknown option '--xsl'\n*--help*"},
+      {"show", 2, "*", "tarvovcard show: no INPUT file given\n*--help*"},
+      // Every input is saved, and the summary says where.
+      {"to-vcard {dir}/one.vcf {dir}/a.vcf",
+       0,
+       "",
+       "tarvovcard: 1 card from 1 file, 0 problems; saved to {dir}/one.vcf\n",
+       {{"{dir}/one.vcf", kCardA}}},
+      {"to-vcard {dir}/two.vcf {dir}/a.vcf {dir}/b.vcf",
+       0,
+       "",
+       "*",
+       {{"{dir}/two.vcf", kCardA + CrLf("BEGIN:VCARD\nVERSION:2.1\nFN:B\nEND:VCARD\n")}}},
+      // A failed load is reported, and what was read is saved all the same;
+      // an earlier input that cannot be opened is reported too, though the
+      // library's Load answers for the last one only.
+      {"to-vcard {dir}/out.vcf {dir}/a.vcf {dir}/missing.vcf",
+       1,
+       "",
+       "tarvovcard: load {dir}/missing.vcf: " + no_such_file +
+           "tarvovcard: 1 card from 2 files, 0 problems; saved to {dir}/out.vcf\n",
+       {{"{dir}/out.vcf", kCardA}}},
+      {"to-vcard {dir}/out2.vcf {dir}/missing.vcf {dir} {dir}/a.vcf",
+       1,
+       "",
+       "tarvovcard: load {dir}/missing.vcf: " + no_such_file + "tarvovcard: load {dir}: " +
+           cannot_open + "\ntarvovcard: 1 card from 3 files, 0 problems; saved to {dir}/out2.vcf\n",
+       {{"{dir}/out2.vcf", kCardA}}},
+      // The library's own diagnostic of the syntax error comes first.
+      {"to-xml {dir}/out.xml {dir}/cut.vcf",
+       1,
+       "",
+       "*\ntarvovcard: load {dir}/cut.vcf: 0x8007000D the text had errors\n*",
+       {{"{dir}/out.xml", "*" + Utf16File(u"<FN>B</FN>", false) + "*"}}},
+      // Each problem as FILE:LINE: message; a lost line fails the run, repairs
+      // alone do not, and --quiet leaves the repairs out.
+      {"show {dir}/lost.vcf {dir}/repaired.vcf", 1, "*", "*" + lost + "*" + repaired + "*"},
+      {"show --quiet {dir}/lost.vcf {dir}/repaired.vcf", 1, "*", "*" + lost + "*", {}, repaired},
+      {"to-vcard {dir}/out3.vcf {dir}/repaired.vcf", 0, "", "*" + repaired + "*"},
+      {"to-xml -q {dir}/out.xml {dir}/repaired.vcf", 0, "", "*", {}, repaired},
+      // The client destroys no file: not one of its inputs (whatever the
+      // spelling), and not an existing output when no input could be read.
+      {"to-vcard {dir}/a.vcf {dir}/keep.vcf {dir}/./a.vcf", 2, "", "tarvovcard to-vcard: OUTPUT '*",
+       untouched},
+      {"to-xml {dir}/a.vcf {dir}/a.vcf", 2, "", "tarvovcard to-xml: OUTPUT '*", untouched},
+      {"to-vcard {dir}/keep.vcf {dir}/missing.vcf", 1, "", "tarvovcard: load *", untouched},
+      {"to-xml {dir}/keep.vcf {dir}/missing.vcf {dir}", 1, "", "tarvovcard: load *", untouched},
+      {"to-vcard --force {dir}/keep.vcf {dir}/missing.vcf", 1, "", "*", {{"{dir}/keep.vcf", ""}}},
+      // A failed save names its status and cause.
+      {"to-vcard {dir}/no/such/folder/out.vcf {dir}/a.vcf", 1, "",
+       "tarvovcard: save {dir}/no/such/folder/out.vcf: " + cannot_open +
+           " (the folder {dir}/no/such/folder does not exist)\n"},
+      {"to-xml {dir}/no/such/folder/out.vcf {dir}/a.vcf", 1, "",
+       "tarvovcard: save as XML {dir}/no/such/folder/out.vcf: " + cannot_open +
+           " (the folder {dir}/no/such/folder does not exist)\n"},
+      {"to-vcard {dir} {dir}/a.vcf", 1, "", "*(it is a folder)*"},
+      {"to-vcard {dir}/a.vcf/out.vcf {dir}/a.vcf", 1, "", "*({dir}/a.vcf is not a folder)*"},
+      // "-" is standard input and standard output; a problem there is "-".
+      {"to-vcard - - <{dir}/a.vcf", 0, "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Doe;John*",
+       "tarvovcard: 1 card from 1 file, 0 problems; saved to standard output\n"},
+      {"to-vcard - {dir}/a.vcf - <{dir}/a.vcf", 0, "BEGIN:VCARD*",
+       "tarvovcard: 2 cards from 2 files*"},
+      {"to-xml - - <{dir}/a.vcf", 0, "\xFF\xFE<*", "tarvovcard: 1 card from 1 file*"},
+      {"show - <{dir}/a.vcf", 0, "card 1: folder*", "tarvovcard: 1 card from 1 file, 0 problems\n"},
+      {"show - <{dir}/bad.vcf", 1, "*",
+       "*-:2: unreadable line skipped\n*1 card from 1 file, 1 problem\n"},
+      // The XML names the stylesheet; show prints the tree.
+      {"to-xml --xsl=cards.xsl {dir}/b.xml {dir}/b.vcf",
+       0,
+       "",
+       "*",
+       {{"{dir}/b.xml",
+         Utf16File(u"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n"
+                   u"<?xml-stylesheet type=\"text/xsl\" href=\"cards.xsl\"?>\n<vCardSet>\n"
+                   u"<vCard version=\"2.1\">\n<VERSION>2.1</VERSION>\n<FN>B</FN>\n</vCard>\n"
+                   u"</vCardSet>\n")}}},
+      {"show {dir}/show.vcf", 0, kShowTree, "tarvovcard: 1 card from 1 file, 0 problems\n"},
+      {"show {dir}/missing.vcf", 1, "",
+       "tarvovcard: load {dir}/missing.vcf: " + no_such_file +
+           "tarvovcard: 0 cards from 1 file, 0 problems\n"},
+  });
+}
 
-  const Outcome missing = Tarvovcard(dir, "show " + (dir / "missing.vcf"));
-  EXPECT_EQ(missing.exit_status, 1);
-  EXPECT_EQ(missing.out, "");
-  EXPECT_EQ(missing.err,
-            "tarvovcard: load " + (dir / "missing.vcf") +
-                ": 0x80070002 no such file\ntarvovcard: 0 cards from 1 file, 0 problems\n");
+// register, unregister and --progid. --progid reaches the class through the
+// registry alone: with the registered library file gone, the client cannot
+// create the collection even though its own library sits beside it.
+TEST_F(Cli, Registration) {
+  WriteFile(dir_ / "in.vcf", "BEGIN:VCARD\r\nFN:Ann\r\nEND:VCARD\r\n");
+  const std::string convert = " to-vcard {dir}/out.vcf {dir}/in.vcf";
+  const std::string by_prog_id = "{reg} --progid TarvovCard.VCardColl" + convert;
+  const auto inproc_server = [] {
+    return RegText(u"CLSID\\" + RegText(u"TarvovCard.VCardColl\\CLSID") + u"\\InprocServer32");
+  };
+  Check({
+      {"register {reg}",
+       0,
+       "*",
+       "*",
+       {},
+       {},
+       [] {
+         EXPECT_NE(RegText(u"TarvovCard.VCardColl\\CLSID"), u"<none>");
+         EXPECT_EQ(RegText(u"TarvovCard.VCardColl\\CurVer"), u"TarvovCard.VCardColl.1");
+       }},
+      {by_prog_id, 0, "*", "*", {{"{dir}/out.vcf", "*FN:Ann*"}}},
+      {"{reg} --progid TarvovCard.Missing" + convert, 1, "*", "*0x800401F3*"},
+      {"unregister --registry={regfile}",
+       0,
+       "*",
+       "*",
+       {},
+       {},
+       [] { EXPECT_FALSE(RegKeyExists(u"TarvovCard.VCardColl")); }},
+      {by_prog_id, 1},
+      {"register {reg} {lib}",
+       0,
+       "*",
+       "*",
+       {},
+       {},
+       [] { EXPECT_NE(RegText(u"TarvovCard.VCard.1\\CLSID"), u"<none>"); }},
+      {"register {reg} /nonexistent/libnothing.so", 1, "*", "*0x800401F8*"},
+      {"register --bogus", 2},
+      {"register {reg} a b", 2},
+  });
+  // Registered by a relative name, from the copy's folder: the registry still
+  // gets the full path.
+  WriteFile(dir_ / "libcopy.so", ReadFile(TARVOVCARD_LIBRARY_FILE));
+  ASSERT_EQ(
+      std::system(
+          Fill("cd '{dir}' && " TARVOVCARD_CLI " register {reg} ./libcopy.so >/dev/null").c_str()),
+      0);
+  EXPECT_EQ(inproc_server().substr(0, 1), u"/");
+  EXPECT_NE(inproc_server().find(u"libcopy.so"), std::u16string::npos);
+  Check({{by_prog_id, 0}});
+  std::remove((dir_ / "libcopy.so").c_str());
+  Check({
+      {by_prog_id, 1, "*", "*create the card collection*"},
+      {"{reg}" + convert, 0},  // without --progid: its own library, no registry needed
+  });
 }
 
 }  // namespace
