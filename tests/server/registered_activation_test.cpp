@@ -58,6 +58,15 @@ IID RegisteredIid(const std::u16string& name) {
   return iid;
 }
 
+HRESULT Create(REFCLSID clsid, REFIID iid, void** out) {
+  return CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iid, out);
+}
+
+HRESULT ClassObject(REFCLSID clsid, CComPtr<IClassFactory>& out) {
+  return CoGetClassObject(clsid, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                          reinterpret_cast<void**>(&out));
+}
+
 CComVariant FileName(const std::string& path) {
   CComVariant v;
   v.vt = VT_BSTR;
@@ -95,9 +104,7 @@ TEST_F(RegisteredActivation, CreatesByProgIdLoadsSavesAndUnloads) {
   }
   {
     CComPtr<IVCardColl> coll;
-    ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iid,
-                               reinterpret_cast<void**>(&coll)),
-              S_OK);
+    ASSERT_EQ(Create(clsid, iid, reinterpret_cast<void**>(&coll)), S_OK);
     EXPECT_TRUE(LibraryLoaded());
     EXPECT_EQ(coll->Load(FileName(in)), S_OK);
     LONG count = 0;
@@ -121,9 +128,7 @@ TEST_F(RegisteredActivation, AHeldClassObjectKeepsTheLibraryLoaded) {
   CLSID clsid = GUID_NULL;
   ASSERT_EQ(CLSIDFromProgID(u"TarvovCard.VCard.1", &clsid), S_OK);
   CComPtr<IClassFactory> factory;
-  ASSERT_EQ(CoGetClassObject(clsid, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
-                             reinterpret_cast<void**>(&factory)),
-            S_OK);
+  ASSERT_EQ(ClassObject(clsid, factory), S_OK);
   CoFreeUnusedLibraries();
   EXPECT_TRUE(LibraryLoaded());
   EXPECT_EQ(factory->LockServer(TRUE), S_OK);
@@ -131,9 +136,7 @@ TEST_F(RegisteredActivation, AHeldClassObjectKeepsTheLibraryLoaded) {
   CoFreeUnusedLibraries();
   EXPECT_TRUE(LibraryLoaded());  // the server lock holds it
   // The lock is given back through the class object, asked for again.
-  ASSERT_EQ(CoGetClassObject(clsid, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
-                             reinterpret_cast<void**>(&factory)),
-            S_OK);
+  ASSERT_EQ(ClassObject(clsid, factory), S_OK);
   EXPECT_EQ(factory->LockServer(FALSE), S_OK);
   factory.Release();
   CoFreeUnusedLibraries();
@@ -148,28 +151,32 @@ TEST_F(RegisteredActivation, UnknownNamesAndBrokenRegistrationsFail) {
   LPOLESTR progId = nullptr;
   EXPECT_EQ(ProgIDFromCLSID(unknown, &progId), REGDB_E_CLASSNOTREG);
   EXPECT_EQ(progId, nullptr);
-  IUnknown* object = nullptr;
-  EXPECT_EQ(CoCreateInstance(unknown, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                             reinterpret_cast<void**>(&object)),
-            REGDB_E_CLASSNOTREG);
-
-  // A class whose library file is missing, and one whose library is no module.
-  ASSERT_EQ(RegPut(u"CLSID\\{12345678-1234-1234-0102-030405060708}\\InprocServer32",
-                   u"/nonexistent/libnothing.so"),
-            ERROR_SUCCESS);
-  EXPECT_EQ(CoCreateInstance(unknown, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                             reinterpret_cast<void**>(&object)),
-            CO_E_DLLNOTFOUND);
+  // Not registered; a library file that is missing; a library that is no module.
   Dl_info info{};
   ASSERT_NE(dladdr(reinterpret_cast<void*>(&CoFreeUnusedLibraries), &info), 0);
   const std::string platform = info.dli_fname;
-  ASSERT_EQ(RegPut(u"CLSID\\{12345678-1234-1234-0102-030405060708}\\InprocServer32",
-                   std::u16string(platform.begin(), platform.end()).c_str()),
-            ERROR_SUCCESS);
-  EXPECT_EQ(CoCreateInstance(unknown, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                             reinterpret_cast<void**>(&object)),
-            CO_E_ERRORINDLL);
-  EXPECT_EQ(object, nullptr);
+  const std::pair<std::u16string, HRESULT> servers[] = {
+      {u"", REGDB_E_CLASSNOTREG},
+      {u"/nonexistent/libnothing.so", CO_E_DLLNOTFOUND},
+      {std::u16string(platform.begin(), platform.end()), CO_E_ERRORINDLL},
+  };
+  for (const auto& [server, hr] : servers) {
+    if (!server.empty()) {
+      ASSERT_EQ(
+          RegPut(u"CLSID\\{12345678-1234-1234-0102-030405060708}\\InprocServer32", server.c_str()),
+          ERROR_SUCCESS);
+    }
+    void* object = reinterpret_cast<void*>(1);
+    EXPECT_EQ(Create(unknown, IID_IUnknown, &object), hr);
+    EXPECT_EQ(object, nullptr);
+  }
+  // After unregistration the class is not found, by name or by identifier.
+  CLSID coll = GUID_NULL;
+  ASSERT_EQ(CLSIDFromProgID(u"TarvovCard.VCardColl", &coll), S_OK);
+  ASSERT_EQ(RegisterLibraryFile("DllUnregisterServer"), S_OK);
+  EXPECT_EQ(CLSIDFromProgID(u"TarvovCard.VCardColl", &clsid), CO_E_CLASSSTRING);
+  void* object = nullptr;
+  EXPECT_EQ(Create(coll, IID_IUnknown, &object), REGDB_E_CLASSNOTREG);
 }
 
 // A library reached by a name that is not UTF-8 cannot be named in the
@@ -190,19 +197,6 @@ TEST_F(RegisteredActivation, ALibraryNameThatIsNotUtf8IsNotRegistered) {
     EXPECT_TRUE(scratch_.Text() == before) << entry << ": the registry changed";
   }
   dlclose(h);
-}
-
-TEST_F(RegisteredActivation, AfterUnregistrationTheClassIsNotFound) {
-  CLSID vcardColl = GUID_NULL;
-  ASSERT_EQ(CLSIDFromProgID(u"TarvovCard.VCardColl", &vcardColl), S_OK);
-  ASSERT_EQ(RegisterLibraryFile("DllUnregisterServer"), S_OK);
-  CLSID clsid = GUID_NULL;
-  EXPECT_EQ(CLSIDFromProgID(u"TarvovCard.VCardColl", &clsid), CO_E_CLASSSTRING);
-  IUnknown* object = nullptr;
-  EXPECT_EQ(CoCreateInstance(vcardColl, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                             reinterpret_cast<void**>(&object)),
-            REGDB_E_CLASSNOTREG);
-  EXPECT_FALSE(LibraryLoaded());
 }
 
 }  // namespace
