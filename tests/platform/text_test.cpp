@@ -4,10 +4,10 @@
 
 #include <cstdio>
 #include <cstring>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <thread>
+#include <utility>
 
 #include "tarvovcard/platform/atlbase.h"
 #include "tarvovcard/platform/oleauto.h"
@@ -224,48 +224,40 @@ TEST(CodePage, LengthsBuffersAndBadArguments) {
   EXPECT_EQ(std::u16string(wide), u"abc");
   char narrow[4], two[2] = {'x', 'x'};
   BOOL used = FALSE;
-  const struct {
-    std::function<int()> call;
-    int result;
-    DWORD error;
-  } cases[] = {
-      {[&] { return MultiByteToWideChar(CP_ACP, 0, "abc", -1, nullptr, 0); }, 4, 0},
-      {[&] { return WideCharToMultiByte(CP_UTF8, 0, u"\u00E9", -1, nullptr, 0, nullptr, nullptr); },
-       3, 0},
-      {[&] { return MultiByteToWideChar(CP_ACP, 0, "abcd", -1, wide, 3); }, 0,
-       ERROR_INSUFFICIENT_BUFFER},
-      // The ASCII fast path must not overrun either.
-      {[&] { return MultiByteToWideChar(CP_UTF8, 0, "0123456789abcdef", 16, wide, 9); }, 0,
-       ERROR_INSUFFICIENT_BUFFER},
-      {[&] { return WideCharToMultiByte(CP_ACP, 0, u"abcdefgh", 8, narrow, 2, nullptr, nullptr); },
-       0, ERROR_INSUFFICIENT_BUFFER},
-      // A character is written whole or not at all (two[1] stays 'x').
-      {[&] { return WideCharToMultiByte(CP_UTF8, 0, u"a\u20AC", 2, two, 2, nullptr, nullptr); }, 0,
-       ERROR_INSUFFICIENT_BUFFER},
-      {[&] { return MultiByteToWideChar(CP_ACP, 0, nullptr, -1, wide, 4); }, 0,
-       ERROR_INVALID_PARAMETER},
-      {[&] { return MultiByteToWideChar(CP_ACP, 0, "a", 0, wide, 4); }, 0, ERROR_INVALID_PARAMETER},
-      {[&] { return MultiByteToWideChar(CP_ACP, 0, "a", -2, wide, 4); }, 0,
-       ERROR_INVALID_PARAMETER},
-      {[&] { return MultiByteToWideChar(CP_ACP, 0, "a", 1, nullptr, 4); }, 0,
-       ERROR_INVALID_PARAMETER},
-      {[&] { return MultiByteToWideChar(CP_ACP, 0, "a", 1, wide, -1); }, 0,
-       ERROR_INVALID_PARAMETER},
-      {[&] { return MultiByteToWideChar(1250, 0, "a", 1, wide, 4); }, 0, ERROR_INVALID_PARAMETER},
-      {[&] { return WideCharToMultiByte(CP_UTF8, 0, u"a", 1, narrow, 4, "?", nullptr); }, 0,
-       ERROR_INVALID_PARAMETER},
-      {[&] { return WideCharToMultiByte(CP_UTF8, 0, u"a", 1, narrow, 4, nullptr, &used); }, 0,
-       ERROR_INVALID_PARAMETER},
-      {[&] { return WideCharToMultiByte(CP_ACP, 0, nullptr, 1, narrow, 4, nullptr, nullptr); }, 0,
-       ERROR_INVALID_PARAMETER},
-      {[&] { return WideCharToMultiByte(CP_ACP, 0, u"a", 0, narrow, 4, nullptr, nullptr); }, 0,
-       ERROR_INVALID_PARAMETER},
-  };
-  for (std::size_t i = 0; i < std::size(cases); ++i) {
+  // Each call with the last error it leaves.
+  auto mb = [](UINT cp, const char* s, int n, char16_t* out, int size) {
     SetLastError(0);
-    EXPECT_EQ(cases[i].call(), cases[i].result) << i;
-    EXPECT_EQ(GetLastError(), cases[i].error) << i;
-  }
+    const int result = MultiByteToWideChar(cp, 0, s, n, out, size);
+    return std::pair<int, DWORD>(result, GetLastError());
+  };
+  auto wc = [](UINT cp, const char16_t* s, int n, char* out, int size, const char* def = nullptr,
+               BOOL* used = nullptr) {
+    SetLastError(0);
+    const int result = WideCharToMultiByte(cp, 0, s, n, out, size, def, used);
+    return std::pair<int, DWORD>(result, GetLastError());
+  };
+  const std::pair<int, DWORD> kSmall = {0, ERROR_INSUFFICIENT_BUFFER};
+  const std::pair<int, DWORD> kInvalid = {0, ERROR_INVALID_PARAMETER};
+  const std::pair<std::pair<int, DWORD>, std::pair<int, DWORD>> cases[] = {
+      {mb(CP_ACP, "abc", -1, nullptr, 0), {4, 0}},
+      {wc(CP_UTF8, u"\u00E9", -1, nullptr, 0), {3, 0}},
+      {mb(CP_ACP, "abcd", -1, wide, 3), kSmall},
+      {mb(CP_UTF8, "0123456789abcdef", 16, wide, 9), kSmall},  // the ASCII fast path too
+      {wc(CP_ACP, u"abcdefgh", 8, narrow, 2), kSmall},
+      {wc(CP_UTF8, u"a\u20AC", 2, two, 2), kSmall},  // a character whole or not at all
+      {mb(CP_ACP, nullptr, -1, wide, 4), kInvalid},
+      {mb(CP_ACP, "a", 0, wide, 4), kInvalid},
+      {mb(CP_ACP, "a", -2, wide, 4), kInvalid},
+      {mb(CP_ACP, "a", 1, nullptr, 4), kInvalid},
+      {mb(CP_ACP, "a", 1, wide, -1), kInvalid},
+      {mb(1250, "a", 1, wide, 4), kInvalid},
+      {wc(CP_UTF8, u"a", 1, narrow, 4, "?"), kInvalid},
+      {wc(CP_UTF8, u"a", 1, narrow, 4, nullptr, &used), kInvalid},
+      {wc(CP_ACP, nullptr, 1, narrow, 4), kInvalid},
+      {wc(CP_ACP, u"a", 0, narrow, 4), kInvalid},
+  };
+  for (std::size_t i = 0; i < std::size(cases); ++i)
+    EXPECT_EQ(cases[i].first, cases[i].second) << i;
   EXPECT_EQ(two[1], 'x');
   EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, u"\u00E9x", -1, narrow, 3, nullptr, nullptr), 3);
   EXPECT_STREQ(narrow, "\xE9x");
