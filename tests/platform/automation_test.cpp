@@ -440,6 +440,7 @@ TEST(Date, Parses) {
   }
   DATE d = 123.0;
   EXPECT_EQ(Parse(nullptr, &d), DISP_E_TYPEMISMATCH);
+  EXPECT_EQ(d, 123.0);
   EXPECT_EQ(Parse(u"1996-04-15", nullptr), E_INVALIDARG);
 }
 
