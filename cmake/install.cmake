@@ -71,3 +71,15 @@ install(FILES ${PROJECT_BINARY_DIR}/cmake/tarvovcard.pc DESTINATION ${TARVOVCARD
 # folder wherever the install is moved.
 set_target_properties(tarvovcard_cli PROPERTIES INSTALL_RPATH "$ORIGIN/${TARVOVCARD_BIN_TO_LIB}")
 install(TARGETS tarvovcard_cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+# The manual page, the documentation and the examples.
+install(FILES ${PROJECT_SOURCE_DIR}/docs/man/tarvovcard.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+file(GLOB TARVOVCARD_DOC_PAGES ${PROJECT_SOURCE_DIR}/docs/*.md)
+install(FILES ${PROJECT_SOURCE_DIR}/README.md ${TARVOVCARD_DOC_PAGES}
+  DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES
+  ${PROJECT_SOURCE_DIR}/examples/README.md
+  ${PROJECT_SOURCE_DIR}/examples/build_card.cpp
+  ${PROJECT_SOURCE_DIR}/examples/phone_list.cpp
+  ${PROJECT_SOURCE_DIR}/examples/sample.vcf
+  DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
