@@ -83,3 +83,16 @@ install(FILES
   ${PROJECT_SOURCE_DIR}/examples/phone_list.cpp
   ${PROJECT_SOURCE_DIR}/examples/sample.vcf
   DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
+
+# A Debian package of the install: cpack -G DEB in the build folder. It holds
+# the libraries, the client, the headers, the CMake and pkg-config files, the
+# manual page and the documentation, under /usr.
+set(CPACK_PACKAGE_NAME tarvovcard)
+set(CPACK_PACKAGE_VENDOR "TarvovCard")
+set(CPACK_PACKAGE_CONTACT "TarvovCard developers <tarvovcard@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "vCard 2.1 component library and its command-line client")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_SECTION libs)
+include(CPack)
