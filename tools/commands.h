@@ -46,5 +46,6 @@ bool HelpRequested(const Command& command, Arguments arguments);
 int RunToVCard(const GlobalOptions& options, Arguments arguments);
 int RunToXml(const GlobalOptions& options, Arguments arguments);
 int RunShow(const GlobalOptions& options, Arguments arguments);
+int RunToCsv(const GlobalOptions& options, Arguments arguments);
 
 }  // namespace tarvovcard::tools

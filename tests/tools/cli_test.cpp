@@ -46,7 +46,7 @@ TEST(Cli, HelpDescribesTheToolAndEveryCommand) {
   for (const char* text : {"usage: tarvovcard", "to-vcard", "to-xml", "show", "Exit status"}) {
     EXPECT_NE(tool.out.find(text), std::string::npos) << text;
   }
-  for (const char* command : {"to-vcard", "to-xml", "show"}) {
+  for (const char* command : {"to-vcard", "to-xml", "show", "to-csv"}) {
     const Outcome help = Tarvovcard(dir, std::string(command) + " --help");
     EXPECT_EQ(help.exit_status, 0) << command;
     EXPECT_EQ(help.out.rfind(std::string("usage: tarvovcard ") + command, 0), 0u) << help.out;
@@ -304,6 +304,31 @@ TEST(Cli, ShowPrintsTheTree) {
   EXPECT_EQ(missing.err,
             "tarvovcard: load " + (dir / "missing.vcf") +
                 ": 0x80070002 no such file\ntarvovcard: 0 cards from 1 file, 0 problems\n");
+}
+
+// One CSV row per card, quoted as RFC 4180 says; the output is not an input.
+TEST(Cli, ToCsvWritesOneQuotedRowPerCard) {
+  ScratchDir dir;
+  WriteFile(dir / "c.vcf",
+            "BEGIN:VCARD\r\nN:Doe;Jo\r\nFN:Doe, \"Jo\"\r\nTEL;HOME:1\r\nTEL;HOME;FAX:2\r\n"
+            "TEL;CELL:3\r\nTEL;CELL:4\r\nNOTE;ENCODING=QUOTED-PRINTABLE:a=0D=0Ab\r\n"
+            "ADR;WORK:;;Main St 1;Town;;;\r\nEND:VCARD\r\n" +
+                std::string(kCardB));
+  const Outcome run = Tarvovcard(dir, "to-csv " + (dir / "c.csv") + " " + (dir / "c.vcf"));
+  EXPECT_EQ(run.exit_status, 0) << run.err;
+  const std::string csv = ReadFile(dir / "c.csv");
+  EXPECT_EQ(csv.substr(0, csv.find("\r\n")),
+            "Full name,Family name,Given name,Additional names,Prefix,Suffix,Organisation,"
+            "Department,Title,Home phone,Work phone,Mobile phone,Fax,Other phone,E-mail,"
+            "Home address,Work address,Other address,URL,Note");
+  EXPECT_EQ(csv.substr(csv.find("\r\n") + 2),
+            "\"Doe, \"\"Jo\"\"\",Doe,Jo,,,,,,,1,,3; 4,2,,,,\"Main St 1, Town\",,,\"a\r\nb\"\r\n"
+            "B,,,,,,,,,,,,,,,,,,,\r\n");
+  EXPECT_EQ(run.err,
+            "tarvovcard: 2 cards from 1 file, 0 problems; written to " + (dir / "c.csv") + "\n");
+  const Outcome same = Tarvovcard(dir, "to-csv " + (dir / "c.vcf") + " " + (dir / "c.vcf"));
+  EXPECT_EQ(same.exit_status, 2);
+  EXPECT_EQ(ReadFile(dir / "c.vcf").rfind("BEGIN:VCARD\r\nN:Doe", 0), 0u);
 }
 
 }  // namespace
