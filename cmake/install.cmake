@@ -72,6 +72,10 @@ install(FILES ${PROJECT_BINARY_DIR}/cmake/tarvovcard.pc DESTINATION ${TARVOVCARD
 set_target_properties(tarvovcard_cli PROPERTIES INSTALL_RPATH "$ORIGIN/${TARVOVCARD_BIN_TO_LIB}")
 install(TARGETS tarvovcard_cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
+# The stylesheets (to-html, to-xml --xsl).
+install(FILES ${PROJECT_SOURCE_DIR}/share/contact-sheet.xsl
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/tarvovcard)
+
 # The manual page, the documentation and the examples.
 install(FILES ${PROJECT_SOURCE_DIR}/docs/man/tarvovcard.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 file(GLOB TARVOVCARD_DOC_PAGES ${PROJECT_SOURCE_DIR}/docs/*.md)

@@ -47,5 +47,6 @@ int RunToVCard(const GlobalOptions& options, Arguments arguments);
 int RunToXml(const GlobalOptions& options, Arguments arguments);
 int RunShow(const GlobalOptions& options, Arguments arguments);
 int RunToCsv(const GlobalOptions& options, Arguments arguments);
+int RunToHtml(const GlobalOptions& options, Arguments arguments);
 
 }  // namespace tarvovcard::tools

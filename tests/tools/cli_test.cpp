@@ -46,7 +46,7 @@ TEST(Cli, HelpDescribesTheToolAndEveryCommand) {
   for (const char* text : {"usage: tarvovcard", "to-vcard", "to-xml", "show", "Exit status"}) {
     EXPECT_NE(tool.out.find(text), std::string::npos) << text;
   }
-  for (const char* command : {"to-vcard", "to-xml", "show", "to-csv"}) {
+  for (const char* command : {"to-vcard", "to-xml", "show", "to-csv", "to-html"}) {
     const Outcome help = Tarvovcard(dir, std::string(command) + " --help");
     EXPECT_EQ(help.exit_status, 0) << command;
     EXPECT_EQ(help.out.rfind(std::string("usage: tarvovcard ") + command, 0), 0u) << help.out;
@@ -329,6 +329,29 @@ TEST(Cli, ToCsvWritesOneQuotedRowPerCard) {
   const Outcome same = Tarvovcard(dir, "to-csv " + (dir / "c.vcf") + " " + (dir / "c.vcf"));
   EXPECT_EQ(same.exit_status, 2);
   EXPECT_EQ(ReadFile(dir / "c.vcf").rfind("BEGIN:VCARD\r\nN:Doe", 0), 0u);
+}
+
+// An HTML contact sheet through the shipped stylesheet: names, organisation,
+// phones with their types, addresses and the photo inline.
+TEST(Cli, ToHtmlRendersAContactSheet) {
+  ScratchDir dir;
+  const std::string sample = std::string(TARVOVCARD_SOURCE_DIR) + "/examples/sample.vcf";
+  const Outcome run = Tarvovcard(dir, "to-html " + (dir / "c.html") + " " + sample);
+  EXPECT_EQ(run.exit_status, 0) << run.err;
+  const std::string html = ReadFile(dir / "c.html");
+  for (const char* part :
+       {"<!DOCTYPE html>", "<h1>Contacts (2)</h1>", "<h2>Dr. Ada Lindqvist</h2>",
+        "Tarvov Instruments AB (Research; Development)",
+        "<a href=\"tel:+4685550142\">+46 8 555 0142</a> <span "
+        "class=\"type\">WORK VOICE</span>",
+        "Storgatan 12", "src=\"data:image/gif;base64,R0lGODlh", "Okafor &amp; Sons"}) {
+    EXPECT_NE(html.find(part), std::string::npos) << part;
+  }
+  const Outcome missing = Tarvovcard(
+      dir, "to-html --xsl " + (dir / "none.xsl") + " " + (dir / "d.html") + " " + sample);
+  EXPECT_EQ(missing.exit_status, 1);
+  EXPECT_NE(missing.err.find("the stylesheet"), std::string::npos) << missing.err;
+  EXPECT_FALSE(FileExists(dir / "d.html"));
 }
 
 }  // namespace

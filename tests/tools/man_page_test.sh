@@ -11,7 +11,7 @@ text=$(sed 's/\\-/-/g' "$page")
 readme_text=$(cat "$readme")
 missing=0
 for word in $("$tool" --help | sed -n 's/^  \([a-z-]*\) .*/\1/p; s/.*\(--[a-z-]*\).*/\1/p' | sort -u) \
-            $(for c in to-vcard to-xml show to-csv; do "$tool" "$c" --help; done |
+            $(for c in to-vcard to-xml show to-csv to-html; do "$tool" "$c" --help; done |
               grep -o -- '--[a-z-]*' | sort -u); do
   case "$text" in
     *"$word"*) ;;
