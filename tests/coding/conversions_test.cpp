@@ -5,10 +5,7 @@
 // tests/model/value_coding_test.cpp.
 #include "coding/conversions.h"
 
-#include <cstdlib>
-#include <ctime>
 #include <limits>
-#include <optional>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -25,37 +22,12 @@ std::u16string ToU16(BSTR text) {
 }
 
 DATE MakeDate(int year, int month, int day, int hour = 0, int minute = 0, int second = 0) {
-  SYSTEMTIME fields{};
-  fields.wYear = static_cast<WORD>(year);
-  fields.wMonth = static_cast<WORD>(month);
-  fields.wDay = static_cast<WORD>(day);
-  fields.wHour = static_cast<WORD>(hour);
-  fields.wMinute = static_cast<WORD>(minute);
-  fields.wSecond = static_cast<WORD>(second);
+  const auto w = [](int field) { return static_cast<WORD>(field); };
+  SYSTEMTIME fields{w(year), w(month), 0, w(day), w(hour), w(minute), w(second), 0};
   DATE date = 0;
   EXPECT_TRUE(SystemTimeToVariantTime(&fields, &date));
   return date;
 }
-
-// Sets the process's time zone for one test and restores it afterwards.
-class ScopedTimeZone {
- public:
-  explicit ScopedTimeZone(const char* zone) {
-    if (const char* old = std::getenv("TZ")) old_ = old;
-    setenv("TZ", zone, 1);
-    tzset();
-  }
-  ~ScopedTimeZone() {
-    if (old_)
-      setenv("TZ", old_->c_str(), 1);
-    else
-      unsetenv("TZ");
-    tzset();
-  }
-
- private:
-  std::optional<std::string> old_;
-};
 
 // ASCII text takes a shortcut around the platform's conversion; every byte,
 // alone and next to ASCII, must come out as the platform would convert it,
@@ -115,6 +87,7 @@ TEST(ParseDateText, ReadsTheFormsOfBdayAndRev) {
       // gets its dashes, and the date is kept rather than lost.
       {"19960415T083000-0500", morning},
       {"19951031T222710Z", MakeDate(1995, 10, 31, 22, 27, 10)},
+      {"20210314T023000", MakeDate(2021, 3, 14, 2, 30)},  // skipped in New York
       // Longer than the local buffer.
       {"1996-04-15T08:30:00Z" + padding, morning},
       {"19960415T083000" + padding, morning},
@@ -138,7 +111,9 @@ TEST(ParseDateText, ReadsTheFormsOfBdayAndRev) {
   EXPECT_EQ(ParseDateText(nullptr), kInvalidDate);
 }
 
-// The fields as stored; weekday and day of the year worked out from the date;
+// The fields as stored, whatever the time zone and its daylight-saving rules
+// (CMake runs these tests again in two zones); weekday and day of the year
+// worked out from the date;
 // four digits for a year below 1000, so that it reads back as the same date;
 // nothing for the zone, for an invalid date and for more than 4095 characters.
 TEST(FormatDateText, PrintsTheStoredFields) {
@@ -154,6 +129,10 @@ TEST(FormatDateText, PrintsTheStoredFields) {
       {kMaxValidDate, stamp, "99991231T000000"},
       {MakeDate(100, 1, 1), stamp, "01000101T000000"},
       {ParseDateText("19951031T222710Z"), stamp, "19951031T222710"},
+      {ParseDateText("20210314T023000Z"), stamp, "20210314T023000"},
+      {MakeDate(2021, 3, 14, 2, 30), stamp, "20210314T023000"},  // New York skips it
+      {MakeDate(2021, 11, 7, 1, 30), stamp, "20211107T013000"},  // ... and has it twice
+      {MakeDate(2021, 9, 26, 2, 15), stamp, "20210926T021500"},  // Auckland skips it
       {day, "%A %a %j %u %w", "Monday Mon 106 1 1"},
       {MakeDate(2000, 12, 31), "%A %j", "Sunday 366"},
       {MakeDate(1899, 12, 30), "%A %j", "Saturday 364"},
@@ -175,22 +154,6 @@ TEST(FormatDateText, PrintsTheStoredFields) {
     }
   }
   EXPECT_EQ(FormatDateText(day, nullptr), "");
-}
-
-// Neither the zone nor its daylight-saving rules move a field: 2:30 on
-// 14 March 2021 does not exist in New York's time, and 1:30 on 7 November 2021
-// exists twice, yet both print as stored.
-TEST(FormatDateText, DoesNotDependOnTheTimeZone) {
-  for (const char* zone : {"UTC0", "EST5EDT,M3.2.0,M11.1.0", "NZST-12NZDT,M9.5.0,M4.1.0/3"}) {
-    SCOPED_TRACE(zone);
-    ScopedTimeZone scoped(zone);
-    EXPECT_EQ(FormatDateText(MakeDate(2021, 3, 14, 2, 30), "%Y%m%dT%H%M%S"), "20210314T023000");
-    EXPECT_EQ(FormatDateText(MakeDate(2021, 11, 7, 1, 30), "%Y%m%dT%H%M%S"), "20211107T013000");
-    EXPECT_EQ(FormatDateText(MakeDate(2021, 9, 26, 2, 15), "%Y%m%dT%H%M%S"), "20210926T021500");
-    EXPECT_EQ(FormatDateText(ParseDateText("20210314T023000Z"), "%Y%m%dT%H%M%S"),
-              "20210314T023000");
-    EXPECT_DOUBLE_EQ(ParseDateText("20210314T023000"), MakeDate(2021, 3, 14, 2, 30));
-  }
 }
 
 TEST(IsValidDate, AcceptsTheYears100To9999) {

@@ -23,11 +23,6 @@ class CollectionTest : public ::testing::Test {
     for (StubParameter* p : {&a, &b, &c, &d}) EXPECT_EQ(p->refs, 1u) << "stray reference";
   }
 
-  IUnknown* ItemAt(LONG index) {
-    CComPtr<IVCardParameter> item;
-    EXPECT_EQ(collection->Item(index, &item), S_OK);
-    return item;  // the stubs outlive the holder
-  }
   // The element that Next gives, or null at the end.
   IUnknown* Next() {
     CComVariant v;
@@ -73,30 +68,6 @@ TEST_F(CollectionTest, RefusedArgumentsChangeNothing) {
   EXPECT_EQ(CountOf(collection), 3);
   EXPECT_EQ(d.refs, 1u);
   EXPECT_EQ(a.refs, 2u);
-}
-
-TEST_F(CollectionTest, ItemInsertAtAndRemoveKeepOrderAndReferences) {
-  IVCardParameter* item = nullptr;
-  ASSERT_EQ(collection->Item(1, &item), S_OK);
-  EXPECT_EQ(item, &b);
-  EXPECT_EQ(b.refs, 3u);
-  item->Release();
-  ASSERT_EQ(collection->InsertAt(0, &d), S_OK);
-  EXPECT_EQ(d.refs, 2u);
-  EXPECT_EQ(CountOf(collection), 4);
-  EXPECT_EQ(ItemAt(0), &d);
-  EXPECT_EQ(ItemAt(1), &a);
-  EXPECT_EQ(ItemAt(3), &c);
-  ASSERT_EQ(collection->Remove(2), S_OK);  // the gap closes
-  EXPECT_EQ(b.refs, 1u);
-  EXPECT_EQ(ItemAt(2), &c);
-  // The same object may stand twice.
-  ASSERT_EQ(collection->Add(&a), S_OK);
-  EXPECT_EQ(a.refs, 3u);
-  ASSERT_EQ(collection->Remove(1), S_OK);
-  EXPECT_EQ(a.refs, 2u);
-  EXPECT_EQ(ItemAt(2), &a);
-  ASSERT_EQ(collection->Remove(0), S_OK);
 }
 
 // One cursor, shared by every enumeration: a new _NewEnum puts it back on

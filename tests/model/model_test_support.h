@@ -115,84 +115,75 @@ inline CComPtr<IVCardValue> AddTextValue(IVCardProperty* property, const char16_
   return AddValue(property, CComVariant(text));
 }
 
-// A stack-allocated parameter implemented outside the library: fixed type,
-// name and value, a count of the type queries, and reference counts that a
+// The IUnknown of a stack-allocated element implemented outside the library:
+// it answers IUnknown and its interface, and counts the references that a
 // test checks at its end (back to 1).
-struct StubParameter : IVCardParameter {
-  StubParameter(EVCardParameter type, const char16_t* name, const char16_t* value)
-      : type(type), name(name), value(value) {}
-
+template <class Interface>
+struct Counted : Interface {
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
     if (!ppv) return E_POINTER;
-    *ppv = nullptr;
-    if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IVCardParameter)) {
-      return E_NOINTERFACE;
-    }
-    *ppv = static_cast<IVCardParameter*>(this);
-    AddRef();
-    return S_OK;
+    const bool known = IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, uuidof<Interface>());
+    *ppv = known ? static_cast<Interface*>(this) : nullptr;
+    if (known) AddRef();
+    return known ? S_OK : E_NOINTERFACE;
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
   ULONG STDMETHODCALLTYPE Release() override { return --refs; }
+  ULONG refs = 1;
+};
 
+// A parameter with a fixed type, name and value that counts its type queries.
+struct StubParameter : Counted<IVCardParameter> {
+  StubParameter(EVCardParameter type, const char16_t* name, const char16_t* value)
+      : type(type), name(name), value(value) {}
   HRESULT STDMETHODCALLTYPE get_Type(EVCardParameter* pVal) override {
     ++type_queries;
     *pVal = type;
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE put_Type(EVCardParameter) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE get_Name(BSTR* pVal) override {
     *pVal = SysAllocString(name);
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE put_Name(BSTR) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE get_Value(BSTR* pVal) override {
     *pVal = SysAllocString(value);
     return S_OK;
   }
+  HRESULT STDMETHODCALLTYPE put_Type(EVCardParameter) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE put_Name(BSTR) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE put_Value(BSTR) override { return E_NOTIMPL; }
 
   EVCardParameter type;
   const char16_t* name;
   const char16_t* value;
-  ULONG refs = 1;
   int type_queries = 0;
 };
 
-// A stack-allocated property implemented outside the library, forwarding to
-// one of the library's own so that the library cannot see its
-// implementation. It counts its references and QueryParameterByType calls;
+// A property that forwards to one of the library's own, so that the library
+// cannot see its implementation. It counts its QueryParameterByType calls;
 // with `failure` set, Type and Name fail with it.
-struct ForeignProperty : IVCardProperty {
+struct ForeignProperty : Counted<IVCardProperty> {
   explicit ForeignProperty(IVCardProperty* inner, HRESULT failure = S_OK)
       : inner(inner), failure(failure) {}
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    *ppv = nullptr;
-    if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IVCardProperty)) {
-      return E_NOINTERFACE;
-    }
-    *ppv = static_cast<IVCardProperty*>(this);
-    AddRef();
-    return S_OK;
+#define FORWARD(method, Argument)                         \
+  HRESULT STDMETHODCALLTYPE method(Argument a) override { \
+    return inner->method(a);                              \
   }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
-  ULONG STDMETHODCALLTYPE Release() override { return --refs; }
+  FORWARD(put_Type, EVCardProperty)
+  FORWARD(put_Name, BSTR)
+  FORWARD(get_Group, BSTR*)
+  FORWARD(put_Group, BSTR)
+  FORWARD(get_Parameters, IVCardParameterColl**)
+  FORWARD(get_Values, IVCardValueColl**)
+  FORWARD(get_AsAddress, IVCardPropertyAddress**)
+  FORWARD(get_AsName, IVCardPropertyName**)
+  FORWARD(get_AsOrganisation, IVCardPropertyOrganisation**)
+#undef FORWARD
   HRESULT STDMETHODCALLTYPE get_Type(EVCardProperty* p) override {
     return FAILED(failure) ? failure : inner->get_Type(p);
   }
-  HRESULT STDMETHODCALLTYPE put_Type(EVCardProperty t) override { return inner->put_Type(t); }
   HRESULT STDMETHODCALLTYPE get_Name(BSTR* p) override {
     return FAILED(failure) ? failure : inner->get_Name(p);
-  }
-  HRESULT STDMETHODCALLTYPE put_Name(BSTR n) override { return inner->put_Name(n); }
-  HRESULT STDMETHODCALLTYPE get_Group(BSTR* p) override { return inner->get_Group(p); }
-  HRESULT STDMETHODCALLTYPE put_Group(BSTR g) override { return inner->put_Group(g); }
-  HRESULT STDMETHODCALLTYPE get_Parameters(IVCardParameterColl** p) override {
-    return inner->get_Parameters(p);
-  }
-  HRESULT STDMETHODCALLTYPE get_Values(IVCardValueColl** p) override {
-    return inner->get_Values(p);
   }
   HRESULT STDMETHODCALLTYPE QueryParameterByType(EVCardParameter t,
                                                  IVCardParameterColl** p) override {
@@ -202,19 +193,9 @@ struct ForeignProperty : IVCardProperty {
   HRESULT STDMETHODCALLTYPE QueryParameterByName(BSTR n, IVCardParameterColl** p) override {
     return inner->QueryParameterByName(n, p);
   }
-  HRESULT STDMETHODCALLTYPE get_AsAddress(IVCardPropertyAddress** p) override {
-    return inner->get_AsAddress(p);
-  }
-  HRESULT STDMETHODCALLTYPE get_AsName(IVCardPropertyName** p) override {
-    return inner->get_AsName(p);
-  }
-  HRESULT STDMETHODCALLTYPE get_AsOrganisation(IVCardPropertyOrganisation** p) override {
-    return inner->get_AsOrganisation(p);
-  }
 
   IVCardProperty* inner;
   HRESULT failure;
-  ULONG refs = 1;
   int parameter_queries = 0;
 };
 

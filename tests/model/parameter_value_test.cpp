@@ -42,31 +42,6 @@ TEST(VCardParameter, ValueIsCopiedUpToTheFirstNul) {
   }
 }
 
-TEST(VCardValue, NewValueIsAnEmptyStringWithoutParent) {
-  auto value = Create<IVCardValue>(CLSID_VCardValue);
-  auto property = MakeProperty(u"NOTE");
-  EVCardValue kind;
-  IVCardProperty* parent = reinterpret_cast<IVCardProperty*>(1);
-  CComVariant decoded, encoded(LONG{42});
-  ExpectStatuses({
-      {CALL(value->get_Type(&kind)), S_OK},
-      {CALL(value->get_Parent(&parent)), E_POINTER},
-      {CALL(value->putref_Parent(nullptr)), E_POINTER},
-      {CALL(value->get_DecodedValue(&decoded)), S_OK},
-      {CALL(value->putref_Parent(property)), S_OK},
-      {CALL(value->get_EncodedValue(&encoded)), S_OK},
-      {CALL(value->get_EncodedValue(nullptr)), E_POINTER},
-      {CALL(value->get_DecodedValue(nullptr)), E_POINTER},
-      {CALL(value->get_Type(nullptr)), E_POINTER},
-  });
-  EXPECT_EQ(kind, VCARD_VALUE_STRING);
-  EXPECT_EQ(parent, nullptr);
-  EXPECT_EQ(decoded.vt, VT_EMPTY);
-  // An empty value leaves the encoded out as it was passed.
-  EXPECT_EQ(encoded.vt, VT_I4);
-  EXPECT_EQ(encoded.lVal, 42);
-}
-
 TEST(VCardValue, ParentIsNotCountedAndCanBeReplaced) {
   auto first = MakeProperty(u"NOTE");
   auto second = MakeProperty(u"TEL");

@@ -289,64 +289,82 @@ TEST(ValueCoding, RefusedTypesLeaveTheOldContent) {
   EXPECT_EQ(Decoded(value), u"kept");
 }
 
+// A new value is an empty string without parent. Text put without a parent
+// is reported: put EncodedValue stores nothing, put DecodedValue stores it all
+// the same; a get that fails has released what was passed. Dates need no
+// parent, and an empty value leaves the encoded out as it was passed.
 TEST(ValueCoding, WithoutParentTextIsStoredButReported) {
   auto value = Create<IVCardValue>(CLSID_VCardValue);
-  EXPECT_EQ(PutEncoded(value, "text"), E_POINTER);
-  CComVariant decoded;
-  value->get_DecodedValue(&decoded);
-  EXPECT_EQ(decoded.vt, VT_EMPTY);  // put EncodedValue: nothing stored
-  EXPECT_EQ(value->put_DecodedValue(CComVariant(u"text")), E_POINTER);
-  EXPECT_EQ(Decoded(value), u"text");  // put DecodedValue: stored all the same
-  // A get that fails has released what the caller passed in.
-  CComVariant passed(u"old");
-  EXPECT_EQ(value->get_EncodedValue(&passed), E_POINTER);
-  EXPECT_EQ(passed.vt, VT_EMPTY);
-  CComVariant date, out;
+  EVCardValue kind;
+  IVCardProperty* parent = reinterpret_cast<IVCardProperty*>(1);
+  CComVariant empty, passed(u"old"), date, out, untouched(LONG{42});
+  ExpectStatuses({
+      {CALL(value->get_Type(&kind)), S_OK},
+      {CALL(value->get_Parent(&parent)), E_POINTER},
+      {CALL(value->putref_Parent(nullptr)), E_POINTER},
+      {CALL(value->get_EncodedValue(nullptr)), E_POINTER},
+      {CALL(value->get_DecodedValue(nullptr)), E_POINTER},
+      {CALL(value->get_Type(nullptr)), E_POINTER},
+      {CALL(PutEncoded(value, "text")), E_POINTER},
+      {CALL(value->get_DecodedValue(&empty)), S_OK},
+      {CALL(value->put_DecodedValue(CComVariant(u"text"))), E_POINTER},
+      {CALL(value->get_EncodedValue(&passed)), E_POINTER},
+  });
+  EXPECT_EQ(kind, VCARD_VALUE_STRING);  // a new value
+  EXPECT_EQ(parent, nullptr);
+  EXPECT_EQ(empty.vt, VT_EMPTY);       // put EncodedValue stored nothing
+  EXPECT_EQ(Decoded(value), u"text");  // put DecodedValue stored it all the same
+  EXPECT_EQ(passed.vt, VT_EMPTY);      // a get that fails has released what was passed
   date.vt = VT_DATE;
   date.date = 36000.5;
-  EXPECT_EQ(value->put_EncodedValue(date), S_OK);  // dates need no parent
+  ASSERT_EQ(value->put_EncodedValue(date), S_OK);  // dates need no parent
   ASSERT_EQ(value->get_EncodedValue(&out), S_OK);
+  ASSERT_EQ(value->get_Type(&kind), S_OK);
   EXPECT_EQ(out.vt, VT_DATE);
   EXPECT_EQ(out.date, 36000.5);
+  EXPECT_EQ(kind, VCARD_VALUE_DATE);
+  // An empty value leaves the encoded out as it was passed.
+  auto property = MakeProperty(u"NOTE");
+  ASSERT_EQ(ValueOf(property)->get_EncodedValue(&untouched), S_OK);
+  EXPECT_EQ(untouched.vt, VT_I4);
+  EXPECT_EQ(untouched.lVal, 42);
 }
 
+// An object given as a value is asked for IVCard and held by one reference:
+// something that is no card, or no object at all, is refused and leaves the
+// value empty.
 TEST(ValueCoding, EmbeddedCardsAreHeldByReference) {
   auto property = MakeProperty(u"AGENT");
   auto value = ValueOf(property);
   auto card = Create<IVCard>(CLSID_VCard);
+  auto parameter = Create<IVCardParameter>(CLSID_VCardParameter);
   const ULONG before = Refs(card);
-  VARIANT v;
-  VariantInit(&v);
-  v.vt = VT_UNKNOWN;
-  v.punkVal = card;
-  ASSERT_EQ(value->put_DecodedValue(v), S_OK);
-  EXPECT_EQ(Refs(card), before + 1);
+  const auto object = [](IUnknown* unknown) {
+    VARIANT v;  // borrows the object
+    VariantInit(&v);
+    v.vt = VT_UNKNOWN;
+    v.punkVal = unknown;
+    return v;
+  };
+  CComVariant out, decoded;
   EVCardValue kind;
-  value->get_Type(&kind);
+  ASSERT_EQ(value->put_DecodedValue(object(card)), S_OK);
+  EXPECT_EQ(Refs(card), before + 1);
+  ASSERT_EQ(value->get_Type(&kind), S_OK);
   EXPECT_EQ(kind, VCARD_VALUE_VCARD);
-  CComVariant out;
   ASSERT_EQ(value->get_EncodedValue(&out), S_OK);
   EXPECT_EQ(out.vt, VT_UNKNOWN);
   out.Clear();
-  ASSERT_EQ(value->put_EncodedValue(v), S_OK);
+  ASSERT_EQ(value->put_EncodedValue(object(card)), S_OK);
   EXPECT_EQ(Refs(card), before + 1);
-
-  // Something that is no card, or no object at all, is refused and leaves
-  // the value empty.
-  auto parameter = Create<IVCardParameter>(CLSID_VCardParameter);
-  v.punkVal = parameter;
-  EXPECT_EQ(value->put_EncodedValue(v), E_NOINTERFACE);
+  EXPECT_EQ(value->put_EncodedValue(object(parameter)), E_NOINTERFACE);
   EXPECT_EQ(Refs(card), before);
-  EXPECT_EQ(value->put_DecodedValue(v), E_NOINTERFACE);
-  v.punkVal = nullptr;
-  EXPECT_TRUE(FAILED(value->put_EncodedValue(v)));
-  EXPECT_TRUE(FAILED(value->put_DecodedValue(v)));
-  CComVariant decoded;
+  EXPECT_EQ(value->put_DecodedValue(object(parameter)), E_NOINTERFACE);
+  EXPECT_TRUE(FAILED(value->put_EncodedValue(object(nullptr))));
+  EXPECT_TRUE(FAILED(value->put_DecodedValue(object(nullptr))));
   value->get_DecodedValue(&decoded);
   EXPECT_EQ(decoded.vt, VT_EMPTY);
-
-  v.punkVal = card;
-  ASSERT_EQ(value->put_DecodedValue(v), S_OK);
+  ASSERT_EQ(value->put_DecodedValue(object(card)), S_OK);
   value.Release();  // releasing the value releases its card
   EXPECT_EQ(Refs(card), before);
 }
