@@ -2,6 +2,7 @@
 // insertion and removal, the shared enumeration cursor, and the references
 // it takes and gives back.
 #include <algorithm>
+#include <string>
 #include <vector>
 
 #include "model_test_support.h"
@@ -9,44 +10,19 @@
 namespace tarvovcard::testing {
 namespace {
 
-// A parameter collection holding three stub parameters A, B, C.
-class CollectionTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    collection = Create<IVCardParameterColl>(CLSID_VCardParameterColl);
-    for (StubParameter* p : {&a, &b, &c}) ASSERT_EQ(collection->Add(p), S_OK);
-    ASSERT_EQ(collection.QueryInterface(&enumerator), S_OK);
-  }
-  void TearDown() override {
-    enumerator.Release();
-    collection.Release();
-    for (StubParameter* p : {&a, &b, &c, &d}) EXPECT_EQ(p->refs, 1u) << "stray reference";
-  }
-
-  // The element that Next gives, or null at the end.
-  IUnknown* Next() {
-    CComVariant v;
-    HRESULT hr = enumerator->Next(1, &v, nullptr);
-    EXPECT_EQ(hr, v.vt == VT_DISPATCH ? S_OK : S_FALSE);
-    return v.vt == VT_DISPATCH ? reinterpret_cast<IUnknown*>(v.pdispVal) : nullptr;
-  }
-
-  StubParameter a{VCARD_PARAM_TYPE, u"TYPE", u"A"};
-  StubParameter b{VCARD_PARAM_TYPE, u"TYPE", u"B"};
-  StubParameter c{VCARD_PARAM_TYPE, u"TYPE", u"C"};
-  StubParameter d{VCARD_PARAM_TYPE, u"TYPE", u"D"};
-  CComPtr<IVCardParameterColl> collection;
+TEST(Collection, RefusedArgumentsChangeNothing) {
+  StubParameter a(VCARD_PARAM_TYPE, u"TYPE", u"A"), d(VCARD_PARAM_TYPE, u"TYPE", u"D");
+  auto collection = Create<IVCardParameterColl>(CLSID_VCardParameterColl);
+  auto empty = Create<IVCardParameterColl>(CLSID_VCardParameterColl);
+  auto values = Create<IVCardValueColl>(CLSID_VCardValueColl);
+  for (int i = 0; i < 3; ++i) ASSERT_EQ(collection->Add(&a), S_OK);
   CComPtr<IEnumVARIANT> enumerator;
-};
-
-TEST_F(CollectionTest, RefusedArgumentsChangeNothing) {
+  ASSERT_EQ(collection.QueryInterface(&enumerator), S_OK);
   IVCardParameter* item = nullptr;
+  IVCardValue* value = nullptr;
   IEnumVARIANT* clone = reinterpret_cast<IEnumVARIANT*>(1);
   CComVariant v;
   ULONG fetched = 7;
-  auto empty = Create<IVCardParameterColl>(CLSID_VCardParameterColl);
-  auto values = Create<IVCardValueColl>(CLSID_VCardValueColl);
-  IVCardValue* value = nullptr;
   ExpectStatuses({
       {CALL(collection->Item(-1, &item)), E_INVALIDARG},
       {CALL(collection->Item(3, &item)), E_INVALIDARG},
@@ -67,97 +43,89 @@ TEST_F(CollectionTest, RefusedArgumentsChangeNothing) {
   EXPECT_EQ(fetched, 0u);
   EXPECT_EQ(CountOf(collection), 3);
   EXPECT_EQ(d.refs, 1u);
-  EXPECT_EQ(a.refs, 2u);
+  EXPECT_EQ(a.refs, 4u);
+  enumerator.Release();
+  collection.Release();
+  EXPECT_EQ(a.refs, 1u);
 }
 
-// One cursor, shared by every enumeration: a new _NewEnum puts it back on
-// position 0, Skip moves one whatever its count, Next with a count of 0
-// fetches one all the same, and Remove and InsertAt leave it on its position.
-TEST_F(CollectionTest, TheCursorIsSharedByEveryEnumeration) {
-  VARIANT v;
-  v.vt = VT_I4;  // Next initialises it
-  ULONG fetched = 7;
-  for (IUnknown* expected : {&a, &b, &c}) {
-    ASSERT_EQ(enumerator->Next(1, &v, &fetched), S_OK);
-    EXPECT_EQ(fetched, 1u);
-    ASSERT_EQ(v.vt, VT_DISPATCH);
-    EXPECT_EQ(reinterpret_cast<IUnknown*>(v.pdispVal), expected);
-    VariantClear(&v);
-  }
-  v.vt = VT_I4;
-  EXPECT_EQ(enumerator->Next(1, &v, &fetched), S_FALSE);
-  EXPECT_EQ(v.vt, VT_EMPTY);
-  EXPECT_EQ(fetched, 0u);
-
-  CComPtr<IUnknown> second, identity1, identity2;
-  ASSERT_EQ(collection->get__NewEnum(&second), S_OK);
-  second.QueryInterface(&identity1);  // the enumerator is the collection itself
-  collection.QueryInterface(&identity2);
-  EXPECT_EQ(identity1, identity2);
-  EXPECT_EQ(Next(), &a);
-  ASSERT_EQ(enumerator->Next(0, &v, nullptr), S_OK);
-  EXPECT_EQ(reinterpret_cast<IUnknown*>(v.pdispVal), static_cast<IUnknown*>(&b));
-  VariantClear(&v);
-  EXPECT_EQ(enumerator->Reset(), S_OK);
-  ExpectStatuses({
-      {CALL(enumerator->Skip(5)), S_OK},          // to position 1
-      {CALL(enumerator->Skip(1)), S_OK},          // to 2
-      {CALL(enumerator->Skip(1)), E_INVALIDARG},  // behind the last
-      {CALL(enumerator->Skip(1)), E_INVALIDARG},  // stays there
-  });
-  EXPECT_EQ(Next(), nullptr);
-
-  EXPECT_EQ(enumerator->Reset(), S_OK);
-  ASSERT_EQ(collection->Remove(1), S_OK);
-  EXPECT_EQ(Next(), &c);
-  ASSERT_EQ(collection->InsertAt(1, &d), S_OK);
-  EXPECT_EQ(Next(), &d);
-  ASSERT_EQ(collection->Remove(1), S_OK);
-  ASSERT_EQ(collection->Remove(1), S_OK);  // the last: the cursor is behind the end
-  EXPECT_EQ(Next(), nullptr);
-}
-
-// The first two elements live inside the collection object and the rest in
-// storage of its own: growing, inserting and removing across that boundary
-// keeps order and references, checked against a plain sequence at each step.
-TEST(CollectionStorage, KeepsOrderAndReferencesAcrossItsInlinePlaces) {
-  std::vector<StubParameter> stubs;
-  stubs.reserve(6);  // the stubs must not move
-  for (int i = 0; i < 6; ++i) stubs.emplace_back(VCARD_PARAM_TYPE, u"TYPE", u"");
-  auto collection = Create<IVCardParameterColl>(CLSID_VCardParameterColl);
-  std::vector<IVCardParameter*> expected;
-  // "+n" appends stub n, "n@i" inserts it at i, "-i" removes position i, "?" checks.
-  const char* const steps[] = {"+0",  "1@0", "?",  "2@1", "?",  "+3", "4@0", "+4", "5@5",
-                               "?",   "-0",  "-5", "-2",  "?",  "-0", "-2",  "-0", "?",
-                               "2@0", "+1",  "?",  "-2",  "-0", "-0", "?",   "+5", "?"};
-  for (const char* step : steps) {
-    SCOPED_TRACE(step);
-    if (step[0] == '+') {
-      IVCardParameter* stub = &stubs[step[1] - '0'];
-      ASSERT_EQ(collection->Add(stub), S_OK);
-      expected.push_back(stub);
-    } else if (step[0] == '-') {
-      ASSERT_EQ(collection->Remove(step[1] - '0'), S_OK);
-      expected.erase(expected.begin() + (step[1] - '0'));
-    } else if (step[1] == '@') {
-      IVCardParameter* stub = &stubs[step[0] - '0'];
-      ASSERT_EQ(collection->InsertAt(step[2] - '0', stub), S_OK);
-      expected.insert(expected.begin() + (step[2] - '0'), stub);
-    } else {
-      ASSERT_EQ(CountOf(collection), static_cast<LONG>(expected.size()));
-      for (LONG i = 0; i < static_cast<LONG>(expected.size()); ++i) {
-        CComPtr<IVCardParameter> item;
-        ASSERT_EQ(collection->Item(i, &item), S_OK);
-        EXPECT_EQ(item.p, expected[i]) << "position " << i;
-      }
-      for (auto& stub : stubs) {
-        EXPECT_EQ(stub.refs,
-                  static_cast<ULONG>(1 + std::count(expected.begin(), expected.end(), &stub)));
+// Scripts of steps on a collection of stubs a..f, checked against a plain
+// sequence: "+a" adds a, "a@1" inserts it at 1, "-1" removes position 1, "?"
+// checks every position and every count; ">a" is a Next that gives a (">."
+// the end), "0>a" a Next for no element, which fetches one all the same;
+// "reset", "skip" and "skip!" (refused behind the last), and "enum", a new
+// _NewEnum. The first two elements live inside the collection object, the
+// rest in storage of its own. The one cursor is shared by every enumeration,
+// goes back to 0 with each _NewEnum, moves one whatever Skip's count, and is
+// left on the position where Remove or InsertAt acted.
+TEST(CollectionScripts, KeepOrderReferencesAndTheCursor) {
+  const std::vector<std::vector<std::string>> scripts = {
+      {"+a", "b@0", "?",  "c@1", "?",   "+d", "e@0", "+e", "f@5", "?",  "-0", "-5", "-2", "?",
+       "-0", "-2",  "-0", "?",   "c@0", "+b", "?",   "-2", "-0",  "-0", "?",  "+f", "?"},
+      {"+a",  "+b", "+c",    ">a",   ">b",   ">c",    ">.",    "enum", ">a",
+       "0>b", "?",  "reset", "skip", "skip", "skip!", "skip!", ">.",   "reset",
+       "-1",  ">c", "d@1",   ">d",   "-1",   "-1",    ">.",    "?"},
+  };
+  for (const auto& script : scripts) {
+    std::vector<StubParameter> stubs;
+    stubs.reserve(6);  // the stubs must not move
+    for (int i = 0; i < 6; ++i) stubs.emplace_back(VCARD_PARAM_TYPE, u"TYPE", u"");
+    const auto stub = [&](char name) { return static_cast<IVCardParameter*>(&stubs[name - 'a']); };
+    auto collection = Create<IVCardParameterColl>(CLSID_VCardParameterColl);
+    CComPtr<IEnumVARIANT> enumerator;
+    ASSERT_EQ(collection.QueryInterface(&enumerator), S_OK);
+    std::vector<IVCardParameter*> expected;
+    for (const std::string& step : script) {
+      SCOPED_TRACE(step);
+      const std::size_t arrow = step.find('>');
+      if (step[0] == '+') {
+        ASSERT_EQ(collection->Add(stub(step[1])), S_OK);
+        expected.push_back(stub(step[1]));
+      } else if (step[0] == '-') {
+        ASSERT_EQ(collection->Remove(step[1] - '0'), S_OK);
+        expected.erase(expected.begin() + (step[1] - '0'));
+      } else if (step[1] == '@') {
+        ASSERT_EQ(collection->InsertAt(step[2] - '0', stub(step[0])), S_OK);
+        expected.insert(expected.begin() + (step[2] - '0'), stub(step[0]));
+      } else if (arrow != std::string::npos) {
+        const bool end = step[arrow + 1] == '.';
+        VARIANT v;
+        v.vt = VT_I4;  // Next initialises it
+        ULONG fetched = 7;
+        ASSERT_EQ(enumerator->Next(arrow == 0, &v, arrow == 0 ? &fetched : nullptr),
+                  end ? S_FALSE : S_OK);
+        ASSERT_EQ(v.vt, end ? VT_EMPTY : VT_DISPATCH);
+        EXPECT_EQ(fetched, arrow != 0 ? 7u : end ? 0u : 1u);
+        if (!end) {
+          EXPECT_EQ(reinterpret_cast<IUnknown*>(v.pdispVal), stub(step[arrow + 1]));
+        }
+        VariantClear(&v);
+      } else if (step == "reset") {
+        EXPECT_EQ(enumerator->Reset(), S_OK);
+      } else if (step.starts_with("skip")) {
+        EXPECT_EQ(enumerator->Skip(5), step == "skip" ? S_OK : E_INVALIDARG);
+      } else if (step == "enum") {
+        CComPtr<IUnknown> fresh, identity1, identity2;
+        ASSERT_EQ(collection->get__NewEnum(&fresh), S_OK);
+        fresh.QueryInterface(&identity1);  // the enumerator is the collection itself
+        collection.QueryInterface(&identity2);
+        EXPECT_EQ(identity1, identity2);
+      } else {
+        ASSERT_EQ(CountOf(collection), static_cast<LONG>(expected.size()));
+        for (LONG i = 0; i < static_cast<LONG>(expected.size()); ++i) {
+          CComPtr<IVCardParameter> item;
+          ASSERT_EQ(collection->Item(i, &item), S_OK);
+          EXPECT_EQ(item.p, expected[i]) << "position " << i;
+        }
+        for (auto& one : stubs) {
+          EXPECT_EQ(one.refs, 1 + std::count(expected.begin(), expected.end(), &one));
+        }
       }
     }
+    enumerator.Release();
+    collection.Release();
+    for (auto& one : stubs) EXPECT_EQ(one.refs, 1u);
   }
-  collection.Release();
-  for (auto& stub : stubs) EXPECT_EQ(stub.refs, 1u);
 }
 
 TEST(CollectionLifetime, DestructionReleasesEveryElementFromTheFront) {

@@ -19,17 +19,26 @@ class VCardQueries : public ::testing::Test {
     return property;
   }
 
-  LONG CountByName(const char16_t* name) {
-    CComPtr<IVCardPropertyColl> result;
-    EXPECT_EQ(card->QueryPropertyByName(name ? CComBSTR(name) : CComBSTR(), &result), S_OK);
-    return result ? CountOf(result) : -1;
+  HRESULT Named(const char16_t* name, IVCardPropertyColl** result) {
+    return card->QueryPropertyByName(name ? CComBSTR(name) : CComBSTR(), result);
   }
-  LONG CountByParameter(const std::u16string& values) {
-    CComPtr<IVCardPropertyColl> result;
-    CComBSTR text(values.c_str());
-    EXPECT_EQ(card->QueryPropertyByParameter(VCARD_PROP_TEL, VCARD_PARAM_TYPE, text, &result),
-              S_OK);
-    return result ? CountOf(result) : -1;
+  HRESULT Tel(const std::u16string& values, IVCardPropertyColl** result) {
+    return card->QueryPropertyByParameter(VCARD_PROP_TEL, VCARD_PARAM_TYPE,
+                                          CComBSTR(values.c_str()), result);
+  }
+  // The positions in the card of what a query selected, as "0 2 3".
+  std::string Selected(IVCardPropertyColl* result) {
+    std::string positions;
+    for (LONG i = 0; i < CountOf(result); ++i) {
+      CComPtr<IVCardProperty> item, own;
+      EXPECT_EQ(result->Item(i, &item), S_OK);
+      LONG at = 0;
+      for (; at < CountOf(properties); ++at, own.Release()) {
+        if (SUCCEEDED(properties->Item(at, &own)) && own == item) break;
+      }
+      positions += (positions.empty() ? "" : " ") + std::to_string(at);
+    }
+    return positions;
   }
 
   CComPtr<IVCard> card;
@@ -67,95 +76,75 @@ TEST_F(VCardQueries, NewCardHasNoPathsAndEveryQueryIsEmpty) {
 
 // The results hold the card's own objects in card order: a change through a
 // result is a change of the card, a removal from it is not.
-TEST_F(VCardQueries, ByTypeGivesTheCardsOwnObjectsInCardOrder) {
-  auto t1 = Add(u"TEL");
-  Add(u"EMAIL");
-  auto t2 = Add(u"TEL");
-  auto t3 = Add(u"TEL");
-  CComPtr<IVCardPropertyColl> result;
-  ASSERT_EQ(card->QueryPropertyByType(VCARD_PROP_TEL, &result), S_OK);
-  ASSERT_EQ(CountOf(result), 3);
-  for (LONG i = 0; i < 3; ++i) {
-    CComPtr<IVCardProperty> item;
-    result->Item(i, &item);
-    EXPECT_EQ(item, (i == 0 ? t1 : i == 1 ? t2 : t3)) << i;
+// The queries select the card's own objects, not copies, in card order, in
+// a new collection: removing from it leaves the card alone. Names compare
+// exactly; parameter values without case. A property passes the TYPE test
+// when the pairs (its TYPE value, a token of the text) that match are at
+// least as many as the tokens: a pair count, not a count of matched tokens,
+// so a twice-given HOME passes HOME;WORK. No tokens: every TEL passes.
+TEST_F(VCardQueries, SelectTheCardsOwnPropertiesInCardOrder) {
+  for (const char16_t* parameters : {u"TYPE=HOME,TYPE=VOICE", u"TYPE=HOME", u"type=home,TYPE=voice",
+                                     u"TYPE=HOME,TYPE=HOME", u""}) {
+    Add(u"TEL", parameters);  // 0 to 4
   }
-  ASSERT_EQ(t2->put_Group(CComBSTR(u"work")), S_OK);
-  CComPtr<IVCardProperty> selected;
-  CComBSTR group;
-  result->Item(1, &selected);
-  selected->get_Group(&group);
-  EXPECT_EQ(Str(group), u"work");
-  ASSERT_EQ(result->Remove(0), S_OK);
-  EXPECT_EQ(CountOf(properties), 4);
-
-  properties->Add(Create<IVCardProperty>(CLSID_VCardProperty));
-  Add(u"X-ICQ");
-  CComPtr<IVCardPropertyColl> unknown, extensions;
-  ASSERT_EQ(card->QueryPropertyByType(VCARD_PROP_UNKNOWN, &unknown), S_OK);
-  ASSERT_EQ(card->QueryPropertyByType(VCARD_PROP_X, &extensions), S_OK);
-  EXPECT_EQ(CountOf(unknown), 1);
-  EXPECT_EQ(CountOf(extensions), 1);
-}
-
-TEST_F(VCardQueries, ByNameIsExactAndCaseSensitive) {
+  Add(u"EMAIL", u"TYPE=HOME");
   Add(u"X-ICQ");
   Add(u"X-icq");
-  Add(u"TEL");
-  properties->Add(Create<IVCardProperty>(CLSID_VCardProperty));
-  EXPECT_EQ(CountByName(u"X-ICQ"), 1);
-  EXPECT_EQ(CountByName(u"tel"), 0);
-  EXPECT_EQ(CountByName(u"TEL"), 1);
-  EXPECT_EQ(CountByName(u""), 1);  // the property never named
-  EXPECT_EQ(CountByName(nullptr), 1);
-}
-
-// A property passes when the pairs (its TYPE value, a token) that match,
-// without regard to case, are at least as many as the tokens: a pair count,
-// not a count of matched tokens.
-TEST_F(VCardQueries, ParameterTestCountsPairsNotTokens) {
-  Add(u"TEL", u"TYPE=HOME,TYPE=VOICE");
-  Add(u"TEL", u"TYPE=HOME");
-  Add(u"TEL", u"type=home,TYPE=voice");
-  Add(u"TEL", u"TYPE=HOME,TYPE=HOME");
-  Add(u"TEL");
-  Add(u"EMAIL", u"TYPE=HOME");
+  properties->Add(Create<IVCardProperty>(CLSID_VCardProperty));  // 8, never named
+  Add(u"TEL", u"ENCODING=quoted-printable");
+  Add(u"TEL", u"ENCODING=BASE64");
+  Add(u"NOTE", u"ENCODING=QUOTED-PRINTABLE");
+  const CComBSTR tel(u"TEL"), qp(u"QUOTED-PRINTABLE");
+#define QUERY(expression) #expression, [&](IVCardPropertyColl * *r) { return expression; }
   const struct {
-    const char16_t* values;
-    LONG count;
+    const char* query;
+    std::function<HRESULT(IVCardPropertyColl**)> run;
+    const char* selected;
   } cases[] = {
-      {u"HOME;VOICE", 3},            // the first, the third, and the fourth (HOME pairs twice)
-      {u"HOME;WORK", 1},             // only the fourth
-      {u"HOME", 4},       {u"", 5},  // no tokens: every TEL passes, with or without parameters
-      {u";;", 5},         {u";;HOME;;;VOICE;", 3},  // runs of separators count as one
+      {QUERY(card->QueryPropertyByType(VCARD_PROP_TEL, r)), "0 1 2 3 4 9 10"},
+      {QUERY(card->QueryPropertyByType(VCARD_PROP_UNKNOWN, r)), "8"},
+      {QUERY(card->QueryPropertyByType(VCARD_PROP_X, r)), "6 7"},
+      {QUERY(Named(u"X-ICQ", r)), "6"},
+      {QUERY(Named(u"tel", r)), ""},
+      {QUERY(Named(u"TEL", r)), "0 1 2 3 4 9 10"},
+      {QUERY(Named(u"", r)), "8"},
+      {QUERY(Named(nullptr, r)), "8"},
+      {QUERY(Tel(u"HOME;VOICE", r)), "0 2 3"},
+      {QUERY(Tel(u"HOME;WORK", r)), "3"},
+      {QUERY(Tel(u"HOME", r)), "0 1 2 3"},
+      {QUERY(Tel(u"", r)), "0 1 2 3 4 9 10"},
+      {QUERY(Tel(u";;", r)), "0 1 2 3 4 9 10"},
+      {QUERY(Tel(u";;HOME;;;VOICE;", r)), "0 2 3"},  // runs of separators count as one
+      {QUERY(card->QueryPropertyByParameter(VCARD_PROP_TEL, VCARD_PARAM_TYPE, nullptr, r)),
+       "0 1 2 3 4 9 10"},
+      {QUERY(card->QueryPropertyByNameAndParameter(tel, VCARD_PARAM_ENCODING, qp, r)), "9"},
   };
-  for (const auto& c : cases) EXPECT_EQ(CountByParameter(c.values), c.count) << &c - cases;
+#undef QUERY
+  for (const auto& c : cases) {
+    CComPtr<IVCardPropertyColl> result;
+    ASSERT_EQ(c.run(&result), S_OK) << c.query;
+    EXPECT_EQ(Selected(result), c.selected) << c.query;
+    if (CountOf(result) > 0) {
+      ASSERT_EQ(result->Remove(0), S_OK);
+    }
+    EXPECT_EQ(CountOf(properties), 12);
+  }
 }
 
 // No 259-byte limit: the whole text is cut into tokens, and a token behind
 // the 259th byte still counts.
 TEST_F(VCardQueries, LongParameterValuesAreTokenisedWhole) {
-  const std::u16string long_token(300, u'A');
+  const std::u16string long_token(300, u'A'), separators(400, u';');
   Add(u"TEL", (u"TYPE=" + long_token + u",TYPE=HOME").c_str());
   Add(u"TEL", u"TYPE=HOME");
-  EXPECT_EQ(CountByParameter(long_token + u";HOME"), 1);
-  EXPECT_EQ(CountByParameter(std::u16string(400, u';') + u"HOME;WORK"), 0);
-  EXPECT_EQ(CountByParameter(std::u16string(400, u';') + u"HOME"), 2);
-  EXPECT_EQ(CountByParameter(u";;;"), 2);
-}
-
-TEST_F(VCardQueries, ByNameAndParameterComparesValuesWithoutCase) {
-  auto qp = Add(u"TEL", u"ENCODING=quoted-printable");
-  Add(u"TEL", u"ENCODING=BASE64");
-  Add(u"NOTE", u"ENCODING=QUOTED-PRINTABLE");
-  CComPtr<IVCardPropertyColl> result;
-  CComPtr<IVCardProperty> selected;
-  ASSERT_EQ(card->QueryPropertyByNameAndParameter(CComBSTR(u"TEL"), VCARD_PARAM_ENCODING,
-                                                  CComBSTR(u"QUOTED-PRINTABLE"), &result),
-            S_OK);
-  ASSERT_EQ(CountOf(result), 1);
-  result->Item(0, &selected);
-  EXPECT_EQ(selected, qp);
+  for (const auto& [values, selected] : {std::pair{long_token + u";HOME", "0"},
+                                         {separators + u"HOME;WORK", ""},
+                                         {separators + u"HOME", "0 1"},
+                                         {std::u16string(u";;;"), "0 1"}}) {
+    CComPtr<IVCardPropertyColl> result;
+    ASSERT_EQ(Tel(values, &result), S_OK);
+    EXPECT_EQ(Selected(result), selected);
+  }
 }
 
 TEST_F(VCardQueries, AFailingPropertyStopsTheQueryWithItsCode) {
