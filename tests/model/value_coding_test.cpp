@@ -199,10 +199,8 @@ const DecodedCase kDecodedCases[] = {
      u"TYPE=GIF,ENCODING=BASE64", "    SGk="},
     {u"NOTE", u"CHARSET=ISO-8859-1,charset=US-ASCII", u"\u0141\u00F3d\u017A",
      u"ENCODING=QUOTED-PRINTABLE,CHARSET=UTF-8", "=C5=81=C3=B3d=C5=BA"},
-    {u"NOTE", kUtf8,
-     u"a\xD800"
-     u"b",
-     u"CHARSET=UTF-8,ENCODING=QUOTED-PRINTABLE", "a=EF=BF=BDb"},
+    {u"NOTE", u"CHARSET=utf-8", u"a\xD800z", u"CHARSET=utf-8,ENCODING=QUOTED-PRINTABLE",
+     "a=EF=BF=BDz"},
     // Structured: no ENCODING, but the charset still switches. The euro sign
     // is in the ANSI code page and in Windows-1252, not in ISO-8859-1.
     {u"ORG", u"", u"\u20AC\u4E2D", kUtf8, "\xE2\x82\xAC\xE4\xB8\xAD"},
