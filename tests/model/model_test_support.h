@@ -100,19 +100,16 @@ inline std::u16string ParametersOf(IVCardProperty* property) {
   return list;
 }
 
-// A value of the property, appended the way the reader does it: parent first,
-// then the content, then Add.
-inline CComPtr<IVCardValue> AddValue(IVCardProperty* property, const VARIANT& content) {
+// A text value of the property, appended the way the reader does it: parent
+// first, then the content, then Add.
+inline CComPtr<IVCardValue> AddTextValue(IVCardProperty* property, const char16_t* text) {
   auto value = Create<IVCardValue>(CLSID_VCardValue);
   EXPECT_EQ(value->putref_Parent(property), S_OK);
-  EXPECT_EQ(value->put_DecodedValue(content), S_OK);
+  EXPECT_EQ(value->put_DecodedValue(CComVariant(text)), S_OK);
   CComPtr<IVCardValueColl> values;
   EXPECT_EQ(property->get_Values(&values), S_OK);
   EXPECT_EQ(values->Add(value), S_OK);
   return value;
-}
-inline CComPtr<IVCardValue> AddTextValue(IVCardProperty* property, const char16_t* text) {
-  return AddValue(property, CComVariant(text));
 }
 
 // The IUnknown of a stack-allocated element implemented outside the library:
