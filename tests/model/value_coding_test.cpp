@@ -4,7 +4,6 @@
 // what a value cannot show.
 #include "coding/value_coding.h"
 
-#include <iterator>
 #include <string>
 
 #include "model_test_support.h"
