@@ -71,3 +71,32 @@ install(FILES ${PROJECT_BINARY_DIR}/cmake/tarvovcard.pc DESTINATION ${TARVOVCARD
 # folder wherever the install is moved.
 set_target_properties(tarvovcard_cli PROPERTIES INSTALL_RPATH "$ORIGIN/${TARVOVCARD_BIN_TO_LIB}")
 install(TARGETS tarvovcard_cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+# The stylesheets (to-html, to-xml --xsl).
+install(FILES ${PROJECT_SOURCE_DIR}/share/contact-sheet.xsl
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/tarvovcard)
+
+# The manual page, the documentation and the examples.
+install(FILES ${PROJECT_SOURCE_DIR}/docs/man/tarvovcard.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+file(GLOB TARVOVCARD_DOC_PAGES ${PROJECT_SOURCE_DIR}/docs/*.md)
+install(FILES ${PROJECT_SOURCE_DIR}/README.md ${TARVOVCARD_DOC_PAGES}
+  DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES
+  ${PROJECT_SOURCE_DIR}/examples/README.md
+  ${PROJECT_SOURCE_DIR}/examples/build_card.cpp
+  ${PROJECT_SOURCE_DIR}/examples/phone_list.cpp
+  ${PROJECT_SOURCE_DIR}/examples/sample.vcf
+  DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
+
+# A Debian package of the install: cpack -G DEB in the build folder. It holds
+# the libraries, the client, the headers, the CMake and pkg-config files, the
+# manual page and the documentation, under /usr.
+set(CPACK_PACKAGE_NAME tarvovcard)
+set(CPACK_PACKAGE_VENDOR "TarvovCard")
+set(CPACK_PACKAGE_CONTACT "TarvovCard developers <tarvovcard@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "vCard 2.1 component library and its command-line client")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_SECTION libs)
+include(CPack)

@@ -227,6 +227,41 @@ std::string Summary(long cards, std::size_t files, long problems) {
          std::to_string(problems) + (problems == 1 ? " problem" : " problems");
 }
 
+// Writes `text` to standard output ("-"), or into `output` whole or not at
+// all: into a new file beside it, renamed over it once complete.
+bool WriteFileWhole(const std::string& output, const std::string& text) {
+  if (output == "-") {
+    return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() &&
+           std::fflush(stdout) == 0;
+  }
+  std::string staged = output + ".XXXXXX";
+  const int fd = ::mkstemp(staged.data());
+  if (fd < 0) return false;
+  bool written = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+  written = ::fsync(fd) == 0 && written;
+  written = ::close(fd) == 0 && written;
+  // The usual permissions of a new file, not mkstemp's private ones.
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  written = written && ::chmod(staged.c_str(), 0666 & ~mask) == 0 &&
+            std::rename(staged.c_str(), output.c_str()) == 0;
+  if (!written) ::unlink(staged.c_str());
+  return written;
+}
+
+// True when `output` is one of the inputs (by identity).
+bool IsAnInput(const std::string& output, const std::vector<std::string>& inputs) {
+  struct stat target;
+  if (output == "-" || ::stat(output.c_str(), &target) != 0) return false;
+  for (const std::string& input : inputs) {
+    struct stat info;
+    if (::stat(input.c_str(), &info) == 0 && info.st_dev == target.st_dev &&
+        info.st_ino == target.st_ino)
+      return true;
+  }
+  return false;
+}
+
 CComBSTR ToBstr(const std::string& text) {
   const std::u16string wide = FromUtf8(text);
   CComBSTR result(wide.data(), static_cast<UINT>(wide.size()));

@@ -61,6 +61,15 @@ bool CopyToStandardOutput();
 // OUTPUT is a folder; the disk is full. Empty when nothing is found.
 std::string SaveFailureCause(const std::string& output, HRESULT status);
 
+// Writes `text` to standard output ("-"), or into `output` whole or not at
+// all: into a new file beside it, renamed over it once complete. False on
+// any failure, the old file untouched.
+bool WriteFileWhole(const std::string& output, const std::string& text);
+
+// True when `output` names one of the inputs (by identity, whatever the
+// spelling or links); never for "-".
+bool IsAnInput(const std::string& output, const std::vector<std::string>& inputs);
+
 // "N card(s) from M file(s), K problem(s)".
 std::string Summary(long cards, std::size_t files, long problems);
 

@@ -43,6 +43,29 @@ constexpr Command kCommands[] = {
      "its values with their kind (text, date, bytes, card, empty).\n" PROBLEMS_HELP "\n"
      "  --quiet, -q  report only the problems that lost data\n",
      RunShow},
+    {"to-csv", "load vCard files and write one CSV row per card",
+     "usage: tarvovcard to-csv [--quiet] OUTPUT INPUT...\n"
+     "\n"
+     "Loads every INPUT and writes OUTPUT as CSV (RFC 4180, UTF-8, CR LF): a\n"
+     "header row, then one row per card with its full name, the parts of its\n"
+     "name, organisation, department, title, phones by type (home, work,\n"
+     "mobile, fax, other), e-mail addresses, addresses by type, URL and note.\n"
+     "A cell with several entries joins them with \"; \". OUTPUT is replaced\n"
+     "whole or not at all; it may not be one of the INPUTs (exit 2).\n" PROBLEMS_HELP "\n"
+     "  --quiet, -q  report only the problems that lost data\n",
+     RunToCsv},
+    {"to-html", "load vCard files and render their cards as an HTML contact sheet",
+     "usage: tarvovcard to-html [--quiet] [--xsl FILE] OUTPUT INPUT...\n"
+     "\n"
+     "Loads every INPUT and writes OUTPUT as an HTML page: one box per card with\n"
+     "its name, organisation and title, phones and e-mail with their types,\n"
+     "addresses, and its photo. The page is the XML of to-xml rendered through\n"
+     "the shipped stylesheet (share/tarvovcard/contact-sheet.xsl), which to-xml\n"
+     "--xsl can also name. OUTPUT is replaced whole or not at all; it may not\n"
+     "be one of the INPUTs (exit 2).\n" PROBLEMS_HELP "\n"
+     "  --xsl FILE   render through the XSL stylesheet FILE instead\n"
+     "  --quiet, -q  report only the problems that lost data\n",
+     RunToHtml},
     {"register", "register the library's classes and type library", kRegisterHelp, RunRegister},
     {"unregister", "remove the library's registration", kUnregisterHelp, RunUnregister},
 };

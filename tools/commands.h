@@ -46,5 +46,7 @@ bool HelpRequested(const Command& command, Arguments arguments);
 int RunToVCard(const GlobalOptions& options, Arguments arguments);
 int RunToXml(const GlobalOptions& options, Arguments arguments);
 int RunShow(const GlobalOptions& options, Arguments arguments);
+int RunToCsv(const GlobalOptions& options, Arguments arguments);
+int RunToHtml(const GlobalOptions& options, Arguments arguments);
 
 }  // namespace tarvovcard::tools

@@ -37,6 +37,18 @@ std::string OwnLibraryPath() {
   return places.front();
 }
 
+std::string DataFilePath(const std::string& name) {
+  const std::string folder = ProgramFolder();
+  const std::vector<std::string> places = {
+      folder + "/" TARVOVCARD_BIN_TO_DATA "/" + name,
+      folder + "/../share/tarvovcard/" + name,
+  };
+  for (const std::string& place : places) {
+    if (access(place.c_str(), F_OK) == 0) return place;
+  }
+  return places.front();
+}
+
 HRESULT LoadOwnLibrary() {
   static void* handle = nullptr;  // kept for the process's lifetime
   if (handle) return S_OK;

@@ -14,6 +14,10 @@ namespace tarvovcard::tools {
 // places it may be that exists, else the first of them).
 std::string OwnLibraryPath();
 
+// The full name of a shipped file (share/tarvovcard/NAME) beside this
+// program: the install's, or the build tree's.
+std::string DataFilePath(const std::string& name);
+
 // Loads the library beside this program once; its classes are then known to
 // the runtime. Reports a failure on stderr.
 HRESULT LoadOwnLibrary();

@@ -16,6 +16,7 @@
 namespace {
 
 using tarvovcard::writer::testing::CrLf;
+using tarvovcard::writer::testing::FileExists;
 using tarvovcard::writer::testing::ReadFile;
 using tarvovcard::writer::testing::ScratchDir;
 using tarvovcard::writer::testing::Utf16File;
@@ -49,7 +50,8 @@ class Cli : public ::testing::Test {
     for (const auto& [name, value] : {std::pair<std::string, std::string>{"{dir}", dir_.path()},
                                       {"{reg}", "--registry '" + registry_.path() + "'"},
                                       {"{lib}", TARVOVCARD_LIBRARY_FILE},
-                                      {"{regfile}", registry_.path()}})
+                                      {"{regfile}", registry_.path()},
+                                      {"{src}", TARVOVCARD_SOURCE_DIR}})
       for (std::size_t at; (at = text.find(name)) != std::string::npos;)
         text.replace(at, name.size(), value);
     return text;
@@ -107,6 +109,11 @@ TEST_F(Cli, Commands) {
   WriteFile(dir_ / "a.vcf", kCardA);
   WriteFile(dir_ / "b.vcf", kCardB);
   WriteFile(dir_ / "keep.vcf", kCardB);
+  WriteFile(dir_ / "c.vcf",
+            "BEGIN:VCARD\r\nN:Doe;Jo\r\nFN:Doe, \"Jo\"\r\nTEL;HOME:1\r\nTEL;HOME;FAX:2\r\n"
+            "TEL;CELL:3\r\nTEL;CELL:4\r\nNOTE;ENCODING=QUOTED-PRINTABLE:a=0D=0Ab\r\n"
+            "ADR;WORK:;;Main St 1;Town;;;\r\nEND:VCARD\r\n" +
+                kCardB);
   WriteFile(dir_ / "cut.vcf", kCardB + "BEGIN:VCARD\r\nFN:cut short\r\n");
   WriteFile(dir_ / "lost.vcf", "BEGIN:VCARD\nFN:a\nTEL;HOME 555\nEND:VCARD\n");
   WriteFile(dir_ / "repaired.vcf", "BEGIN:VCARD\nFN:b\nCATEGORIES:x\nEND:VCARD\n");
@@ -130,6 +137,8 @@ TEST_F(Cli, Commands) {
       {"to-vcard --help", 0, "usage: tarvovcard to-vcard*", ""},
       {"to-xml --help", 0, "usage: tarvovcard to-xml*", ""},
       {"show --help", 0, "usage: tarvovcard show*", ""},
+      {"to-csv --help", 0, "usage: tarvovcard to-csv*", ""},
+      {"to-html --help", 0, "usage: tarvovcard to-html*", ""},
       {"--version", 0, "tarvovcard 1.*"},
       // Usage errors: the first line names the fault, a later one --help.
       {"", 2, "*", "tarvovcard: no command given\n*--help*"},
@@ -219,6 +228,43 @@ TEST_F(Cli, Commands) {
       {"show {dir}/missing.vcf", 1, "",
        "tarvovcard: load {dir}/missing.vcf: " + no_such_file +
            "tarvovcard: 0 cards from 1 file, 0 problems\n"},
+      // One CSV row per card, quoted as RFC 4180 says; the output is not an input.
+      {"to-csv {dir}/c.csv {dir}/c.vcf",
+       0,
+       "",
+       "tarvovcard: 2 cards from 1 file, 0 problems; written to {dir}/c.csv\n",
+       {{"{dir}/c.csv",
+         "Full name,Family name,Given name,Additional names,Prefix,Suffix,Organisation,"
+         "Department,Title,Home phone,Work phone,Mobile phone,Fax,Other phone,E-mail,"
+         "Home address,Work address,Other address,URL,Note\r\n"
+         "\"Doe, \"\"Jo\"\"\",Doe,Jo,,,,,,,1,,3; 4,2,,,,\"Main St 1, Town\",,,\"a\r\nb\"\r\n"
+         "B,,,,,,,,,,,,,,,,,,,\r\n"}}},
+      {"to-csv {dir}/c.vcf {dir}/c.vcf", 2, "", "*", {{"{dir}/c.vcf", "BEGIN:VCARD\r\nN:Doe*"}}},
+      // An HTML contact sheet through the shipped stylesheet: names,
+      // organisation, phones with their types, addresses and the photo inline.
+      {"to-html {dir}/c.html {src}/examples/sample.vcf",
+       0,
+       "",
+       "*",
+       {},
+       {},
+       [this] {
+         const std::string html = ReadFile(dir_ / "c.html");
+         for (const char* part :
+              {"<!DOCTYPE html>", "<h1>Contacts (2)</h1>", "<h2>Dr. Ada Lindqvist</h2>",
+               "Tarvov Instruments AB (Research; Development)",
+               "<a href=\"tel:+4685550142\">+46 8 555 0142</a> <span class=\"type\">WORK "
+               "VOICE</span>",
+               "Storgatan 12", "src=\"data:image/gif;base64,R0lGODlh", "Okafor &amp; Sons"})
+           EXPECT_NE(html.find(part), std::string::npos) << part;
+       }},
+      {"to-html --xsl {dir}/none.xsl {dir}/d.html {src}/examples/sample.vcf",
+       1,
+       "",
+       "*the stylesheet*",
+       {},
+       {},
+       [this] { EXPECT_FALSE(FileExists(dir_ / "d.html")); }},
   });
 }
 
