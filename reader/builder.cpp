@@ -128,12 +128,6 @@ int FindPropertyName(const char* name) {
 
 }  // namespace
 
-const char* CanonicalPropertyName(const char* name, EVCardProperty* type) {
-  int found = FindPropertyName(name);
-  *type = found < 0 ? VCARD_PROP_UNKNOWN : kPropertyNames[found].type;
-  return found < 0 ? nullptr : kPropertyNames[found].name;
-}
-
 // One card on the stack, with what the builder keeps of its latest property
 // while the property's line is read.
 struct Builder::OpenCard {

@@ -101,11 +101,4 @@ class Builder final : public ParseEvents {
   CComPtr<IClassFactory> value_factory_;
 };
 
-// The canonical upper-case name of a property name from a file, matched
-// without regard to letter case ("tel" gives "TEL"), and its type; null and
-// VCARD_PROP_UNKNOWN when the vocabulary has no such name (NICKNAME), which
-// the builder then keeps as read.
-// Extension names are not looked up here.
-const char* CanonicalPropertyName(const char* name, EVCardProperty* type);
-
 }  // namespace tarvovcard::reader
