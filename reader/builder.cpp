@@ -90,10 +90,6 @@ void CheckMemory(HRESULT status) {
   if (status == E_OUTOFMEMORY) _com_issue_error(status);
 }
 
-Builder& Of(void* user) {
-  return *static_cast<Builder*>(user);
-}
-
 char UpperAscii(char c) {
   return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
@@ -131,12 +127,6 @@ int FindPropertyName(const char* name) {
 }
 
 }  // namespace
-
-const char* CanonicalPropertyName(const char* name, EVCardProperty* type) {
-  int found = FindPropertyName(name);
-  *type = found < 0 ? VCARD_PROP_UNKNOWN : kPropertyNames[found].type;
-  return found < 0 ? nullptr : kPropertyNames[found].name;
-}
 
 // One card on the stack, with what the builder keeps of its latest property
 // while the property's line is read.
@@ -202,29 +192,6 @@ Builder::Builder(IVCardColl* collection, ProblemLog& log) : collection_(collecti
 }
 
 Builder::~Builder() = default;
-
-void Builder::Attach(ParseContext* context) {
-  context->User = this;
-  context->OnBeginCard = [](void* user) { Of(user).OnBeginCard(); };
-  context->OnEndCard = [](void* user) { Of(user).OnEndCard(); };
-  context->OnProperty = [](void* user, const char* name, const char* group) {
-    Of(user).OnProperty(name, group);
-  };
-  context->OnParameter = [](void* user, const char* name, const char* value) {
-    Of(user).OnParameter(name, value);
-  };
-  context->OnValue = [](void* user, const char* text) { Of(user).OnValue(text); };
-  context->OnDateValue = [](void* user, const char* text) { Of(user).OnDateValue(text); };
-  context->OnNameComponent = [](void* user, const char* text) { Of(user).OnComponent(text); };
-  context->OnAddressComponent = [](void* user, const char* text) { Of(user).OnComponent(text); };
-  context->OnOrganisationComponent = [](void* user, const char* text) {
-    Of(user).OnComponent(text);
-  };
-  context->OnSoundComponent = [](void* user, const char* text) { Of(user).OnComponent(text); };
-  context->OnDiscardProperty = [](void* user) { Of(user).OnDiscardProperty(); };
-  // The parser has counted and shown the error already.
-  context->OnParseError = [](void*, const char*) {};
-}
 
 void Builder::ClearOpenCards() {
   OpenCards.clear();

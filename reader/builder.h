@@ -25,7 +25,7 @@
 
 namespace tarvovcard::reader {
 
-class Builder {
+class Builder final : public ParseEvents {
  public:
   // Finished top-level cards are added to collection, which the caller keeps
   // alive while the builder is used; what is kept only under a lenient rule
@@ -35,9 +35,6 @@ class Builder {
   Builder(const Builder&) = delete;
   Builder& operator=(const Builder&) = delete;
 
-  // Points the context's User and its callbacks at this builder.
-  void Attach(ParseContext* context);
-
   // Drops every open card (cards of a file whose parse stopped inside them).
   void ClearOpenCards();
 
@@ -46,17 +43,18 @@ class Builder {
   // Filename.
   void SetCurrentFile(const std::string& folder, const std::string& file_name);
 
-  // The callbacks. Each catches the object model's failures (_com_error):
+  // The events. Each catches the object model's failures (_com_error):
   // what the failing step would have added is missing, the parse goes on.
-  // E_OUTOFMEMORY is the exception: it leaves the callback and ends the Load.
-  void OnBeginCard();
-  void OnEndCard();
-  void OnProperty(const char* name, const char* group);
-  void OnParameter(const char* name, const char* value);
-  void OnValue(const char* text);
-  void OnDateValue(const char* text);
-  void OnComponent(const char* text);
-  void OnDiscardProperty();
+  // E_OUTOFMEMORY is the exception: it leaves the event and ends the Load.
+  // Parse errors need nothing: the parser has counted and shown them.
+  void OnBeginCard() override;
+  void OnEndCard() override;
+  void OnProperty(const char* name, const char* group) override;
+  void OnParameter(const char* name, const char* value) override;
+  void OnValue(const char* text) override;
+  void OnDateValue(const char* text) override;
+  void OnComponent(const char* text) override;
+  void OnDiscardProperty() override;
 
  private:
   struct OpenCard;
@@ -102,12 +100,5 @@ class Builder {
   CComPtr<IClassFactory> parameter_factory_;
   CComPtr<IClassFactory> value_factory_;
 };
-
-// The canonical upper-case name of a property name from a file, matched
-// without regard to letter case ("tel" gives "TEL"), and its type; null and
-// VCARD_PROP_UNKNOWN when the vocabulary has no such name (NICKNAME), which
-// the builder then keeps as read.
-// Extension names are not looked up here.
-const char* CanonicalPropertyName(const char* name, EVCardProperty* type);
 
 }  // namespace tarvovcard::reader

@@ -68,8 +68,6 @@ HRESULT LoadCollection(IVCardColl* collection, const VARIANT& filenames,
     // Everything a Load keeps lives here: two Loads may run at once.
     ProblemLog log(report);
     Builder builder(collection, log);
-    ParseContext context;
-    builder.Attach(&context);
     EmptyCollection(collection);
     for (BSTR name : names) {
       builder.ClearOpenCards();
@@ -85,7 +83,7 @@ HRESULT LoadCollection(IVCardColl* collection, const VARIANT& filenames,
       PathStripPathA(file_name.data());
       file_name.resize(std::char_traits<char>::length(file_name.c_str()));
       builder.SetCurrentFile(folder, file_name);
-      int code = ParseFile(&context, path.c_str(), &log);
+      int code = ParseFile(builder, path.c_str(), &log);
       status = code == kParseOk ? S_OK : HRESULT_FROM_WIN32(static_cast<DWORD>(code));
     }
     builder.ClearOpenCards();

@@ -6,8 +6,8 @@
  * property line, a refused line between cards) take up the reading there. A
  * property whose line is refused after its name was reported is withdrawn
  * (OnDiscardProperty). The actions report what was
- * read through the callbacks of a ParseContext, each at a reduction that
- * needs no lookahead (they read the text of the token just shifted), except
+ * read as the events of a ParseEvents, each at a reduction that needs no
+ * lookahead (they read the text of the token just shifted), except
  * for an absent value, which is reported as its line feed once the token
  * after that line feed shows that no nested card takes its place.
  *
@@ -39,8 +39,12 @@ namespace tarvovcard::reader {
 
 // The state of one parse.
 struct ParseState {
-  ParseContext* context;
+  ParseEvents& events;
   Scanner* scanner;
+  // Cards begun and not yet ended (nested AGENT cards count).
+  int depth = 0;
+  // Errors counted in the file.
+  int error_count = 0;
   // The text of the last token, valid until the next one is read.
   const char* text = "";
   // The last code the scanner gave (type keywords keep their own code).
@@ -54,6 +58,8 @@ struct ParseState {
   bool property_pending = false;
   // The property's first ENCODING parameter has been given to the scanner.
   bool encoding_chosen = false;
+  // The line being read is a SOUND line (its BASE64 blocks are components).
+  bool sound_line = false;
   // The word before "=" of a parameter outside the vocabulary (FOO=bar).
   std::string parameter_word;
   // The group path of the property being read ("" for none) and the name of
@@ -62,11 +68,11 @@ struct ParseState {
   std::string extension_parameter;
   // Where "X-" names are put together.
   std::string name;
-  // Blocks of the parse stacks beyond the first: released even when a
-  // callback's exception leaves the parser.
+  // Blocks of the parse stacks beyond the first: released even when an
+  // event's exception leaves the parser.
   void* stack_blocks[2] = {nullptr, nullptr};
 
-  ParseState(ParseContext* c, Scanner* s) : context(c), scanner(s) {
+  ParseState(ParseEvents& e, Scanner* s) : events(e), scanner(s) {
     group.reserve(64);
     extension_parameter.reserve(64);
     name.reserve(64);
@@ -89,23 +95,22 @@ namespace {
 inline const char* Text(const ParseState* state) { return state->text; }
 
 void BeginCard(ParseState* state) {
-  ParseContext* c = state->context;
-  c->Depth += 1;
-  if (c->OnBeginCard) c->OnBeginCard(c->User);
+  state->depth += 1;
+  state->events.OnBeginCard();
 }
 
 void EndCard(ParseState* state) {
-  ParseContext* c = state->context;
-  if (c->OnEndCard) c->OnEndCard(c->User);
-  c->Depth -= 1;
+  state->events.OnEndCard();
+  state->depth -= 1;
 }
 
 // {name}: a property name as written, with the group read before it.
 void PropertyName(ParseState* state, const char* name) {
-  ParseContext* c = state->context;
   state->property_pending = true;
   state->encoding_chosen = false;
-  if (c->OnProperty) c->OnProperty(c->User, name, state->group.c_str());
+  // Reduced with no lookahead read: the last token is the name's.
+  state->sound_line = state->last_code == TOK_SOUND;
+  state->events.OnProperty(name, state->group.c_str());
   state->group.clear();
   state->extension_parameter.clear();
 }
@@ -118,13 +123,12 @@ void ExtensionPropertyName(ParseState* state) {
 }
 
 void Parameter(ParseState* state, const char* name, const char* value) {
-  ParseContext* c = state->context;
   // Reduced before the ":" that ends the parameters is scanned.
   if (!state->encoding_chosen && std::strcmp(name, "ENCODING") == 0) {
     state->encoding_chosen = true;
     state->scanner->ChooseEncoding(value);
   }
-  if (c->OnParameter) c->OnParameter(c->User, name, value);
+  state->events.OnParameter(name, value);
   state->extension_parameter.clear();
 }
 
@@ -151,17 +155,9 @@ void ExtensionParameter(ParseState* state) {
 
 // The end of a refused line: the property it began, if any, is withdrawn.
 void RefusedLine(ParseState* state) {
-  ParseContext* c = state->context;
-  if (state->property_pending && c->OnDiscardProperty) c->OnDiscardProperty(c->User);
+  if (state->property_pending) state->events.OnDiscardProperty();
   state->property_pending = false;
   state->group.clear();
-}
-
-using TextCallback = void (*ParseContext::*)(void*, const char*);
-
-inline void Report(ParseState* state, TextCallback callback, const char* text) {
-  ParseContext* c = state->context;
-  if (c->*callback) (c->*callback)(c->User, text);
 }
 
 }  // namespace
@@ -175,17 +171,16 @@ static int tvparse_lex(TVPARSE_STYPE*, ParseState* state) { return state->NextTo
 #define tvparse_error(state, message) ReportParseError((state), (message), yychar)
 
 // The parse stacks start with room for 500 entries, and their growth goes
-// through the state, so that nothing is lost when a callback throws.
+// through the state, so that nothing is lost when an event throws.
 #define YYINITDEPTH 500
 #define YYMAXDEPTH 10000
 #define YYMALLOC(size) state->AllocateStack(size)
 #define YYFREE(block) state->FreeStack(block)
 
 #define NAME() PropertyName(state, Text(state))
-#define VALUE(callback) Report(state, &ParseContext::callback, Text(state))
-#define EMPTY_COMPONENT(callback) Report(state, &ParseContext::callback, "")
+#define VALUE(event) state->events.event(Text(state))
 // An absent value is reported as its line feed.
-#define ABSENT(callback) Report(state, &ParseContext::callback, "\n")
+#define ABSENT(event) state->events.event("\n")
 }
 
 %define api.pure full
@@ -201,7 +196,8 @@ static int tvparse_lex(TVPARSE_STYPE*, ParseState* state) { return state->NextTo
    "yychar" diagnostic. Single characters (":", ";", "=", ".", ",") are their
    own codes. The type keywords ("DOM" ... "POC") have codes of their own
    (reader/scanner.h, TypeKeywordCode) that the parser reads as
-   TOK_TYPE_NAME, the code of the first one. */
+   TOK_TYPE_NAME, the code of the first one. TOK_SOUND_BLOCK is the parser's
+   own: a BASE64 block in a SOUND line (ParseState::NextToken). */
 %token TOK_VCARD 257 TOK_BEGIN 258 TOK_END 259 TOK_WORD 260 TOK_NEWLINE 263
 %token TOK_ADR 266 TOK_ORG 267 TOK_N 268 TOK_SOUND 275
 %token TOK_AGENT 269 TOK_LOGO 270 TOK_PHOTO 271 TOK_LABEL 272 TOK_FN 273 TOK_TITLE 274
@@ -214,7 +210,7 @@ static int tvparse_lex(TVPARSE_STYPE*, ParseState* state) { return state->NextTo
 %token TOK_TYPE_NAME 302
 %token TOK_TEXT7 355 TOK_TEXT8 356 TOK_QP_TEXT 357 TOK_QP_PART 358 TOK_BASE64_TEXT 359
 %token TOK_LANGUAGE_TAG 361 TOK_CHARSET_NAME 362 TOK_PART 363 TOK_X 364 TOK_GROUP_WORD 365
-%token TOK_NAME 370
+%token TOK_NAME 370 TOK_SOUND_BLOCK 371
 
 %%
 
@@ -261,10 +257,7 @@ property
   | text_head ':' values TOK_NEWLINE nested_cards
   | group TOK_BDAY { NAME(); } params ':' value { VALUE(OnDateValue); } TOK_NEWLINE
   | group TOK_REV { NAME(); } params ':' value { VALUE(OnDateValue); } TOK_NEWLINE
-  | group TOK_ADR { NAME(); } params ':' adr_parts TOK_NEWLINE nested_cards
-  | group TOK_ORG { NAME(); } params ':' org_parts TOK_NEWLINE nested_cards
-  | group TOK_N { NAME(); } params ':' n_parts TOK_NEWLINE nested_cards
-  | group TOK_SOUND { NAME(); } params ':' sound_parts TOK_NEWLINE nested_cards
+  | group structured_name { NAME(); } params ':' components TOK_NEWLINE nested_cards
   | error TOK_NEWLINE    { yyerrok; RefusedLine(state); }
   ;
 
@@ -273,6 +266,10 @@ text_head
   | group TOK_X TOK_WORD { ExtensionPropertyName(state); } params
   | group TOK_X { PropertyName(state, "X-"); } params
   | group TOK_NAME { NAME(); } params
+  ;
+
+structured_name
+  : TOK_ADR | TOK_ORG | TOK_N | TOK_SOUND
   ;
 
 plain_name
@@ -384,40 +381,17 @@ encoding
   : TOK_7BIT | TOK_8BIT | TOK_QUOTED_PRINTABLE | TOK_BASE64
   ;
 
-n_parts
-  : %empty               { EMPTY_COMPONENT(OnNameComponent); }
-  | part                 { VALUE(OnNameComponent); }
-  | n_parts ';' part     { VALUE(OnNameComponent); }
-  | n_parts ';'          { EMPTY_COMPONENT(OnNameComponent); }
+/* The components of N, ADR, ORG and SOUND, each in its place: an empty one
+   (";;", a ";" at the end, nothing at all) is reported as "". */
+components
+  : %empty                     { state->events.OnComponent(""); }
+  | component                  { VALUE(OnComponent); }
+  | components ';' component   { VALUE(OnComponent); }
+  | components ';'             { state->events.OnComponent(""); }
   ;
 
-adr_parts
-  : %empty               { EMPTY_COMPONENT(OnAddressComponent); }
-  | part                 { VALUE(OnAddressComponent); }
-  | adr_parts ';' part   { VALUE(OnAddressComponent); }
-  | adr_parts ';'        { EMPTY_COMPONENT(OnAddressComponent); }
-  ;
-
-org_parts
-  : %empty               { EMPTY_COMPONENT(OnOrganisationComponent); }
-  | part                 { VALUE(OnOrganisationComponent); }
-  | org_parts ';' part   { VALUE(OnOrganisationComponent); }
-  | org_parts ';'        { EMPTY_COMPONENT(OnOrganisationComponent); }
-  ;
-
-sound_parts
-  : %empty                   { EMPTY_COMPONENT(OnSoundComponent); }
-  | sound_part               { VALUE(OnSoundComponent); }
-  | sound_parts ';' sound_part { VALUE(OnSoundComponent); }
-  | sound_parts ';'          { EMPTY_COMPONENT(OnSoundComponent); }
-  ;
-
-part
-  : TOK_PART | TOK_QP_PART
-  ;
-
-sound_part
-  : TOK_QP_TEXT | TOK_PART | TOK_QP_PART | TOK_TEXT7 | TOK_BASE64_TEXT
+component
+  : TOK_PART | TOK_QP_PART | TOK_SOUND_BLOCK
   ;
 
 %%
@@ -434,7 +408,7 @@ int ParseState::NextToken() {
     // The last line of the text has no line end (or the text ends inside
     // it). When a card is open, that line is given its line feed, so that a
     // final END:VCARD without one still ends its card.
-    if (context->Depth > 0 && last_code != TOK_NEWLINE && last_code != -1) {
+    if (depth > 0 && last_code != TOK_NEWLINE && last_code != -1) {
       text = "\n";
       last_code = TOK_NEWLINE;
       at_end = true;
@@ -447,6 +421,9 @@ int ParseState::NextToken() {
   }
   text = scanner->Text();
   last_code = code;
+  // A BASE64 block is a component of a SOUND line (the sound's data), and
+  // refused like any other stray token in an N, ADR or ORG line.
+  if (code == TOK_BASE64_TEXT && sound_line) return TOK_SOUND_BLOCK;
   return IsTypeKeywordCode(code) ? TOK_TYPE_NAME : code;
 }
 
@@ -483,16 +460,15 @@ void ReportParseError(ParseState* state, const char* message, int lookahead) {
     throw std::bad_alloc();
   }
   if (exhausted) message = state->stack_alloc_failed ? "yyparse: memory exhausted" : "yacc stack overflow";
-  ParseContext* c = state->context;
-  c->ErrorCount += 1;
-  if (c->OnParseError) c->OnParseError(c->User, message);
+  state->error_count += 1;
+  state->events.OnParseError(message);
   ProblemLog& log = state->scanner->log();
   if (lookahead == 0) {
     std::fprintf(stderr, "*** ERROR/EOF: %s\n", message);
     // The end of the text refused outside any card: only a cut-off last line
     // after the last card, which costs nothing.
-    if (!exhausted && c->Depth == 0) {
-      c->ErrorCount -= 1;
+    if (!exhausted && state->depth == 0) {
+      state->error_count -= 1;
     } else {
       log.Lost(exhausted ? "cards nested too deeply: the file is read no further"
                          : "the file ends inside a card: the card is dropped");
@@ -500,7 +476,10 @@ void ReportParseError(ParseState* state, const char* message, int lookahead) {
     return;
   }
   std::fprintf(stderr, "*** ERROR: %s\n", message);
-  std::fprintf(stderr, "yychar %d\n", lookahead == TOK_TYPE_NAME ? state->last_code : lookahead);
+  // The scanner's code: type keywords and SOUND's blocks share a code here.
+  std::fprintf(stderr, "yychar %d\n",
+               lookahead == TOK_TYPE_NAME || lookahead == TOK_SOUND_BLOCK ? state->last_code
+                                                                          : lookahead);
   if (exhausted) {
     log.Lost("cards nested too deeply: the file is read no further");
     return;
@@ -509,24 +488,24 @@ void ReportParseError(ParseState* state, const char* message, int lookahead) {
   state->scanner->SkipLine(lookahead == TOK_NEWLINE);
 }
 
-int ParseFile(ParseContext* context, const char* path, ProblemLog* log) {
-  context->ErrorCount = 0;
-  context->Depth = 0;
+int ParseFile(ParseEvents& events, const char* path, ProblemLog* log) {
   ProblemLog own_log;
   if (!log) log = &own_log;
   log->StartFile(path);
   InputSource input;
   if (int code = input.Open(path)) return code;
+  int errors = 0;
   try {
     Scanner scanner(input, log);
-    ParseState state(context, &scanner);
+    ParseState state(events, &scanner);
     tvparse_parse(&state);
+    errors = state.error_count;
   } catch (const ScannerFatalError& e) {
-    context->ErrorCount += 1;
+    errors = 1;
     log->Lost(e.what());
-    if (context->OnParseError) context->OnParseError(context->User, e.what());
+    events.OnParseError(e.what());
   }
-  return context->ErrorCount >= 1 || log->FileLostData() ? kParseInvalidData : kParseOk;
+  return errors >= 1 || log->FileLostData() ? kParseInvalidData : kParseOk;
 }
 
 }  // namespace tarvovcard::reader

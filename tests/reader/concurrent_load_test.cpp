@@ -100,12 +100,15 @@ int main() {
   Check(status[2] == HRESULT_FROM_WIN32(ERROR_INVALID_DATA), "bad file's status");
   Check(cards[2] == 2, "bad file's cards");
 
-  // The parser alone, on two threads, with contexts of their own.
+  // The parser alone, on two threads, each with its own events.
+  struct CardCounter : tarvovcard::reader::ParseEvents {
+    long* cards;
+    explicit CardCounter(long* c) : cards(c) {}
+    void OnEndCard() override { ++*cards; }
+  };
   auto parse = [](const std::string& path, long* cards_seen, int* result) {
-    tarvovcard::reader::ParseContext context;
-    context.User = cards_seen;
-    context.OnEndCard = [](void* user) { ++*static_cast<long*>(user); };
-    *result = tarvovcard::reader::ParseFile(&context, path.c_str());
+    CardCounter counter(cards_seen);
+    *result = tarvovcard::reader::ParseFile(counter, path.c_str());
   };
   long seen[2] = {};
   int results[2] = {-1, -1};
