@@ -136,11 +136,14 @@ struct Builder::OpenCard {
   CComPtr<IVCardProperty> latest;           // null when the line's property was refused
   CComPtr<IVCardParameterColl> parameters;  // of latest, fetched on first use
   CComPtr<IVCardValueColl> values;          // of latest, fetched on first use
-  // latest's first CHARSET is a set iconv converts (not UTF-8, not ANSI)...
-  bool converted_charset = false;
-  // ...and a value held bytes that set does not define, now U+FFFD, which
-  // it cannot write back: the property goes over to UTF-8 once all its
-  // values are read (FinishProperty).
+  // latest has a CHARSET parameter; its first one names a set iconv
+  // converts (not UTF-8, not ANSI) when converted_charset is not empty...
+  bool charset_seen = false;
+  std::string converted_charset;
+  // ...and a value's text does not come back the same from that set (bytes
+  // the set does not define became U+FFFD; an escape the set uses itself
+  // was read as text): the property goes over to UTF-8 once all its values
+  // are read (FinishProperty), so that Save writes what was read.
   bool wants_utf8 = false;
 };
 
@@ -272,7 +275,8 @@ void Builder::OnProperty(const char* name, const char* group) {
   card->latest.Release();
   card->parameters.Release();
   card->values.Release();
-  card->converted_charset = false;
+  card->charset_seen = false;
+  card->converted_charset.clear();
   try {
     // Names from a file are matched without regard to letter case and
     // stored under their canonical name; "X-" names are kept as written.
@@ -317,9 +321,11 @@ void Builder::OnParameter(const char* name, const char* value) {
     if (fixed == parameter_names_[3] && !EqualsIgnoringAsciiCase(value, "UTF-8") &&
         !coding::KnowsCharset(value)) {
       log_.Repaired("unknown character set: values read as Windows-1252");
-    } else if (fixed == parameter_names_[3] && !EqualsIgnoringAsciiCase(value, "UTF-8")) {
-      card->converted_charset = true;
+    } else if (fixed == parameter_names_[3] && !card->charset_seen &&
+               !EqualsIgnoringAsciiCase(value, "UTF-8")) {
+      card->converted_charset = value;
     }
+    if (fixed == parameter_names_[3]) card->charset_seen = true;
     CComPtr<IVCardParameter> parameter =
         Create<IVCardParameter>(parameter_factory_, CLSID_VCardParameter);
     // Each Recurring text is handed over before the next is asked for.
@@ -354,13 +360,18 @@ void Builder::AddValue(OpenCard& card, const VARIANT& encoded) {
   CheckError(value->put_EncodedValue(encoded));
   if (!card.values) CheckError(card.latest->get_Values(&card.values));
   CheckError(card.values->Add(value));
-  if (card.converted_charset && !card.wants_utf8 && encoded.vt == (VT_BYREF | VT_I1)) {
+  if (!card.converted_charset.empty() && !card.wants_utf8 && encoded.vt == (VT_BYREF | VT_I1)) {
     CComVariant decoded;
     CheckError(value->get_DecodedValue(&decoded));
-    if (decoded.vt == VT_BSTR &&
-        BstrView(decoded.bstrVal).find(u'\uFFFD') != std::u16string_view::npos) {
-      card.wants_utf8 = true;
-      log_.Repaired("bytes the character set does not define replaced; the property kept in UTF-8");
+    if (decoded.vt == VT_BSTR) {
+      bool lossless = true;
+      const std::string written =
+          coding::WideToCharset(decoded.bstrVal, card.converted_charset, &lossless);
+      const CComBSTR read_back = coding::CharsetToWide(written.c_str(), card.converted_charset);
+      if (!lossless || BstrView(read_back) != BstrView(decoded.bstrVal)) {
+        card.wants_utf8 = true;
+        log_.Repaired("text the character set cannot write back; the property kept in UTF-8");
+      }
     }
   }
 }
