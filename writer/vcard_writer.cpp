@@ -124,13 +124,13 @@ void TextWriter::WriteProperty(IVCardProperty* property) {
     CheckError(value->get_EncodedValue(&encoded));
     // The separator stands even before a value that writes nothing, so the
     // positions of structured components survive. A nested card needs none:
-    // it starts on a line of its own. A block of lines kept as text (read
-    // under an ENCODING such as "Base64", which makes no bytes) ends its
-    // last line before the ";": the reader ends a block only at a line end
-    // or after an indented line.
+    // it starts on a line of its own. Text read as a block (under an
+    // ENCODING such as "Base64", which makes no bytes) ends its last line
+    // before the ";", as a Base64 block does: the reader ends a block only
+    // at a line end or after an indented line.
     if (j > 0 && encoded.vt != VT_UNKNOWN) Put(line_open ? "\n;" : ";");
     line_open = !base64 && blocks && encoded.vt == kEncodedText && encoded.pcVal &&
-                std::strchr(encoded.pcVal, '\n');
+                std::string_view(encoded.pcVal).find_first_not_of(" \t") != std::string_view::npos;
     WriteValue(encoded, base64);
   }
   Put("\n");
