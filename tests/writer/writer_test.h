@@ -1,0 +1,395 @@
+// Shared by the writer tests: scratch folders and whole files, cards built
+// from one line of text, a dump of what a collection holds, and file calls
+// that fail on request.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <tarvovcard/tarvovcard.h>
+
+#include "frame/file_calls.h"
+
+namespace tarvovcard::writer::testing {
+
+// A fresh folder under the build tree, removed with everything in it.
+class ScratchDir {
+ public:
+  ScratchDir() {
+    std::string pattern = std::string(TARVOVCARD_BINARY_DIR) + "/tests/writer/scratch-" +
+                          std::to_string(getpid()) + "-XXXXXX";
+    std::filesystem::create_directories(std::filesystem::path(pattern).parent_path());
+    path_ = mkdtemp(pattern.data());
+  }
+  ~ScratchDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+  const std::string& path() const { return path_; }
+  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+inline std::string ReadFile(const std::string& name) {
+  std::ifstream in(name, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+inline void WriteFile(const std::string& name, const std::string& bytes) {
+  std::ofstream(name, std::ios::binary) << bytes;
+}
+
+// 8-bit text with LF as CR LF.
+inline std::string CrLf(std::string_view text) {
+  std::string out;
+  for (char c : text) out += c == '\n' ? "\r\n" : std::string(1, c);
+  return out;
+}
+// UTF-16 text as a file holds it: byte-order mark, LF as CR LF, low byte first.
+inline std::string Utf16File(std::u16string_view text, bool byte_order_mark = true) {
+  std::string bytes = byte_order_mark ? "\xFF\xFE" : "";
+  for (char16_t unit : text) {
+    if (unit == u'\n') bytes.append("\r\0", 2);
+    bytes += static_cast<char>(unit & 0xFF);
+    bytes += static_cast<char>(unit >> 8);
+  }
+  return bytes;
+}
+// A whole XML document of Save around `cards`.
+inline std::string XmlDocument(std::u16string_view cards, std::u16string_view stylesheet = u"") {
+  return Utf16File(u"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n" + std::u16string(stylesheet) +
+                   u"<vCardSet>\n" + std::u16string(cards) + u"</vCardSet>\n");
+}
+
+inline CComBSTR Bstr(std::u16string_view text) {
+  CComBSTR b;
+  b.Attach(SysAllocStringLen(text.data(), static_cast<UINT>(text.size())));
+  return b;
+}
+// A file name (8-bit, each byte one unit) or a list of them as a VARIANT.
+inline CComVariant Name(const std::string& name) {
+  return CComVariant(Bstr(std::u16string(name.begin(), name.end())));
+}
+inline CComVariant NameList(const std::vector<std::string>& names) {
+  CComVariant list;
+  list.parray = SafeArrayCreateVector(VT_BSTR, 0, static_cast<ULONG>(names.size()));
+  list.vt = VT_ARRAY | VT_BSTR;
+  for (LONG i = 0; i < static_cast<LONG>(names.size()); ++i)
+    EXPECT_EQ(SafeArrayPutElement(list.parray, &i, Name(names[size_t(i)]).bstrVal), S_OK);
+  return list;
+}
+
+template <class Interface>
+CComPtr<Interface> Create(const CLSID& clsid) {
+  CComPtr<Interface> object;
+  EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_ALL, uuidof<Interface>(),
+                             reinterpret_cast<void**>(&object)),
+            S_OK);
+  return object;
+}
+inline CComPtr<IVCardColl> Collection(std::initializer_list<IVCard*> cards = {}) {
+  CComPtr<IVCardColl> collection = Create<IVCardColl>(CLSID_VCardColl);
+  for (IVCard* card : cards) EXPECT_EQ(collection->Add(card), S_OK);
+  return collection;
+}
+// A reference count, seen through AddRef and Release.
+inline ULONG References(IUnknown* object) {
+  object->AddRef();
+  return object->Release();
+}
+
+// Cards built from one line, through the public objects and the way the
+// reader builds them (a value gets its parent before its content):
+//   card      property / property / ...            ("": no properties)
+//   property  NAME[group];PNAME=pvalue;...:value|value|...
+//             (no ":": no values; no NAME: the name is never set)
+//   value     file text (EncodedValue, each unit one byte), or
+//             empty          a value never set
+//             text:T date:N  a decoded text or date
+//             bytes:B        decoded bytes, each unit one byte
+//             orphan:T       a decoded text in a value without a parent: it
+//                            cannot be encoded
+//             card{card}     a nested card; "card" alone: the previous one again
+//             self           the card being described (a loop)
+// A backslash in a name takes the next character as it is.
+class CardBuilder {
+ public:
+  ~CardBuilder() {  // Breaks the loops, so that their cards can go.
+    for (IVCardValue* value : loops_) value->put_DecodedValue(CComVariant(u"x"));
+  }
+  CComPtr<IVCard> Build(std::u16string_view text) {
+    CComPtr<IVCard> card = Create<IVCard>(CLSID_VCard);
+    cards.push_back(card);
+    CComPtr<IVCardPropertyColl> properties;
+    EXPECT_EQ(card->get_Properties(&properties), S_OK);
+    if (!text.empty()) {
+      for (std::u16string_view property : Split(text, u" / ")) {
+        EXPECT_EQ(properties->Add(Property(property, card)), S_OK);
+      }
+    }
+    return card;
+  }
+  std::vector<CComPtr<IVCard>> cards;  // Every card built, outermost first.
+
+ private:
+  // The parts of `text` between separators outside braces.
+  static std::vector<std::u16string_view> Split(std::u16string_view text, std::u16string_view sep) {
+    std::vector<std::u16string_view> parts;
+    std::size_t start = 0, depth = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      depth += text[i] == u'{' ? 1 : text[i] == u'}' ? -1 : 0;
+      if (depth == 0 && text.compare(i, sep.size(), sep) == 0) {
+        parts.push_back(text.substr(start, i - start));
+        start = i + sep.size();
+      }
+    }
+    parts.push_back(text.substr(start));
+    return parts;
+  }
+  static std::u16string_view Until(std::u16string_view& text, std::u16string_view stops) {
+    const std::size_t end = std::min(text.find_first_of(stops), text.size());
+    std::u16string_view part = text.substr(0, end);
+    text.remove_prefix(end);
+    return part;
+  }
+
+  CComPtr<IVCardProperty> Property(std::u16string_view text, IVCard* card) {
+    CComPtr<IVCardProperty> property = Create<IVCardProperty>(CLSID_VCardProperty);
+    std::u16string name;
+    for (; !text.empty() && std::u16string_view(u";[:").find(text[0]) == text.npos;
+         text.remove_prefix(1)) {
+      if (text[0] == u'\\') text.remove_prefix(1);
+      name += text[0];
+    }
+    if (!name.empty()) {
+      EXPECT_EQ(property->put_Name(Bstr(name)), S_OK) << "name";
+    }
+    if (!text.empty() && text[0] == u'[') {
+      text.remove_prefix(1);
+      EXPECT_EQ(property->put_Group(Bstr(Until(text, u"]"))), S_OK);
+      text.remove_prefix(1);
+    }
+    CComPtr<IVCardParameterColl> parameters;
+    EXPECT_EQ(property->get_Parameters(&parameters), S_OK);
+    while (!text.empty() && text[0] == u';') {
+      text.remove_prefix(1);
+      CComPtr<IVCardParameter> parameter = Create<IVCardParameter>(CLSID_VCardParameter);
+      EXPECT_EQ(parameter->put_Name(Bstr(Until(text, u"="))), S_OK) << "parameter name";
+      text.remove_prefix(1);
+      EXPECT_EQ(parameter->put_Value(Bstr(Until(text, u";:"))), S_OK);
+      EXPECT_EQ(parameters->Add(parameter), S_OK);
+    }
+    if (text.empty()) return property;
+    CComPtr<IVCardValueColl> values;
+    EXPECT_EQ(property->get_Values(&values), S_OK);
+    for (std::u16string_view value : Split(text.substr(1), u"|")) {
+      CComPtr<IVCardValue> object = Create<IVCardValue>(CLSID_VCardValue);
+      const bool orphan = value.starts_with(u"orphan:");
+      if (!orphan) {
+        EXPECT_EQ(object->putref_Parent(property), S_OK);
+      }
+      EXPECT_EQ(values->Add(object), S_OK);
+      if (value != u"empty") Set(object, value, card);
+    }
+    return property;
+  }
+
+  void Set(IVCardValue* value, std::u16string_view text, IVCard* card) {
+    auto after = [&](std::u16string_view prefix) {
+      if (!text.starts_with(prefix)) return false;
+      text.remove_prefix(prefix.size());
+      return true;
+    };
+    const bool orphan = text.starts_with(u"orphan:");
+    CComVariant decoded;
+    std::string bytes(text.begin(), text.end());  // Each unit one byte.
+    if (after(u"text:") || after(u"orphan:")) {
+      decoded.vt = VT_BSTR;
+      decoded.bstrVal = Bstr(text).Detach();
+    } else if (after(u"date:")) {
+      decoded.vt = VT_DATE;
+      decoded.date = std::stod(bytes.substr(5));
+    } else if (after(u"bytes:")) {
+      decoded.parray = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(text.size()));
+      decoded.vt = VT_ARRAY | VT_UI1;
+      if (!text.empty()) std::memcpy(decoded.parray->pvData, bytes.data() + 6, text.size());
+    } else if (text == u"self" || text == u"card" || text.starts_with(u"card{")) {
+      IVCard* nested = text == u"self" ? card : text == u"card" ? last_.p : nullptr;
+      if (!nested) nested = last_ = Build(text.substr(5, text.size() - 6));
+      if (text == u"self") loops_.push_back(value);
+      decoded.vt = VT_UNKNOWN;
+      decoded.punkVal = nested;
+      nested->AddRef();
+    } else {
+      VARIANT encoded;  // Not owned: the text stays ours.
+      VariantInit(&encoded);
+      encoded.vt = VT_BYREF | VT_I1;
+      encoded.pcVal = bytes.data();
+      EXPECT_EQ(value->put_EncodedValue(encoded), S_OK) << bytes;
+      return;
+    }
+    // A value without a parent stores its text but refuses to encode it.
+    EXPECT_EQ(value->put_DecodedValue(decoded), orphan ? E_POINTER : S_OK);
+  }
+
+  CComPtr<IVCard> last_;
+  std::vector<CComPtr<IVCardValue>> loops_;
+};
+
+// Everything a collection holds, one card a line: property type, group, name,
+// parameters (type, name, value) and decoded values, nested cards in braces.
+// Round trips compare these.
+inline std::string Text(const char16_t* text, UINT length) {
+  std::string out;
+  for (UINT i = 0; i < length; ++i) {
+    char escape[8];
+    std::snprintf(escape, sizeof escape, "\\u%04X", static_cast<unsigned>(text[i]));
+    out += text[i] >= 0x20 && text[i] < 0x7F && text[i] != u'\\' ? std::string(1, char(text[i]))
+                                                                 : std::string(escape);
+  }
+  return out;
+}
+inline std::string Text(BSTR text) {
+  return Text(text, SysStringLen(text));
+}
+inline std::string Dump(IVCard* card) {
+  std::string out;
+  CComPtr<IVCardPropertyColl> properties;
+  EXPECT_EQ(card->get_Properties(&properties), S_OK);
+  LONG count = 0;
+  properties->get_Count(&count);
+  for (LONG i = 0; i < count; ++i) {
+    CComPtr<IVCardProperty> property;
+    properties->Item(i, &property);
+    EVCardProperty type;
+    CComBSTR name, group;
+    property->get_Type(&type);
+    property->get_Name(&name);
+    property->get_Group(&group);
+    out += (i ? " / " : "") + std::to_string(int(type)) + "[" + Text(group) + "]" + Text(name);
+    CComPtr<IVCardParameterColl> parameters;
+    property->get_Parameters(&parameters);
+    LONG n = 0;
+    parameters->get_Count(&n);
+    for (LONG k = 0; k < n; ++k) {
+      CComPtr<IVCardParameter> parameter;
+      parameters->Item(k, &parameter);
+      EVCardParameter kind;
+      CComBSTR pname, pvalue;
+      parameter->get_Type(&kind);
+      parameter->get_Name(&pname);
+      parameter->get_Value(&pvalue);
+      out += ";" + std::to_string(int(kind)) + ":" + Text(pname) + "=" + Text(pvalue);
+    }
+    CComPtr<IVCardValueColl> values;
+    property->get_Values(&values);
+    values->get_Count(&n);
+    for (LONG k = 0; k < n; ++k) {
+      CComPtr<IVCardValue> value;
+      values->Item(k, &value);
+      CComVariant decoded;
+      EXPECT_EQ(value->get_DecodedValue(&decoded), S_OK);
+      out += k ? "|" : ":";
+      if (decoded.vt == VT_BSTR) {
+        out += Text(decoded.bstrVal);
+      } else if (decoded.vt == VT_DATE) {
+        out += "date:" + std::to_string(decoded.date);
+      } else if (decoded.vt == (VT_ARRAY | VT_UI1)) {
+        const std::string bytes(static_cast<const char*>(decoded.parray->pvData),
+                                decoded.parray->rgsabound[0].cElements);
+        out += "bytes:" + Text(std::u16string(bytes.begin(), bytes.end()).c_str(),
+                               static_cast<UINT>(bytes.size()));
+      } else if (decoded.vt == VT_UNKNOWN) {
+        CComPtr<IVCard> nested;
+        decoded.punkVal->QueryInterface(IID_IVCard, reinterpret_cast<void**>(&nested));
+        out += "card{" + Dump(nested) + "}";
+      } else {
+        out += "vt" + std::to_string(decoded.vt);
+      }
+    }
+  }
+  return out;
+}
+inline std::string Dump(IVCardColl* collection) {
+  std::string out;
+  LONG count = 0;
+  EXPECT_EQ(collection->get_Count(&count), S_OK);
+  for (LONG i = 0; i < count; ++i) {
+    CComPtr<IVCard> card;
+    collection->Item(i, &card);
+    out += Dump(card) + "\n";
+  }
+  return out;
+}
+
+// What to make fail. Errors are ENOSPC unless `error` says otherwise.
+struct Failures {
+  int write_at = -1;  // The first write that fails (counted from 0); later ones fail too.
+  int close_at = -1;  // The one close that fails (counted from 0).
+  bool open = false, sync = false, rename = false;
+  int error = ENOSPC;
+};
+
+// The file calls of the library (frame/file_calls.h), failing as asked for
+// the lifetime of the object, and counted. One at a time: the seam is
+// process-wide.
+class FailingFiles : public Failures {
+ public:
+  explicit FailingFiles(Failures failures = {}) : Failures(failures) { Current() = this; }
+  ~FailingFiles() { Current() = nullptr; }
+  int writes = 0, closes = 0;
+  std::vector<std::string> modes;  // Of every open.
+
+ private:
+  static FailingFiles*& Current() {
+    static FailingFiles* current = nullptr;
+    return current;
+  }
+  static int Fail(int error) {
+    errno = error;
+    return -1;
+  }
+  static const frame::FileCalls& Calls() {
+    static const frame::FileCalls& system = frame::SystemFileCalls();
+    static const frame::FileCalls calls = {
+        system.open,
+        system.read,
+        system.close,
+        [](const char* path, const char* mode) -> std::FILE* {
+          Current()->modes.push_back(mode);
+          if (Current()->open) return Fail(Current()->error), nullptr;
+          return system.fopen(path, mode);
+        },
+        [](const void* data, std::size_t size, std::FILE* stream) -> std::size_t {
+          FailingFiles& self = *Current();
+          if (self.writes++ >= self.write_at && self.write_at >= 0) return Fail(self.error), 0;
+          return system.fwrite(data, size, stream);
+        },
+        [](std::FILE* stream) -> int {
+          const int result = system.fclose(stream);
+          return Current()->closes++ == Current()->close_at ? Fail(Current()->error), EOF : result;
+        },
+        system.remove,
+        [](const char* path) { return Current()->sync ? Fail(EIO) : system.sync(path); },
+        [](const char* from, const char* to) {
+          return Current()->rename ? Fail(EACCES) : system.rename(from, to);
+        },
+    };
+    return calls;
+  }
+  frame::ScopedFileCalls scope_{Calls()};
+};
+
+}  // namespace tarvovcard::writer::testing
