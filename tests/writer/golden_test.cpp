@@ -182,7 +182,7 @@ std::string WrittenAsXml(IVCard* card, HRESULT status) {
 
 TEST(WriterGolden, CardToVCardTextAndXml) {
   for (const Row& row : Rows()) {
-    const std::string what = Text(row.card.c_str(), UINT(std::min<size_t>(row.card.size(), 150)));
+    const std::string what = Text(std::u16string_view(row.card).substr(0, 150));
     CardBuilder builder;
     CComPtr<IVCard> card = builder.Build(row.card);
     std::vector<ULONG> references;

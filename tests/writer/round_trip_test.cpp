@@ -148,7 +148,7 @@ TEST(RoundTrip, WhatSaveWritesLoadReadsBack) {
   for (const char16_t* row : rows) {
     CardBuilder builder;
     CComPtr<IVCardColl> built = Collection({builder.Build(row)});
-    SCOPED_TRACE(Text(CComBSTR(row)));
+    SCOPED_TRACE(Text(row));
     ExpectComesBack(built, dir);
   }
 }

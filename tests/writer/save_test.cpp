@@ -277,7 +277,7 @@ TEST(SaveAsXML, StylesheetInstruction) {
     for (const CComVariant& target : {Name(dir / "a.xml"), NameList({dir / "a.xml"})}) {
       WriteFile(dir / "a.xml", "old");
       EXPECT_EQ(collection->SaveAsXML(target, CComBSTR(href)), written ? S_OK : E_INVALIDARG)
-          << Text(CComBSTR(href));
+          << Text(href);
       const std::u16string instruction =
           written && *written
               ? u"<?xml-stylesheet type=\"text/xsl\" href=\"" + std::u16string(written) + u"\"?>\n"
@@ -287,7 +287,7 @@ TEST(SaveAsXML, StylesheetInstruction) {
                                       u"\n</vCard>\n",
                                       instruction)
                         : "old")
-          << Text(CComBSTR(href));
+          << Text(href);
     }
   }
 }

@@ -248,89 +248,81 @@ class CardBuilder {
   std::vector<CComPtr<IVCardValue>> loops_;
 };
 
-// Everything a collection holds, one card a line: property type, group, name,
-// parameters (type, name, value) and decoded values, nested cards in braces.
-// Round trips compare these.
-inline std::string Text(const char16_t* text, UINT length) {
+inline std::string Text(std::u16string_view text) {
   std::string out;
-  for (UINT i = 0; i < length; ++i) {
+  for (char16_t c : text) {
     char escape[8];
-    std::snprintf(escape, sizeof escape, "\\u%04X", static_cast<unsigned>(text[i]));
-    out += text[i] >= 0x20 && text[i] < 0x7F && text[i] != u'\\' ? std::string(1, char(text[i]))
-                                                                 : std::string(escape);
+    std::snprintf(escape, sizeof escape, "\\u%04X", static_cast<unsigned>(c));
+    out += c >= 0x20 && c < 0x7F && c != u'\\' ? std::string(1, char(c)) : std::string(escape);
   }
   return out;
 }
 inline std::string Text(BSTR text) {
-  return Text(text, SysStringLen(text));
+  return Text(std::u16string_view(text ? text : u"", SysStringLen(text)));
 }
+
+// Calls f(item, i) for every item of a collection of the object model.
+template <class Item, class Collection, class F>
+void ForEach(Collection* collection, F f) {
+  LONG count = 0;
+  EXPECT_EQ(collection->get_Count(&count), S_OK);
+  for (LONG i = 0; i < count; ++i) {
+    CComPtr<Item> item;
+    EXPECT_EQ(collection->Item(i, &item), S_OK);
+    f(item.p, i);
+  }
+}
+template <class Object, class Item>
+CComPtr<Item> Get(Object* object, HRESULT (Object::*get)(Item**)) {
+  CComPtr<Item> item;
+  EXPECT_EQ((object->*get)(&item), S_OK);
+  return item;
+}
+template <class Object>
+std::string Str(Object* object, HRESULT (Object::*get)(BSTR*)) {
+  CComBSTR text;
+  EXPECT_EQ((object->*get)(&text), S_OK);
+  return Text(text);
+}
+template <class Object, class Kind>
+std::string Num(Object* object, HRESULT (Object::*get)(Kind*)) {
+  Kind kind{};
+  EXPECT_EQ((object->*get)(&kind), S_OK);
+  return std::to_string(static_cast<int>(kind));
+}
+
+// Everything a card holds on one line: property type, group, name,
+// parameters (type, name, value) and decoded values, nested cards in
+// braces. Round trips compare these.
 inline std::string Dump(IVCard* card) {
   std::string out;
-  CComPtr<IVCardPropertyColl> properties;
-  EXPECT_EQ(card->get_Properties(&properties), S_OK);
-  LONG count = 0;
-  properties->get_Count(&count);
-  for (LONG i = 0; i < count; ++i) {
-    CComPtr<IVCardProperty> property;
-    properties->Item(i, &property);
-    EVCardProperty type;
-    CComBSTR name, group;
-    property->get_Type(&type);
-    property->get_Name(&name);
-    property->get_Group(&group);
-    out += (i ? " / " : "") + std::to_string(int(type)) + "[" + Text(group) + "]" + Text(name);
-    CComPtr<IVCardParameterColl> parameters;
-    property->get_Parameters(&parameters);
-    LONG n = 0;
-    parameters->get_Count(&n);
-    for (LONG k = 0; k < n; ++k) {
-      CComPtr<IVCardParameter> parameter;
-      parameters->Item(k, &parameter);
-      EVCardParameter kind;
-      CComBSTR pname, pvalue;
-      parameter->get_Type(&kind);
-      parameter->get_Name(&pname);
-      parameter->get_Value(&pvalue);
-      out += ";" + std::to_string(int(kind)) + ":" + Text(pname) + "=" + Text(pvalue);
-    }
-    CComPtr<IVCardValueColl> values;
-    property->get_Values(&values);
-    values->get_Count(&n);
-    for (LONG k = 0; k < n; ++k) {
-      CComPtr<IVCardValue> value;
-      values->Item(k, &value);
-      CComVariant decoded;
-      EXPECT_EQ(value->get_DecodedValue(&decoded), S_OK);
+  ForEach<IVCardProperty>(Get(card, &IVCard::get_Properties).p, [&](IVCardProperty* p, LONG i) {
+    out += (i ? " / " : "") + Num(p, &IVCardProperty::get_Type) + "[" +
+           Str(p, &IVCardProperty::get_Group) + "]" + Str(p, &IVCardProperty::get_Name);
+    ForEach<IVCardParameter>(Get(p, &IVCardProperty::get_Parameters).p, [&](auto* q, LONG) {
+      out += ";" + Num(q, &IVCardParameter::get_Type) + ":" + Str(q, &IVCardParameter::get_Name) +
+             "=" + Str(q, &IVCardParameter::get_Value);
+    });
+    ForEach<IVCardValue>(Get(p, &IVCardProperty::get_Values).p, [&](IVCardValue* value, LONG k) {
+      CComVariant v;
+      EXPECT_EQ(value->get_DecodedValue(&v), S_OK);
       out += k ? "|" : ":";
-      if (decoded.vt == VT_BSTR) {
-        out += Text(decoded.bstrVal);
-      } else if (decoded.vt == VT_DATE) {
-        out += "date:" + std::to_string(decoded.date);
-      } else if (decoded.vt == (VT_ARRAY | VT_UI1)) {
-        const std::string bytes(static_cast<const char*>(decoded.parray->pvData),
-                                decoded.parray->rgsabound[0].cElements);
-        out += "bytes:" + Text(std::u16string(bytes.begin(), bytes.end()).c_str(),
-                               static_cast<UINT>(bytes.size()));
-      } else if (decoded.vt == VT_UNKNOWN) {
-        CComPtr<IVCard> nested;
-        decoded.punkVal->QueryInterface(IID_IVCard, reinterpret_cast<void**>(&nested));
-        out += "card{" + Dump(nested) + "}";
-      } else {
-        out += "vt" + std::to_string(decoded.vt);
+      if (v.vt == VT_BSTR) out += Text(v.bstrVal);
+      if (v.vt == VT_DATE) out += "date:" + std::to_string(v.date);
+      if (v.vt == (VT_ARRAY | VT_UI1)) {
+        const auto* bytes = static_cast<const unsigned char*>(v.parray->pvData);
+        out += "bytes:" + Text(std::u16string(bytes, bytes + v.parray->rgsabound[0].cElements));
       }
-    }
-  }
+      CComPtr<IVCard> nested;
+      if (v.vt == VT_UNKNOWN && v.punkVal->QueryInterface(IID_IVCard, (void**)&nested) == S_OK)
+        out += "card{" + Dump(nested) + "}";
+    });
+  });
   return out;
 }
 inline std::string Dump(IVCardColl* collection) {
   std::string out;
-  LONG count = 0;
-  EXPECT_EQ(collection->get_Count(&count), S_OK);
-  for (LONG i = 0; i < count; ++i) {
-    CComPtr<IVCard> card;
-    collection->Item(i, &card);
-    out += Dump(card) + "\n";
-  }
+  ForEach<IVCard>(collection, [&](IVCard* card, LONG) { out += Dump(card) + "\n"; });
   return out;
 }
 
