@@ -125,7 +125,7 @@ TEST(RoundTrip, FuzzSeedsComeBackTheSame) {
 }
 
 // Cards that only a client can build, in the forms the writer has to choose
-// for them (card_builder.h describes the lines): each comes back the same.
+// for them (writer_test.h describes the lines): each comes back the same.
 TEST(RoundTrip, WhatSaveWritesLoadReadsBack) {
   const char16_t* const rows[] = {
       // An empty quoted-printable value before another property.
