@@ -221,6 +221,46 @@ std::string SaveFailureCause(const std::string& output, HRESULT status) {
   return {};
 }
 
+std::optional<OutputAndInputs> ReadOutputAndInputs(const Command& command, Arguments arguments,
+                                                   int* exit_code, const char* file_option,
+                                                   std::string* option_value) {
+  OutputAndInputs read;
+  std::vector<std::string> positional;
+  bool options_done = false;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    if (!options_done && argument == "--") {
+      options_done = true;
+    } else if (!options_done && (argument == "--quiet" || argument == "-q")) {
+      read.quiet = true;
+    } else if (!options_done && file_option && argument == file_option) {
+      if (i + 1 == arguments.size()) {
+        *exit_code = UsageError(command, argument + " needs a stylesheet file");
+        return std::nullopt;
+      }
+      *option_value = arguments[++i];
+    } else if (!options_done && argument.size() > 1 && argument[0] == '-') {
+      *exit_code = UsageError(command, "unknown option '" + argument + "'");
+      return std::nullopt;
+    } else {
+      positional.push_back(argument);
+    }
+  }
+  if (positional.size() < 2) {
+    *exit_code = UsageError(
+        command, positional.empty() ? "OUTPUT and INPUT are missing" : "no INPUT file given");
+    return std::nullopt;
+  }
+  read.output = positional.front();
+  read.inputs.assign(positional.begin() + 1, positional.end());
+  if (IsAnInput(read.output, read.inputs)) {
+    *exit_code = UsageError(
+        command, "OUTPUT '" + read.output + "' is an input; nothing was read or written");
+    return std::nullopt;
+  }
+  return read;
+}
+
 std::string Summary(long cards, std::size_t files, long problems) {
   return std::to_string(cards) + (cards == 1 ? " card" : " cards") + " from " +
          std::to_string(files) + (files == 1 ? " file" : " files") + ", " +

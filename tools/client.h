@@ -2,6 +2,7 @@
 // into it, and convert text for the calls.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,21 @@ bool WriteFileWhole(const std::string& output, const std::string& text);
 // True when `output` names one of the inputs (by identity, whatever the
 // spelling or links); never for "-".
 bool IsAnInput(const std::string& output, const std::vector<std::string>& inputs);
+
+// The arguments of a command that writes OUTPUT from INPUT...: --quiet
+// (-q), "--" and, when `file_option` is given (e.g. "--xsl"), that option
+// and its value into *option_value.
+struct OutputAndInputs {
+  std::string output;
+  std::vector<std::string> inputs;
+  bool quiet = false;
+};
+// Empty, with the usage error reported and *exit_code set, when the
+// arguments are wrong or OUTPUT is one of the INPUTs.
+std::optional<OutputAndInputs> ReadOutputAndInputs(const Command& command, Arguments arguments,
+                                                   int* exit_code,
+                                                   const char* file_option = nullptr,
+                                                   std::string* option_value = nullptr);
 
 // "N card(s) from M file(s), K problem(s)".
 std::string Summary(long cards, std::size_t files, long problems);

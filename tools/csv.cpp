@@ -108,28 +108,12 @@ void PutRow(std::string& out, const std::vector<std::string>& fields) {
 
 int RunToCsv(const GlobalOptions& options, Arguments arguments) {
   const Command& command = *FindCommand("to-csv");
-  std::vector<std::string> positional;
-  bool quiet = false, options_done = false;
-  for (const std::string& argument : arguments) {
-    if (!options_done && argument == "--") {
-      options_done = true;
-    } else if (!options_done && (argument == "--quiet" || argument == "-q")) {
-      quiet = true;
-    } else if (!options_done && argument.size() > 1 && argument[0] == '-') {
-      return UsageError(command, "unknown option '" + argument + "'");
-    } else {
-      positional.push_back(argument);
-    }
-  }
-  if (positional.size() < 2) {
-    return UsageError(command,
-                      positional.empty() ? "OUTPUT and INPUT are missing" : "no INPUT file given");
-  }
-  const std::string output = positional.front();
-  const std::vector<std::string> inputs(positional.begin() + 1, positional.end());
-  if (IsAnInput(output, inputs)) {
-    return UsageError(command, "OUTPUT '" + output + "' is an input; nothing was read or written");
-  }
+  int exit_code = kExitOk;
+  const std::optional<OutputAndInputs> read = ReadOutputAndInputs(command, arguments, &exit_code);
+  if (!read) return exit_code;
+  const std::string& output = read->output;
+  const std::vector<std::string>& inputs = read->inputs;
+  const bool quiet = read->quiet;
 
   RuntimeSession session;
   CComPtr<IVCardColl> collection;

@@ -48,33 +48,14 @@ void ReportXmlError(void*, const char* format, ...) {
 
 int RunToHtml(const GlobalOptions& options, Arguments arguments) {
   const Command& command = *FindCommand("to-html");
-  std::vector<std::string> positional;
   std::string stylesheet_file = DataFilePath("contact-sheet.xsl");
-  bool quiet = false, options_done = false;
-  for (std::size_t i = 0; i < arguments.size(); ++i) {
-    const std::string& argument = arguments[i];
-    if (!options_done && argument == "--") {
-      options_done = true;
-    } else if (!options_done && (argument == "--quiet" || argument == "-q")) {
-      quiet = true;
-    } else if (!options_done && argument == "--xsl") {
-      if (i + 1 == arguments.size()) return UsageError(command, "--xsl needs a stylesheet file");
-      stylesheet_file = arguments[++i];
-    } else if (!options_done && argument.size() > 1 && argument[0] == '-') {
-      return UsageError(command, "unknown option '" + argument + "'");
-    } else {
-      positional.push_back(argument);
-    }
-  }
-  if (positional.size() < 2) {
-    return UsageError(command,
-                      positional.empty() ? "OUTPUT and INPUT are missing" : "no INPUT file given");
-  }
-  const std::string output = positional.front();
-  const std::vector<std::string> inputs(positional.begin() + 1, positional.end());
-  if (IsAnInput(output, inputs)) {
-    return UsageError(command, "OUTPUT '" + output + "' is an input; nothing was read or written");
-  }
+  int exit_code = kExitOk;
+  const std::optional<OutputAndInputs> read =
+      ReadOutputAndInputs(command, arguments, &exit_code, "--xsl", &stylesheet_file);
+  if (!read) return exit_code;
+  const std::string& output = read->output;
+  const std::vector<std::string>& inputs = read->inputs;
+  const bool quiet = read->quiet;
 
   xmlSetGenericErrorFunc(nullptr, ReportXmlError);
   xsltSetGenericErrorFunc(nullptr, ReportXmlError);
