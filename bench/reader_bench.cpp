@@ -112,7 +112,8 @@ int main(int argc, char** argv) {
   options.cards = static_cast<int>(megabytes * 1e6 / (static_cast<double>(sample.size()) / 1000));
   tarvovcard::testing::CorpusCounts counts;
   std::string text = tarvovcard::testing::GenerateCorpus(options, &counts);
-  std::string path = "reader_bench.vcf";
+  // Named for this process: two benches in one folder keep their own files.
+  std::string path = "reader_bench-" + std::to_string(::getpid()) + ".vcf";
   {
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) std::abort();
