@@ -50,14 +50,6 @@ void AppendParameter(IVCardParameterColl* parameters, EVCardParameter type,
   CheckError(parameters->Add(parameter));
 }
 
-// Replaces every parameter of the type by one new parameter with the value,
-// appended at the end. A removal that fails is passed over.
-void ReplaceParameters(IVCardProperty* parent, EVCardParameter type, std::u16string_view value) {
-  CComPtr<IVCardParameterColl> parameters = ParametersOf(parent);
-  RemoveParameters(parameters, type);
-  AppendParameter(parameters, type, value);
-}
-
 // The rules of a parent property, whoever made it. Throws _com_error:
 // E_POINTER without a parent, or the code of a failing property operation.
 coding::ValueCodingRules ReadCodingRules(IVCardProperty* parent, VCardProperty* parent_impl) {
@@ -73,6 +65,12 @@ coding::ValueCodingRules ReadCodingRules(IVCardProperty* parent, VCardProperty* 
 }
 
 }  // namespace
+
+void ReplaceParameters(IVCardParameterColl* parameters, EVCardParameter type,
+                       std::u16string_view value) {
+  RemoveParameters(parameters, type);
+  AppendParameter(parameters, type, value);
+}
 
 HRESULT GetDecodedValue(const VARIANT& stored, VARIANT* out) noexcept {
   if (!out) return E_POINTER;
@@ -96,15 +94,15 @@ HRESULT PutDecodedValue(VARIANT& stored, IVCardProperty* parent, VCardProperty* 
     // The value is stored; what it wants of the parent is not done without one.
     if (!parent) return E_POINTER;
     if (in.vt == kByteArrayType) {
-      ReplaceParameters(parent, VCARD_PARAM_ENCODING, u"BASE64");
+      ReplaceParameters(ParametersOf(parent), VCARD_PARAM_ENCODING, u"BASE64");
       return S_OK;
     }
     const coding::WantedParameters wanted =
         coding::WantedFor(BstrView(stored.bstrVal), ReadCodingRules(parent, parent_impl));
     if (wanted.quoted_printable) {
-      ReplaceParameters(parent, VCARD_PARAM_ENCODING, u"QUOTED-PRINTABLE");
+      ReplaceParameters(ParametersOf(parent), VCARD_PARAM_ENCODING, u"QUOTED-PRINTABLE");
     }
-    if (wanted.utf8) ReplaceParameters(parent, VCARD_PARAM_CHARSET, u"UTF-8");
+    if (wanted.utf8) ReplaceParameters(ParametersOf(parent), VCARD_PARAM_CHARSET, u"UTF-8");
     return S_OK;
   });
 }

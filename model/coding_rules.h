@@ -4,6 +4,8 @@
 // applied here.
 #pragma once
 
+#include <string_view>
+
 #include "coding/value_coding.h"
 #include "tarvovcard/automation_types.h"
 #include "tarvovcard/platform/atlbase.h"
@@ -11,6 +13,12 @@
 namespace tarvovcard::model {
 
 class VCardProperty;
+
+// Replaces every parameter of `type` by one new parameter with `value`,
+// appended at the end. A removal that fails is passed over; any other
+// failing call throws its _com_error.
+void ReplaceParameters(IVCardParameterColl* parameters, EVCardParameter type,
+                       std::u16string_view value);
 
 // The four value operations on a stored variant and its (borrowed, possibly
 // null) parent, with the parent's implementation when it is the library's

@@ -6,6 +6,7 @@
 
 #include "coding/charsets.h"
 #include "coding/conversions.h"
+#include "model/coding_rules.h"
 #include "model/parameter.h"
 #include "model/property.h"
 #include "model/vocabulary.h"
@@ -147,38 +148,11 @@ struct Builder::OpenCard {
   bool wants_utf8 = false;
 };
 
-namespace {
-
-// Replaces the property's CHARSET parameters by one CHARSET=UTF-8 at the end.
-void SwitchToUtf8(IVCardParameterColl* parameters, BSTR charset_name) {
-  LONG count = 0;
-  CheckError(parameters->get_Count(&count));
-  for (LONG i = 0; i < count;) {
-    CComPtr<IVCardParameter> parameter;
-    CheckError(parameters->Item(i, &parameter));
-    EVCardParameter type = VCARD_PARAM_UNKNOWN;
-    CheckError(parameter->get_Type(&type));
-    if (type == VCARD_PARAM_CHARSET && SUCCEEDED(parameters->Remove(i))) {
-      CheckError(parameters->get_Count(&count));
-    } else {
-      ++i;
-    }
-  }
-  CComPtr<IVCardParameter> utf8;
-  CheckError(CoCreateInstance(CLSID_VCardParameter, nullptr, CLSCTX_ALL, IID_IVCardParameter,
-                              reinterpret_cast<void**>(&utf8)));
-  CheckError(utf8->put_Name(charset_name));
-  CheckError(utf8->put_Value(CComBSTR(u"UTF-8")));
-  CheckError(parameters->Add(utf8));
-}
-
-}  // namespace
-
 void Builder::FinishProperty(OpenCard& card) {
   if (!card.wants_utf8) return;
   card.wants_utf8 = false;
   try {
-    if (card.parameters) SwitchToUtf8(card.parameters, parameter_names_[3]);
+    if (card.parameters) model::ReplaceParameters(card.parameters, VCARD_PARAM_CHARSET, u"UTF-8");
   } catch (const _com_error& failure) {
     EndLoadIfOutOfMemory(failure);
   }
