@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "tools/library.h"
+#include "tools/progress.h"
 #include "tools/register_command.h"
 #include "tools/status.h"
 
@@ -152,7 +153,11 @@ HRESULT LoadFiles(IVCardColl* collection, const std::vector<std::string>& names,
       }
     }
   }
-  const HRESULT hr = collection->Load(filenames);
+  HRESULT hr;
+  {
+    const LoadProgress progress(inputs);
+    hr = collection->Load(filenames);
+  }
   const bool lost = PrintLoadReport(collection, quiet, problems);
   // Load reports the status of the last file it read.
   CheckStep(hr, "load", names.back());

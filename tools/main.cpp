@@ -35,7 +35,8 @@ void PrintHelp() {
   std::puts(
       "\n"
       "'tarvovcard COMMAND --help' describes a command. An INPUT or OUTPUT \"-\" is\n"
-      "standard input or standard output.\n"
+      "standard input or standard output. A long Load shows its progress on\n"
+      "standard error when that is a terminal.\n"
       "Exit status: 0 when every step succeeded, 1 when one failed (each failure\n"
       "is reported on standard error with its status code), 2 for a usage error.");
 }
