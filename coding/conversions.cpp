@@ -182,6 +182,23 @@ std::string WideToNarrow(BSTR text, bool utf8) {
   }
 }
 
+std::string WideViewToAnsi(std::u16string_view text) {
+  const std::size_t length = WideLength(text.data(), text.size());
+  if (length == 0) return {};
+  try {
+    // Room for two bytes per unit, the most any 8-bit code page needs.
+    std::string result(2 * length, '\0');
+    const int written =
+        WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(length), result.data(),
+                            static_cast<int>(result.size()), nullptr, nullptr);
+    if (written == 0) _com_issue_error(LastErrorStatus());
+    result.resize(static_cast<std::size_t>(written));
+    return result;
+  } catch (const std::bad_alloc&) {
+    _com_issue_error(E_OUTOFMEMORY);
+  }
+}
+
 DATE ParseDateText(const char* text) noexcept {
   if (text == nullptr) text = "";
   // Room for the text, up to four insertions and the terminator. Date text is

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "tarvovcard/platform/atlbase.h"
 
@@ -35,6 +36,8 @@ CComBSTR NarrowToWide(const char* text, bool utf8);
 // _com_error(0x80070000 | last error) when the ANSI conversion fails and
 // _com_error(E_OUTOFMEMORY) when the result cannot be allocated.
 std::string WideToNarrow(BSTR text, bool utf8);
+// WideToNarrow(text, false) of text held in a view.
+std::string WideViewToAnsi(std::u16string_view text);
 
 // Reads the date text of a BDAY or REV value: the basic and extended forms
 // 19960415, 1996-04-15, 19960415T083000, 1996-04-15T08:30:00, each with an

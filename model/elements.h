@@ -92,7 +92,7 @@ class PropertyRef {
   void ForEachParameter(Visit&& visit) const {
     if (own_) {
       VCardParameterColl* parameters = own_->parameters();
-      for (LONG i = 0; i < parameters->size(); ++i) {
+      for (LONG i = 0; parameters && i < parameters->size(); ++i) {
         IVCardParameter* parameter = parameters->at(i);
         if (VCardParameter* own_parameter = impl_from_IVCardParameter(parameter)) {
           if (!visit(ParameterRef(parameter, own_parameter))) return;
@@ -131,12 +131,13 @@ class PropertyRef {
 };
 
 // The one filter of the queries: a new collection of the class `clsid`
-// holding, in order, the elements of `source` that pass `test`. By index,
+// holding, in order, the elements of `source` (none when it is null) that
+// pass `test`. By index,
 // re-reading the size: an element implemented elsewhere could change the
 // collection while it is tested. The status of the first failure, with
 // *result null.
 template <class Collection, class Test>
-HRESULT Filter(const Collection& source, REFCLSID clsid, Test&& test,
+HRESULT Filter(const Collection* source, REFCLSID clsid, Test&& test,
                typename Collection::Interface** result) noexcept {
   using Interface = typename Collection::Interface;
   using Element = typename Collection::Element;
@@ -145,8 +146,8 @@ HRESULT Filter(const Collection& source, REFCLSID clsid, Test&& test,
   return frame::ComBoundary([&] {
     CComPtr<Interface> selected = frame::CreateObject<Interface>(clsid);
     Collection* own = frame::ImplFrom<Collection>(selected.p);
-    for (LONG i = 0; i < source.size(); ++i) {
-      CComPtr<Element> element(source.at(i));
+    for (LONG i = 0; source && i < source->size(); ++i) {
+      CComPtr<Element> element(source->at(i));
       if (!test(element.p)) continue;
       if (own) {
         own->Append(element);

@@ -39,17 +39,15 @@ IUnknown* VCardProperty::GetInterface(REFIID riid) noexcept {
 }
 
 HRESULT VCardProperty::FinalConstruct() {
-  parameters_ = CreateObject<IVCardParameterColl>(CLSID_VCardParameterColl);
+  // Most property lines of real files carry no parameter, so the parameter
+  // collection is made when the first is added or a client asks for it
+  // (get_Parameters); the value collection is always needed.
   values_ = CreateObject<IVCardValueColl>(CLSID_VCardValueColl);
   // The property works on its collections directly; they are always the
   // library's own, since the library serves these classes (parameters() and
   // values() cast down, which is only sound once this has been checked).
-  VCardParameterColl* parameters_impl = impl_from_IVCardParameterColl(parameters_);
   VCardValueColl* values_impl = impl_from_IVCardValueColl(values_);
-  if (!parameters_impl || static_cast<IVCardParameterColl*>(parameters_impl) != parameters_.p ||
-      !values_impl || static_cast<IVCardValueColl*>(values_impl) != values_.p) {
-    return E_NOINTERFACE;
-  }
+  if (!values_impl || static_cast<IVCardValueColl*>(values_impl) != values_.p) return E_NOINTERFACE;
   return S_OK;
 }
 
@@ -127,6 +125,19 @@ HRESULT VCardProperty::put_Group(BSTR newVal) {
 }
 
 HRESULT VCardProperty::get_Parameters(IVCardParameterColl** pVal) {
+  if (!pVal) return E_POINTER;
+  if (!parameters_) {
+    *pVal = nullptr;
+    const HRESULT hr = ComBoundary([&] {
+      CComPtr<IVCardParameterColl> made =
+          CreateObject<IVCardParameterColl>(CLSID_VCardParameterColl);
+      VCardParameterColl* impl = impl_from_IVCardParameterColl(made);
+      if (!impl || static_cast<IVCardParameterColl*>(impl) != made.p) return E_NOINTERFACE;
+      parameters_ = std::move(made);
+      return S_OK;
+    });
+    if (FAILED(hr)) return hr;
+  }
   return parameters_.CopyTo(pVal);
 }
 
@@ -137,7 +148,7 @@ HRESULT VCardProperty::get_Values(IVCardValueColl** pVal) {
 HRESULT VCardProperty::QueryParameterByType(EVCardParameter search_type,
                                             IVCardParameterColl** pVal) {
   return Filter(
-      *parameters(), CLSID_VCardParameterColl,
+      parameters(), CLSID_VCardParameterColl,
       [&](IVCardParameter* parameter) { return ParameterRef::Of(parameter).type() == search_type; },
       pVal);
 }
@@ -149,7 +160,7 @@ HRESULT VCardProperty::QueryParameterByName(BSTR search_name, IVCardParameterCol
     std::u16string_view wanted_view = BstrView(search_name);
     const std::string wanted = AnsiForm(wanted_view.data(), static_cast<UINT>(wanted_view.size()));
     return Filter(
-        *parameters(), CLSID_VCardParameterColl,
+        parameters(), CLSID_VCardParameterColl,
         [&](IVCardParameter* parameter) {
           CComBSTR holder;
           const std::u16string_view name = ParameterRef::Of(parameter).name(holder);

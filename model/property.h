@@ -91,7 +91,8 @@ class VCardProperty : public frame::ComObjectRoot,
   // The name as stored: the table's canonical name or the copy that was set.
   std::u16string_view name() const noexcept;
   std::u16string_view group() const noexcept;
-  // The property's own collections, borrowed.
+  // The property's own collections, borrowed. The parameter collection is
+  // null until the first parameter is added or a client asks for it.
   VCardParameterColl* parameters() const noexcept {
     return static_cast<VCardParameterColl*>(parameters_.p);
   }
@@ -128,7 +129,7 @@ class VCardProperty : public frame::ComObjectRoot,
   CComBSTR group_;        // null reads as the empty group
   // Always the library's own collections (checked at construction), so the
   // implementations are these same pointers cast down.
-  CComPtr<IVCardParameterColl> parameters_;
+  CComPtr<IVCardParameterColl> parameters_;  // made on first use (get_Parameters)
   CComPtr<IVCardValueColl> values_;
   VCardValue* dependants_ = nullptr;  // values whose Parent this is
 };

@@ -93,14 +93,14 @@ HRESULT VCard::get_Properties(IVCardPropertyColl** pVal) {
 
 HRESULT VCard::QueryPropertyByType(EVCardProperty Type, IVCardPropertyColl** pVal) {
   return Filter(
-      *properties_impl_, CLSID_VCardPropertyColl,
+      properties_impl_, CLSID_VCardPropertyColl,
       [&](IVCardProperty* property) { return PropertyRef::Of(property).type() == Type; }, pVal);
 }
 
 HRESULT VCard::QueryPropertyByName(BSTR Name, IVCardPropertyColl** pVal) {
   const std::u16string_view wanted = BstrView(Name);
   return Filter(
-      *properties_impl_, CLSID_VCardPropertyColl,
+      properties_impl_, CLSID_VCardPropertyColl,
       [&](IVCardProperty* property) { return NameEquals(property, wanted); }, pVal);
 }
 
@@ -114,7 +114,7 @@ HRESULT VCard::QueryWithParameterTest(Select&& select, EVCardParameter search_pa
     const std::vector<std::string_view> tokens = SplitParameterValues(values);
     const bool any = values_view.empty();
     return Filter(
-        *properties_impl_, CLSID_VCardPropertyColl,
+        properties_impl_, CLSID_VCardPropertyColl,
         [&](IVCardProperty* property) {
           if (!select(property)) return false;
           return any || PassesParameterTest(property, search_parameter, tokens);

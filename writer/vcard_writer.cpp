@@ -48,6 +48,7 @@ class TextWriter {
     if (out_.size() >= kFlushSize) Flush();
   }
   void PutWide(BSTR text) { Put(coding::WideToNarrow(text, false)); }
+  void PutWide(std::u16string_view text) { Put(coding::WideViewToAnsi(text)); }
 
   void WriteProperty(IVCardProperty* property);
   void WriteValue(const VARIANT& encoded, bool base64);
@@ -87,18 +88,11 @@ void TextWriter::WriteProperty(IVCardProperty* property) {
   }
   PutWide(name);
 
-  CComPtr<IVCardParameterColl> parameters;
-  CheckError(property->get_Parameters(&parameters));
-  LONG parameter_count = 0;
-  CheckError(parameters->get_Count(&parameter_count));
-  for (LONG i = 0; i < parameter_count; ++i) {
-    CComPtr<IVCardParameter> parameter;
-    CheckError(parameters->Item(i, &parameter));
-    EVCardParameter type = VCARD_PARAM_UNKNOWN;
-    CComBSTR parameter_name, parameter_value;
-    CheckError(parameter->get_Type(&type));
-    CheckError(parameter->get_Name(&parameter_name));
-    CheckError(parameter->get_Value(&parameter_value));
+  CComBSTR name_holder, value_holder;
+  model::PropertyRef::Of(property).ForEachParameter([&](const model::ParameterRef& parameter) {
+    const EVCardParameter type = parameter.type();
+    const std::u16string_view parameter_name = parameter.name(name_holder);
+    const std::u16string_view parameter_value = parameter.value(value_holder);
     Put(";");
     // A TYPE parameter is written as its bare value (";HOME"), whatever its
     // name looked like in the file it came from.
@@ -107,7 +101,8 @@ void TextWriter::WriteProperty(IVCardProperty* property) {
       Put("=");
     }
     PutWide(parameter_value);
-  }
+    return true;
+  });
   Put(":");
 
   CComPtr<IVCardValueColl> values;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "coding/conversions.h"
+#include "model/elements.h"
 #include "writer/vcard_writer.h"
 
 namespace tarvovcard::writer {
@@ -116,8 +117,8 @@ class XmlWriter {
   void WriteStructured(IVCardProperty* property,
                        HRESULT (IVCardProperty::*get_view)(ViewInterface**),
                        const ChildElement (&elements)[N]);
-  void WriteValues(IVCardProperty* property, EVCardProperty type, BSTR first_type);
-  void WriteByteArray(IVCardValue* value, EVCardProperty type, BSTR first_type);
+  void WriteValues(IVCardProperty* property, EVCardProperty type, std::u16string_view first_type);
+  void WriteByteArray(IVCardValue* value, EVCardProperty type, std::u16string_view first_type);
 
   CUnicodeFile& file_;
   std::u16string out_;
@@ -149,32 +150,26 @@ void XmlWriter::WriteProperty(IVCardProperty* property) {
   Put(u"<");
   Put(element);
 
-  CComPtr<IVCardParameterColl> parameters;
-  CheckError(property->get_Parameters(&parameters));
-  LONG parameter_count = 0;
-  CheckError(parameters->get_Count(&parameter_count));
-  std::vector<CComBSTR> type_values;
+  std::vector<std::u16string> type_values;
   std::vector<Attribute> attributes;
-  for (LONG i = 0; i < parameter_count; ++i) {
-    CComPtr<IVCardParameter> parameter;
-    CheckError(parameters->Item(i, &parameter));
-    EVCardParameter parameter_type = VCARD_PARAM_UNKNOWN;
-    CComBSTR value;
-    CheckError(parameter->get_Type(&parameter_type));
-    CheckError(parameter->get_Value(&value));
+  CComBSTR holder;
+  model::PropertyRef::Of(property).ForEachParameter([&](const model::ParameterRef& parameter) {
+    const EVCardParameter parameter_type = parameter.type();
     if (parameter_type == VCARD_PARAM_TYPE) {
-      type_values.push_back(std::move(value));
+      type_values.emplace_back(parameter.value(holder));
     } else if (parameter_type == VCARD_PARAM_LANGUAGE || parameter_type == VCARD_PARAM_VALUE) {
+      const std::u16string_view value = parameter.value(holder);
       auto same = std::find_if(attributes.begin(), attributes.end(),
                                [&](const Attribute& a) { return a.type == parameter_type; });
       if (same == attributes.end()) {
-        attributes.push_back({parameter_type, std::u16string(View(value))});
+        attributes.push_back({parameter_type, std::u16string(value)});
       } else {
         same->text += u' ';
-        same->text += View(value);
+        same->text += value;
       }
     }
-  }
+    return true;
+  });
   for (const Attribute& attribute : attributes) {
     Put(attribute.type == VCARD_PARAM_LANGUAGE ? u" lang=\"" : u" value=\"");
     PutAttribute(attribute.text);
@@ -184,8 +179,8 @@ void XmlWriter::WriteProperty(IVCardProperty* property) {
     Put(u" ");
     Put(TypeAttributePrefix(type, element));
     Put(u".type=\"");
-    for (const CComBSTR& value : type_values) {
-      PutAttribute(View(value));
+    for (const std::u16string& value : type_values) {
+      PutAttribute(value);
       Put(u" ");
     }
     Put(u"\"");
@@ -203,7 +198,8 @@ void XmlWriter::WriteProperty(IVCardProperty* property) {
       WriteStructured(property, &IVCardProperty::get_AsOrganisation, kOrganisationElements);
       break;
     default:
-      WriteValues(property, type, type_values.empty() ? nullptr : type_values.front().m_str);
+      WriteValues(property, type,
+                  type_values.empty() ? std::u16string_view() : type_values.front());
       break;
   }
   Put(u"</");
@@ -230,7 +226,8 @@ void XmlWriter::WriteStructured(IVCardProperty* property,
   }
 }
 
-void XmlWriter::WriteValues(IVCardProperty* property, EVCardProperty type, BSTR first_type) {
+void XmlWriter::WriteValues(IVCardProperty* property, EVCardProperty type,
+                            std::u16string_view first_type) {
   CComPtr<IVCardValueColl> values;
   CheckError(property->get_Values(&values));
   LONG count = 0;
@@ -265,7 +262,8 @@ void XmlWriter::WriteValues(IVCardProperty* property, EVCardProperty type, BSTR 
   }
 }
 
-void XmlWriter::WriteByteArray(IVCardValue* value, EVCardProperty type, BSTR first_type) {
+void XmlWriter::WriteByteArray(IVCardValue* value, EVCardProperty type,
+                               std::u16string_view first_type) {
   const char16_t* format_prefix = nullptr;  // The start of the fmttype attribute, if any.
   switch (type) {
     case VCARD_PROP_PHOTO:
@@ -284,7 +282,7 @@ void XmlWriter::WriteByteArray(IVCardValue* value, EVCardProperty type, BSTR fir
   CheckError(value->get_EncodedValue(&encoded));
   if (format_prefix) {
     Put(format_prefix);
-    PutAttribute(View(first_type));
+    PutAttribute(first_type);
     Put(u"\">\n");
   } else {
     Put(u"<b64bin>\n");
