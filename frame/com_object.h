@@ -219,6 +219,19 @@ inline T* ImplFrom(Interface* iface) noexcept {
   return static_cast<T*>(impl);
 }
 
+// Makes an instance of the library's own class T directly, without the
+// runtime's class table: for the parts an object is made of (a card's
+// property collection, a property's value and parameter collections), which
+// must be the library's own, whatever a program has registered for their
+// class. Throws _com_error on failure.
+template <class T, class Interface = typename T::Interface>
+inline CComPtr<Interface> CreatePart() {
+  CComPtr<Interface> object;
+  _com_util::CheckError(
+      Creator<T>::CreateInstance(nullptr, uuidof<Interface>(), reinterpret_cast<void**>(&object)));
+  return object;
+}
+
 }  // namespace tarvovcard::frame
 
 namespace tarvovcard::frame {

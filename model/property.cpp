@@ -41,13 +41,9 @@ IUnknown* VCardProperty::GetInterface(REFIID riid) noexcept {
 HRESULT VCardProperty::FinalConstruct() {
   // Most property lines of real files carry no parameter, so the parameter
   // collection is made when the first is added or a client asks for it
-  // (get_Parameters); the value collection is always needed.
-  values_ = CreateObject<IVCardValueColl>(CLSID_VCardValueColl);
-  // The property works on its collections directly; they are always the
-  // library's own, since the library serves these classes (parameters() and
-  // values() cast down, which is only sound once this has been checked).
-  VCardValueColl* values_impl = impl_from_IVCardValueColl(values_);
-  if (!values_impl || static_cast<IVCardValueColl*>(values_impl) != values_.p) return E_NOINTERFACE;
+  // (get_Parameters); the value collection is always needed. Both are the
+  // library's own (parameters() and values() cast down).
+  values_ = frame::CreatePart<VCardValueColl>();
   return S_OK;
 }
 
@@ -129,11 +125,7 @@ HRESULT VCardProperty::get_Parameters(IVCardParameterColl** pVal) {
   if (!parameters_) {
     *pVal = nullptr;
     const HRESULT hr = ComBoundary([&] {
-      CComPtr<IVCardParameterColl> made =
-          CreateObject<IVCardParameterColl>(CLSID_VCardParameterColl);
-      VCardParameterColl* impl = impl_from_IVCardParameterColl(made);
-      if (!impl || static_cast<IVCardParameterColl*>(impl) != made.p) return E_NOINTERFACE;
-      parameters_ = std::move(made);
+      parameters_ = frame::CreatePart<VCardParameterColl>();
       return S_OK;
     });
     if (FAILED(hr)) return hr;

@@ -68,10 +68,10 @@ IUnknown* VCard::GetInterface(REFIID riid) noexcept {
 }
 
 HRESULT VCard::FinalConstruct() {
-  properties_ = frame::CreateObject<IVCardPropertyColl>(CLSID_VCardPropertyColl);
-  properties_impl_ = impl_from_IVCardPropertyColl(properties_);
-  // The card works on its collection directly; it is always the library's own.
-  return properties_impl_ ? S_OK : E_NOINTERFACE;
+  // The card works on its collection directly: it is the library's own.
+  properties_ = frame::CreatePart<VCardPropertyColl>();
+  properties_impl_ = static_cast<VCardPropertyColl*>(properties_.p);
+  return S_OK;
 }
 
 HRESULT VCard::get_FolderPath(BSTR* pVal) {
