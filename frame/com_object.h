@@ -37,6 +37,7 @@
 #include <new>
 
 #include "frame/module_lock.h"
+#include "frame/object_arena.h"
 #include "tarvovcard/platform/atlbase.h"
 #include "tarvovcard/platform/comdef.h"
 #include "tarvovcard/platform/objbase.h"
@@ -103,6 +104,7 @@ class ComObject final : public T {
     this->FinalRelease();
     UnlockModule();
   }
+  TARVOVCARD_ARENA_ALLOCATED(ComObject)
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
     if (ppv && IsEqualIID(riid, T::ImplIid())) {
@@ -151,6 +153,7 @@ class ComAggObject final : public IUnknown {
     contained_.FinalRelease();
     UnlockModule();
   }
+  TARVOVCARD_ARENA_ALLOCATED(ComAggObject)
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
     if (!ppv) return E_POINTER;

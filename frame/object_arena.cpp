@@ -1,0 +1,150 @@
+#include "frame/object_arena.h"
+
+#include <pthread.h>
+
+#include <atomic>
+#include <cstdint>
+#include <cstdlib>
+#include <new>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define TARVOVCARD_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TARVOVCARD_ASAN 1
+#endif
+#endif
+#ifdef TARVOVCARD_ASAN
+#include <sanitizer/asan_interface.h>
+#define TARVOVCARD_POISON(at, size) ASAN_POISON_MEMORY_REGION(at, size)
+#define TARVOVCARD_UNPOISON(at, size) ASAN_UNPOISON_MEMORY_REGION(at, size)
+#else
+#define TARVOVCARD_POISON(at, size) ((void)(at), (void)(size))
+#define TARVOVCARD_UNPOISON(at, size) ((void)(at), (void)(size))
+#endif
+
+namespace tarvovcard::frame {
+namespace {
+
+constexpr std::size_t kPage = 4096;
+// One malloc block, kept under malloc's threshold for a mapping of its own.
+constexpr std::size_t kChunkBytes = 32 * kPage - 64;
+constexpr std::size_t kAlignment = 16;
+constexpr std::size_t kPageHeader = 16;  // the chunk's address, padded
+// The count a chunk starts with while its thread takes blocks from it: the
+// blocks taken are not counted one by one but added when the thread moves on,
+// so the count only nears zero once it has.
+constexpr std::int64_t kOwnerBias = std::int64_t{1} << 40;
+
+struct Chunk {
+  std::atomic<std::int64_t> count{kOwnerBias};
+  void* block;  // as malloc returned it
+};
+constexpr std::size_t kFirstPageHeader = kPageHeader + sizeof(Chunk);
+static_assert(kFirstPageHeader % kAlignment == 0);
+static_assert(kLargestObject <= kPage - kFirstPageHeader);
+
+// The calling thread's current chunk. Constant-initialised and trivially
+// destructible: a thread_local with a destructor would keep the library
+// from ever being unloaded.
+struct Cursor {
+  Chunk* chunk;
+  char* next;          // the next free byte of the current page
+  char* page_end;      // the end of the current page
+  char* end;           // the end of the chunk's last whole page
+  std::int64_t taken;  // blocks handed out of the chunk
+};
+thread_local Cursor t_cursor{};
+
+void Release(Chunk* chunk, std::int64_t count) noexcept {
+  if (chunk->count.fetch_sub(count, std::memory_order_acq_rel) != count) return;
+  void* block = chunk->block;
+  TARVOVCARD_UNPOISON(block, kChunkBytes);
+  std::free(block);
+}
+
+// The thread gives up its current chunk: the count becomes the number of
+// live blocks, and the chunk goes now if there are none.
+void Retire(Cursor& cursor) noexcept {
+  Chunk* chunk = cursor.chunk;
+  if (!chunk) return;
+  const std::int64_t taken = cursor.taken;
+  cursor = {};
+  Release(chunk, kOwnerBias - taken);
+}
+
+// A thread that ends retires its chunk through a key's destructor; the key
+// goes when the library is unloaded.
+class ThreadEnd {
+ public:
+  ThreadEnd() noexcept {
+    made_ = pthread_key_create(&key_, [](void*) { Retire(t_cursor); }) == 0;
+  }
+  ~ThreadEnd() {
+    if (made_) pthread_key_delete(key_);
+    made_ = false;
+    Retire(t_cursor);
+  }
+  void Watch() noexcept {
+    if (made_) pthread_setspecific(key_, &t_cursor);
+  }
+
+ private:
+  pthread_key_t key_{};
+  bool made_ = false;
+};
+
+void StartPage(Cursor& cursor, char* page, std::size_t header) noexcept {
+  *reinterpret_cast<Chunk**>(page) = cursor.chunk;
+  cursor.next = page + header;
+  cursor.page_end = page + kPage;
+  TARVOVCARD_POISON(cursor.next, kPage - header);
+}
+
+bool NextPage(Cursor& cursor) noexcept {
+  if (cursor.chunk && cursor.page_end + kPage <= cursor.end) {
+    StartPage(cursor, cursor.page_end, kPageHeader);
+    return true;
+  }
+  Retire(cursor);
+  void* block = std::malloc(kChunkBytes);
+  if (!block) return false;
+  const auto start = reinterpret_cast<std::uintptr_t>(block);
+  char* first = reinterpret_cast<char*>((start + kPage - 1) & ~(kPage - 1));
+  const std::size_t pages = (start + kChunkBytes - reinterpret_cast<std::uintptr_t>(first)) / kPage;
+  Chunk* chunk = new (first + kPageHeader) Chunk;
+  chunk->block = block;
+  cursor.chunk = chunk;
+  cursor.end = first + pages * kPage;
+  cursor.taken = 0;
+  StartPage(cursor, first, kFirstPageHeader);
+  static ThreadEnd thread_end;
+  thread_end.Watch();
+  return true;
+}
+
+}  // namespace
+
+void* AllocateObject(std::size_t size) noexcept {
+  size = (size + kAlignment - 1) & ~(kAlignment - 1);
+  if (size > kLargestObject) return nullptr;
+  Cursor& cursor = t_cursor;
+  if (!cursor.chunk || static_cast<std::size_t>(cursor.page_end - cursor.next) < size) {
+    if (!NextPage(cursor)) return nullptr;
+  }
+  void* block = cursor.next;
+  cursor.next += size;
+  ++cursor.taken;
+  TARVOVCARD_UNPOISON(block, size);
+  return block;
+}
+
+void FreeObject(void* block, std::size_t size) noexcept {
+  if (!block) return;
+  char* page = reinterpret_cast<char*>(reinterpret_cast<std::uintptr_t>(block) & ~(kPage - 1));
+  Chunk* chunk = *reinterpret_cast<Chunk**>(page);
+  TARVOVCARD_POISON(block, (size + kAlignment - 1) & ~(kAlignment - 1));
+  Release(chunk, 1);
+}
+
+}  // namespace tarvovcard::frame

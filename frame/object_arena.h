@@ -1,0 +1,53 @@
+// Where the instances of the library's classes live.
+//
+// A Load makes millions of small objects that live and die together, and
+// malloc spent more on them than the reader spent on the text. So each
+// thread carves its instances out of chunks of its own, one after the other
+// (a bump of a pointer), and a chunk goes back to malloc when the last of its
+// objects has gone and its thread has moved on to a newer chunk. Freeing is a
+// decrement of the chunk's count, from whatever thread.
+//
+// Invariants:
+// - A chunk is one malloc block (so a failure to get one is an ordinary lack
+//   of memory, E_OUTOFMEMORY); its usable part is whole 4 KiB pages, and
+//   every page starts with a pointer to the chunk's header, which is how a
+//   block finds its chunk. A block never crosses a page.
+// - The count of a chunk is its live blocks plus one while it is its
+//   thread's current chunk; whoever brings it to zero frees it.
+// - Blocks are 16-byte aligned and at most kLargestObject bytes; nothing is
+//   reused before its chunk is freed, so an object that outlives the rest of
+//   its Load keeps its chunk (at most 124 KiB) alive.
+// - Under AddressSanitizer every byte not handed out is poisoned, so a use
+//   after Release is still caught.
+#pragma once
+
+#include <cstddef>
+#include <new>
+
+namespace tarvovcard::frame {
+
+inline constexpr std::size_t kLargestObject = 1024;
+
+// A block of `size` bytes (at most kLargestObject), or null when memory is
+// short.
+void* AllocateObject(std::size_t size) noexcept;
+
+// Gives back a block of AllocateObject of that `size`; null is ignored.
+void FreeObject(void* block, std::size_t size) noexcept;
+
+// The allocation functions of a class whose instances live in the arena.
+#define TARVOVCARD_ARENA_ALLOCATED(Class)                                       \
+  static void* operator new(std::size_t size) {                                 \
+    static_assert(sizeof(Class) <= ::tarvovcard::frame::kLargestObject);        \
+    if (void* block = ::tarvovcard::frame::AllocateObject(size)) return block;  \
+    throw std::bad_alloc();                                                     \
+  }                                                                             \
+  static void* operator new(std::size_t size, const std::nothrow_t&) noexcept { \
+    static_assert(sizeof(Class) <= ::tarvovcard::frame::kLargestObject);        \
+    return ::tarvovcard::frame::AllocateObject(size);                           \
+  }                                                                             \
+  static void operator delete(void* block, std::size_t size) noexcept {         \
+    ::tarvovcard::frame::FreeObject(block, size);                               \
+  }
+
+}  // namespace tarvovcard::frame
