@@ -1,8 +1,8 @@
 // The value object. Its content through the coding rules of its parent, one
 // line a case: file text -> decoded -> file text, and decoded -> parameters ->
 // file text; every byte and character; the encoders' line layout. Then its
-// statuses and embedded cards. The coding rules a value can show are checked
-// here only; tests/coding has what it cannot.
+// statuses, embedded cards and the parent it does not hold. The coding rules
+// a value can show are checked here only; tests/coding has what it cannot.
 #include <random>
 #include <string>
 #include <vector>
@@ -454,6 +454,50 @@ TEST(ValueCoding, EmbeddedCardsAreHeldByReference) {
   ASSERT_EQ(value->put_DecodedValue(object(card)), S_OK);
   value.Release();
   EXPECT_EQ(Refs(card), before);
+}
+
+// The parent is not counted. Once the property is gone, every value that
+// named it reads it as unset, wherever the value is held (by a client, in
+// another collection, or never added), and cannot be coded until it has a
+// new parent. A value that moved to another property or died first is off
+// the property's list: a new value made at once likely takes the dead one's
+// memory, and a property still listing it would stop at it.
+TEST(VCardValue, ParentIsNotHeldAndNeverDangles) {
+  auto other = Create<IVCardValueColl>(CLSID_VCardValueColl);
+  auto second = MakeProperty(u"TEL");
+  CComPtr<IVCardValue> kept, elsewhere, orphan, moved, successor;
+  CComPtr<IVCardProperty> parent;
+  {
+    auto property = MakeProperty(u"NOTE");
+    const ULONG before = Refs(property);
+    kept = AddTextValue(property, u"held by a client");
+    elsewhere = AddTextValue(property, u"also in another collection");
+    ASSERT_EQ(other->Add(elsewhere), S_OK);
+    orphan = Create<IVCardValue>(CLSID_VCardValue);
+    ASSERT_EQ(orphan->putref_Parent(property), S_OK);
+    moved = AddTextValue(property, u"moves");
+    ASSERT_EQ(moved->putref_Parent(second), S_OK);
+    AddTextValue(property, u"dies first");
+    CComPtr<IVCardValueColl> values;
+    ASSERT_EQ(property->get_Values(&values), S_OK);
+    ASSERT_EQ(values->Remove(3), S_OK);
+    successor = Create<IVCardValue>(CLSID_VCardValue);
+    EXPECT_EQ(Refs(property), before);
+    ASSERT_EQ(kept->get_Parent(&parent), S_OK);
+    EXPECT_EQ(parent, property);
+    parent.Release();
+  }
+  for (IVCardValue* value : {kept.p, elsewhere.p, orphan.p}) {
+    IVCardProperty* gone = reinterpret_cast<IVCardProperty*>(1);
+    EXPECT_EQ(value->get_Parent(&gone), E_POINTER);
+    EXPECT_EQ(gone, nullptr);
+  }
+  CComVariant encoded;
+  EXPECT_EQ(kept->get_EncodedValue(&encoded), E_POINTER);
+  ASSERT_EQ(moved->get_Parent(&parent), S_OK);
+  EXPECT_EQ(parent, second);
+  ASSERT_EQ(kept->putref_Parent(second), S_OK);
+  EXPECT_EQ(Encoded(kept), "held by a client");
 }
 
 }  // namespace
