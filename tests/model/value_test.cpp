@@ -141,7 +141,7 @@ const EncodedCase kEncodedCases[] = {
     {u"PHOTO", kB64, "\x80T\xFFWF\x9Fu\xC3", u"bytes:Man", "    TWFu"},
     {u"PHOTO", kB64, "QQ==QQ==", u"bytes:\x41\x04\x10", "    QQQQ"},
     // CHARSET in any case: UTF-8, any set iconv knows; an unknown one reads as
-    // the ANSI code page, like none (every byte of both: the test after next).
+    // the ANSI code page, like none (every byte: EveryByteAndEveryCharacter).
     {u"NOTE", kUtf8, "\xC3\xA9", u"\u00E9", nullptr},
     {u"NOTE", kUtf8, "\xF0\x9F\x98\x80", u"\U0001F600", nullptr},
     {u"N", u"CHARSET=utf-8", "\xC3\xA9", u"\u00E9", nullptr},
