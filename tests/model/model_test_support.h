@@ -63,23 +63,19 @@ inline CComPtr<IVCardParameter> MakeParameter(std::u16string_view name, std::u16
   return parameter;
 }
 
-inline void AddParameter(IVCardProperty* property, std::u16string_view name,
-                         std::u16string_view value) {
-  CComPtr<IVCardParameterColl> parameters;
-  ASSERT_EQ(property->get_Parameters(&parameters), S_OK);
-  ASSERT_EQ(parameters->Add(MakeParameter(name, value)), S_OK);
-}
-
 // A property with a name and the parameters of a list "NAME=VALUE,...".
 inline CComPtr<IVCardProperty> MakeProperty(const char16_t* name,
                                             std::u16string_view parameters = u"") {
   auto property = Create<IVCardProperty>(CLSID_VCardProperty);
+  CComPtr<IVCardParameterColl> collection;
   EXPECT_EQ(property->put_Name(CComBSTR(name)), S_OK);
+  EXPECT_EQ(property->get_Parameters(&collection), S_OK);
   while (!parameters.empty()) {
     const std::u16string_view item = parameters.substr(0, parameters.find(u','));
     parameters.remove_prefix(std::min(parameters.size(), item.size() + 1));
     const std::size_t equals = item.find(u'=');
-    AddParameter(property, item.substr(0, equals), item.substr(equals + 1));
+    EXPECT_EQ(collection->Add(MakeParameter(item.substr(0, equals), item.substr(equals + 1))),
+              S_OK);
   }
   return property;
 }
