@@ -56,47 +56,46 @@ class RegisteredActivation : public ::testing::Test {
   ScratchRegistry scratch_;
 };
 
+// Each row takes a card collection or the class object of a card, changes the
+// server lock by `lock` through the class object, keeps what it took or lets
+// it go, and asks the runtime to free what it can.
 TEST_F(RegisteredActivation, AnInstanceAClassObjectOrALockKeepsTheLibraryLoaded) {
   CLSID coll_class = GUID_NULL, card_class = GUID_NULL;
   ASSERT_EQ(CLSIDFromProgID(u"TarvovCard.VCardColl", &coll_class), S_OK);
   ASSERT_EQ(CLSIDFromProgID(u"TarvovCard.VCard.1", &card_class), S_OK);
-  const IID iid = WithExport(kLibrary, "IID_IVCardColl",
-                             [](void* p) { return p ? *static_cast<const IID*>(p) : GUID_NULL; });
-  CComPtr<IVCardColl> coll;
-  ASSERT_EQ(CoCreateInstance(coll_class, nullptr, CLSCTX_INPROC_SERVER, iid,
-                             reinterpret_cast<void**>(&coll)),
-            S_OK);
-  LONG count = -1;
-  EXPECT_EQ(coll->get_Count(&count), S_OK);
-  EXPECT_EQ(count, 0);
-  CoFreeUnusedLibraries();
-  EXPECT_TRUE(LibraryLoaded());
-  coll.Release();
-  EXPECT_TRUE(LibraryLoaded());  // until the runtime is asked to free it
-  CoFreeUnusedLibraries();
-  EXPECT_FALSE(LibraryLoaded());
-
-  // Each row takes the class object, changes the server lock by `lock`, keeps
-  // the object or lets it go, and asks the runtime to free what it can.
+  const IID coll_iid = WithExport(kLibrary, "IID_IVCardColl", [](void* p) {
+    return p ? *static_cast<const IID*>(p) : GUID_NULL;
+  });
   const struct {
+    bool class_object;
     int lock;
-    bool keep;
-    bool loaded;
+    bool keep, loaded;
   } steps[] = {
-      {0, true, true},    // the client holds the class object
-      {0, false, false},  // the module's own reference holds nothing
-      {+2, false, true},  // locks nest
-      {-1, false, true}, {-1, false, false},
+      {false, 0, true, true},    // an instance in use
+      {false, 0, false, false},  // let go
+      {true, 0, true, true},     // the client holds the class object
+      {true, 0, false, false},   // the module's own reference holds nothing
+      {true, +2, false, true},   // server locks nest
+      {true, -1, false, true},  {true, -1, false, false},
   };
   for (const auto& s : steps) {
-    CComPtr<IClassFactory> factory;
-    ASSERT_EQ(CoGetClassObject(card_class, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
-                               reinterpret_cast<void**>(&factory)),
-              S_OK);
-    for (int i = 0; i < std::abs(s.lock); ++i) EXPECT_EQ(factory->LockServer(s.lock > 0), S_OK);
-    if (!s.keep) factory.Release();
+    SCOPED_TRACE(&s - steps);
+    CComPtr<IUnknown> held;
+    if (s.class_object) {
+      ASSERT_EQ(CoGetClassObject(card_class, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                                 reinterpret_cast<void**>(&held)),
+                S_OK);
+    } else {
+      ASSERT_EQ(CoCreateInstance(coll_class, nullptr, CLSCTX_INPROC_SERVER, coll_iid,
+                                 reinterpret_cast<void**>(&held)),
+                S_OK);
+    }
+    for (int i = 0; i < std::abs(s.lock); ++i)
+      EXPECT_EQ(static_cast<IClassFactory*>(held.p)->LockServer(s.lock > 0), S_OK);
+    if (!s.keep) held.Release();
+    EXPECT_TRUE(LibraryLoaded());  // until the runtime is asked to free it
     CoFreeUnusedLibraries();
-    EXPECT_EQ(LibraryLoaded(), s.loaded) << "step " << &s - steps;
+    EXPECT_EQ(LibraryLoaded(), s.loaded);
   }
 }
 

@@ -249,14 +249,16 @@ TEST_F(Registrar, ScriptsRegisterAndUnregisterAsTheirFlagsSay) {
   EXPECT_EQ(RunRegistrationScript(script, false, vars), S_OK);  // nothing there: no failure
 }
 
-// A malformed script changes nothing, not even the keys before its fault.
-TEST_F(Registrar, RefusesMalformedScriptsNamingTheLine) {
+// A malformed script is refused with its line named, and a registry that
+// cannot be written (a folder stands where the temporary file goes) fails the
+// change at every layer; either leaves the registry as it was.
+TEST_F(Registrar, FailuresChangeNothing) {
   ASSERT_EQ(RegPut(u"Kept", u"1"), ERROR_SUCCESS);
   const std::string before = scratch_.Text();
   const struct {
     const char* script;
     const char* message;
-  } cases[] = {
+  } malformed[] = {
       {"HKCR\n{\n  A = s 'x'\n", "line 4: '}' is missing"},
       {"HKLM { A }", "line 1: the root 'HKLM' is not kept (only HKCR is)"},
       {"HKCR { A = s '%FOO%' }", "unknown variable"},
@@ -273,7 +275,7 @@ TEST_F(Registrar, RefusesMalformedScriptsNamingTheLine) {
       {"HKCR { A } }", "a root key name was expected"},
       {"HKCR A", "'{' was expected after the root"},
   };
-  for (const auto& c : cases) {
+  for (const auto& c : malformed) {
     std::string error;
     EXPECT_EQ(RunRegistrationScript(c.script, true, {{u"MODULE", u"m"}}, &error), kScriptError)
         << c.script;
@@ -281,24 +283,17 @@ TEST_F(Registrar, RefusesMalformedScriptsNamingTheLine) {
     EXPECT_EQ(scratch_.Text(), before) << c.script;
   }
   EXPECT_FALSE(RegKeyExists(u"Early"));
-}
-
-// A registry that cannot be written (a folder stands where the temporary file
-// goes) fails the change at every layer and leaves the registry as it was.
-TEST_F(Registrar, AnUnwritableRegistryFailsAndChangesNothing) {
-  ASSERT_EQ(RegPut(u"Kept", u"1"), ERROR_SUCCESS);
-  const std::string before = scratch_.Text();
-  const std::string tmp = scratch_.path() + ".tmp." + std::to_string(getpid());
   const struct {
     std::function<HRESULT()> run;
     const char16_t* absent;
-  } cases[] = {
+  } unwritable[] = {
       {[] { return HRESULT_FROM_WIN32(RegPut(u"Lost", u"2")); }, u"Lost"},
       {[] { return RunRegistrationScript("HKCR { A = s '1' B = s '2' }", true, {}); }, u"A"},
       {DllRegisterServer, u"TarvovCard.VCard"},
   };
+  const std::string tmp = scratch_.path() + ".tmp." + std::to_string(getpid());
   ASSERT_EQ(mkdir(tmp.c_str(), 0700), 0);
-  for (const auto& c : cases) {
+  for (const auto& c : unwritable) {
     EXPECT_EQ(c.run(), HRESULT_FROM_WIN32(ERROR_CANTWRITE));
     EXPECT_FALSE(RegKeyExists(c.absent));
     EXPECT_EQ(scratch_.Text(), before);
