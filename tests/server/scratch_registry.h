@@ -1,5 +1,5 @@
 // A registry file of the test's own in a fresh folder, so that no test ever
-// reads or changes the user's registry.
+// reads or changes the user's registry; and short ways to read and write it.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -23,8 +23,8 @@ class ScratchRegistry {
       throw std::runtime_error("RegSetRegistryFile failed");
   }
   ~ScratchRegistry() {
-    // Stay away from the user's file even after the test: a path that no
-    // longer exists reads as an empty registry.
+    // Away from the user's file even after the test: a path that no longer
+    // exists reads as an empty registry.
     RegSetRegistryFile((dir_ + "/gone/registry").c_str());
     std::error_code ignored;
     std::filesystem::remove_all(dir_, ignored);
@@ -35,51 +35,43 @@ class ScratchRegistry {
   const std::string& path() const { return path_; }
   const std::string& dir() const { return dir_; }
   std::string Text() const {
-    std::ifstream in(path_, std::ios::binary);
     std::ostringstream out;
-    out << in.rdbuf();
+    out << std::ifstream(path_, std::ios::binary).rdbuf();
     return out.str();
   }
 
  private:
-  std::string dir_;
-  std::string path_;
+  std::string dir_, path_;
 };
 
-// Reads a value of HKCR\key (the default value for an empty name); "<none>"
-// when the key or the value is missing.
+// A value of HKCR\key (the default value for a null name); "<none>" when the
+// key or the value is missing.
 inline std::u16string RegText(const std::u16string& key, const char16_t* name = nullptr) {
   HKEY h = nullptr;
-  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS)
-    return u"<none>";
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &h)) return u"<none>";
   char16_t buf[1024];
   DWORD size = sizeof buf;
-  DWORD type = 0;
-  LONG r = RegQueryValueExW(h, name, nullptr, &type, reinterpret_cast<LPBYTE>(buf), &size);
+  LONG r = RegQueryValueExW(h, name, nullptr, nullptr, reinterpret_cast<LPBYTE>(buf), &size);
   RegCloseKey(h);
-  if (r != ERROR_SUCCESS) return u"<none>";
-  return std::u16string(buf, size / 2 - 1);
+  return r ? u"<none>" : std::u16string(buf, size / 2 - 1);
 }
 
 inline bool RegKeyExists(const std::u16string& key) {
   HKEY h = nullptr;
-  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
-  RegCloseKey(h);
-  return true;
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &h)) return false;
+  return RegCloseKey(h) == ERROR_SUCCESS;
 }
 
-// Creates HKCR\key with a default value (none for a null text).
+// Creates HKCR\key with a value (none for a null text).
 inline LONG RegPut(const std::u16string& key, const char16_t* text,
                    const char16_t* name = nullptr) {
   HKEY h = nullptr;
   LONG r = RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &h,
                            nullptr);
-  if (r != ERROR_SUCCESS) return r;
-  if (text) {
-    std::u16string t(text);
-    r = RegSetValueExW(h, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(t.c_str()),
-                       static_cast<DWORD>((t.size() + 1) * 2));
-  }
+  if (r || !text) return r ? r : RegCloseKey(h);
+  const std::u16string t(text);
+  r = RegSetValueExW(h, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(t.c_str()),
+                     static_cast<DWORD>((t.size() + 1) * 2));
   RegCloseKey(h);
   return r;
 }
