@@ -54,7 +54,10 @@ struct Cursor {
   char* end;           // the end of the chunk's last whole page
   std::int64_t taken;  // blocks handed out of the chunk
 };
-thread_local Cursor t_cursor{};
+// Initial-exec: the cursor is read on every allocation, and the general model
+// would call __tls_get_addr each time; 40 bytes fit the static TLS that
+// libraries loaded later may use.
+[[gnu::tls_model("initial-exec")]] thread_local Cursor t_cursor{};
 
 void Release(Chunk* chunk, std::int64_t count) noexcept {
   if (chunk->count.fetch_sub(count, std::memory_order_acq_rel) != count) return;
