@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <malloc.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <thread>
@@ -19,8 +20,10 @@
 #endif
 #endif
 #ifdef ARENA_TEST_ASAN
-#include <sanitizer/allocator_interface.h>
 #include <sanitizer/asan_interface.h>
+// The sanitizer runtime's count of allocated bytes (declared by hand: not
+// every compiler ships the header that declares it).
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 #endif
 
 namespace tarvovcard::frame {
