@@ -156,16 +156,22 @@ void CUnicodeFile::Printf(const char* format, ...) {
 void CUnicodeFile::Write(std::u16string_view text) {
   if (!fp) Fail(CUnicodeFileException::kNotOpen, errno);
   if (writeFailed) Fail(CUnicodeFileException::kWriteFailed, EIO);
-  bytes_.clear();
-  bytes_.reserve(text.size() * 2 + 64);
+  // The buffer only grows (room for a CR before every unit), so that the
+  // bytes are written through a pointer rather than appended one by one.
+  if (bytes_.size() < text.size() * 4) bytes_.resize(text.size() * 4);
+  char* out = bytes_.data();
   for (char16_t unit : text) {
-    if (unit == u'\n' && translateNewlines) bytes_.append("\r\0", 2);
-    bytes_ += static_cast<char>(unit & 0xFF);
-    bytes_ += static_cast<char>(unit >> 8);
+    if (unit == u'\n' && translateNewlines) {
+      *out++ = '\r';
+      *out++ = '\0';
+    }
+    *out++ = static_cast<char>(unit & 0xFF);
+    *out++ = static_cast<char>(unit >> 8);
   }
-  if (bytes_.empty()) return;
+  const std::size_t size = static_cast<std::size_t>(out - bytes_.data());
+  if (size == 0) return;
   errno = 0;
-  if (frame::Files().fwrite(bytes_.data(), bytes_.size(), fp) != bytes_.size()) {
+  if (frame::Files().fwrite(bytes_.data(), size, fp) != size) {
     writeFailed = true;
     Fail(CUnicodeFileException::kWriteFailed, errno);
   }

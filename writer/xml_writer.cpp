@@ -97,9 +97,13 @@ class XmlWriter {
   // Hands the text gathered so far to the file; throws CUnicodeFileException.
   void Flush() {
     if (out_.empty()) return;
-    std::u16string pending;
-    pending.swap(out_);
-    file_.Write(pending);
+    // The text goes whether or not the file takes it; the buffer's room
+    // stays for the next piece.
+    struct Emptied {
+      std::u16string& text;
+      ~Emptied() { text.clear(); }
+    } emptied{out_};
+    file_.Write(out_);
   }
 
  private:
