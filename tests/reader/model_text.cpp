@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <utility>
 
+#include "coding/conversions.h"
 #include "tarvovcard/platform/winnls.h"
 
 namespace tarvovcard::reader::testing {
@@ -32,22 +32,14 @@ std::string Describe(IVCard* card);
 std::string DescribeValue(IVCardValue* value) {
   CComVariant decoded;
   EXPECT_EQ(value->get_DecodedValue(&decoded), S_OK);
-  char date[64];
+  if (decoded.vt == VT_BSTR) return Escaped(decoded.bstrVal);
+  if (decoded.vt == VT_DATE) return "date:" + std::to_string(decoded.date);
+  if (decoded.vt == (VT_ARRAY | VT_UI1))
+    return "bytes:" + std::to_string(decoded.parray->rgsabound[0].cElements);
+  if (decoded.vt != VT_UNKNOWN) return "empty";
   CComPtr<IVCard> card;
-  switch (decoded.vt) {
-    case VT_BSTR:
-      return Escaped(decoded.bstrVal);
-    case VT_DATE:
-      std::snprintf(date, sizeof date, "date:%.6f", decoded.date);
-      return date;
-    case VT_UNKNOWN:
-      EXPECT_EQ(decoded.punkVal->QueryInterface(IID_IVCard, reinterpret_cast<void**>(&card)), S_OK);
-      return "card{" + Describe(card) + "}";
-    case VT_ARRAY | VT_UI1:
-      return "bytes:" + std::to_string(decoded.parray->rgsabound[0].cElements);
-    default:
-      return "empty";
-  }
+  EXPECT_EQ(decoded.punkVal->QueryInterface(IID_IVCard, reinterpret_cast<void**>(&card)), S_OK);
+  return "card{" + Describe(card) + "}";
 }
 
 std::string Describe(IVCard* card) {
@@ -101,12 +93,7 @@ std::string Utf8(BSTR text) {
 }
 
 CComBSTR Wide(const std::string& utf8) {
-  const int length = static_cast<int>(utf8.size());
-  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, nullptr, 0);
-  CComBSTR result;
-  result.Attach(SysAllocStringLen(nullptr, static_cast<UINT>(n)));
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, result.m_str, n);
-  return result;
+  return coding::NarrowToWide(utf8.c_str(), true);
 }
 
 HRESULT LoadOne(IVCardColl* collection, const std::string& path) {

@@ -2,9 +2,8 @@
 // turn, and each time the Load either reads the whole file or ends with
 // E_OUTOFMEMORY, keeping only cards that are complete.
 //
-// The program replaces malloc, calloc and realloc (operator new and the
-// runtime's BSTR and SAFEARRAY blocks go through them), so it is built only
-// without the sanitizers, which replace them too.
+// The program replaces malloc, calloc and realloc, which operator new and the
+// runtime's BSTR and SAFEARRAY blocks go through.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -22,17 +21,13 @@ void* __libc_realloc(void* block, std::size_t size);
 
 namespace {
 
-// Counts allocations while armed; from the allocation numbered fail_at on
-// (0: none), every allocation fails, as under a memory limit.
-struct Allocations {
-  bool armed = false;
-  long count = 0, fail_at = 0;
-} g_allocations;
+// While armed, allocations are counted, and from the one numbered fail_at
+// on (0: none) every one fails, as under a memory limit.
+bool g_armed = false;
+long g_count = 0, g_fail_at = 0;
 
 bool FailThisOne() {
-  if (!g_allocations.armed) return false;
-  ++g_allocations.count;
-  return g_allocations.fail_at > 0 && g_allocations.count >= g_allocations.fail_at;
+  return g_armed && ++g_count >= g_fail_at && g_fail_at > 0;
 }
 
 }  // namespace
@@ -65,9 +60,11 @@ TEST(LoadOutOfMemory, EndsWithItsStatusAndKeepsOnlyCompleteCards) {
   auto load = [&path](long fail_at, std::vector<std::string>* cards) {
     CComPtr<IVCardColl> collection = testing::NewCollection();
     const CComVariant argument(testing::Wide(path));
-    g_allocations = {true, 0, fail_at};
+    g_count = 0;
+    g_fail_at = fail_at;
+    g_armed = true;
     const HRESULT status = collection->Load(argument);
-    g_allocations.armed = false;
+    g_armed = false;
     *cards = testing::DescribeAll(collection);
     return status;
   };
@@ -75,7 +72,7 @@ TEST(LoadOutOfMemory, EndsWithItsStatusAndKeepsOnlyCompleteCards) {
   std::vector<std::string> whole, cut;
   ASSERT_EQ(load(0, &whole), S_OK);
   ASSERT_EQ(whole.size(), 2u);
-  for (long k = 1, allocations = g_allocations.count; k <= allocations; ++k) {
+  for (long k = 1, allocations = g_count; k <= allocations; ++k) {
     const HRESULT status = load(k, &cut);
     const bool complete =
         cut.size() <= whole.size() && std::equal(cut.begin(), cut.end(), whole.begin());

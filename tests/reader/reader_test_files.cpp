@@ -1,4 +1,5 @@
-// The files of model_text.h: a folder of the test process's own.
+// The files of model_text.h, in a folder of the process's own that is removed
+// with everything in it at exit.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -8,23 +9,18 @@
 #include "reader/model_text.h"
 
 namespace tarvovcard::reader::testing {
-namespace {
-
-struct TestFolder {
-  std::string path = (std::filesystem::temp_directory_path() / "tarvovcard-reader-XXXXXX");
-  TestFolder() {
-    if (!mkdtemp(path.data())) throw std::runtime_error("cannot make a test folder");
-  }
-  ~TestFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path, ignored);
-  }
-};
-
-}  // namespace
 
 std::string TestPath(const std::string& name) {
-  static const TestFolder folder;
+  static const struct Folder {
+    std::string path = std::filesystem::temp_directory_path() / "tarvovcard-reader-XXXXXX";
+    Folder() {
+      if (!mkdtemp(path.data())) throw std::runtime_error("cannot make a test folder");
+    }
+    ~Folder() {
+      std::error_code ignored;
+      std::filesystem::remove_all(path, ignored);
+    }
+  } folder;
   return folder.path + "/" + name;
 }
 
