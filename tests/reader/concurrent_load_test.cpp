@@ -23,12 +23,8 @@ auto Key(const CorpusCounts& c) {
 }
 
 TEST(ConcurrentLoad, EachReadsWhatItReadsAlone) {
-  tarvovcard::testing::CorpusOptions crlf, lf;
-  crlf.seed = 7;
-  crlf.cards = 1500;
-  lf.seed = 8;
-  lf.cards = 1100;
-  lf.crlf = false;
+  const tarvovcard::testing::CorpusOptions crlf{.seed = 7, .cards = 1500},
+      lf{.seed = 8, .cards = 1100, .crlf = false};
   CorpusCounts expected[2];
   const std::string paths[] = {
       testing::WriteTestFile("crlf.vcf", tarvovcard::testing::GenerateCorpus(crlf, &expected[0])),

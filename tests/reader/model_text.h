@@ -10,8 +10,7 @@
 
 namespace tarvovcard::reader::testing {
 
-// A path in the process's folder, which is removed with everything in it at
-// exit; the file written there byte for byte.
+// A path in the process's own folder; the file written there byte for byte.
 std::string TestPath(const std::string& name);
 std::string WriteTestFile(const std::string& name, const std::string& bytes);
 
@@ -32,9 +31,9 @@ std::vector<std::string> DescribeAll(IVCardColl* collection);
 std::string Model(IVCardColl* collection);
 CComPtr<IVCard> CardAt(IVCardColl* collection, LONG index);
 
-// What a Load of one file gave: its status, the model, the report (one line
-// per problem of IVCardLoadReport, "LINE lost|repaired: message [text]") and
-// what went to standard error. Standard output must stay empty.
+// A Load of one file: its status, the model, the report (a line a problem of
+// IVCardLoadReport, "LINE lost|repaired: message [text]") and what went to
+// standard error. Nothing may go to standard output.
 struct Read {
   HRESULT status;
   std::string model, report, err;

@@ -19,18 +19,14 @@ void* __libc_calloc(std::size_t count, std::size_t size);
 void* __libc_realloc(void* block, std::size_t size);
 }
 
-namespace {
-
 // While armed, allocations are counted, and from the one numbered fail_at
 // on (0: none) every one fails, as under a memory limit.
-bool g_armed = false;
-long g_count = 0, g_fail_at = 0;
+static bool g_armed = false;
+static long g_count = 0, g_fail_at = 0;
 
-bool FailThisOne() {
+static bool FailThisOne() {
   return g_armed && ++g_count >= g_fail_at && g_fail_at > 0;
 }
-
-}  // namespace
 
 extern "C" void* malloc(std::size_t size) {
   return FailThisOne() ? nullptr : __libc_malloc(size);
