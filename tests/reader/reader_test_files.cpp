@@ -1,54 +1,32 @@
-#include "reader/reader_test_files.h"
+// The files of model_text.h, in a folder of the process's own that is removed
+// with everything in it at exit.
+#include <gtest/gtest.h>
+#include <stdlib.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <stdexcept>
-#include <unistd.h>
+#include <fstream>
+
+#include "reader/model_text.h"
 
 namespace tarvovcard::reader::testing {
-namespace {
 
-// The folder of this process, removed with everything in it at exit.
-class TestFolder {
- public:
-  TestFolder() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "tarvovcard-reader-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot make a test folder");
-    path_ = pattern;
-  }
-  ~TestFolder() {
-    std::error_code ignored;
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ignored);
-    std::filesystem::remove_all(path_, ignored);
-  }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
-
-const std::string& Folder() {
-  static const TestFolder folder;
-  return folder.path();
+std::string TestPath(const std::string& name) {
+  static const struct Folder {
+    std::string path = std::filesystem::temp_directory_path() / "tarvovcard-reader-XXXXXX";
+    Folder() {
+      if (!mkdtemp(path.data())) throw std::runtime_error("cannot make a test folder");
+    }
+    ~Folder() {
+      std::error_code ignored;
+      std::filesystem::remove_all(path, ignored);
+    }
+  } folder;
+  return folder.path + "/" + name;
 }
 
-}  // namespace
-
-std::string WriteTestFile(std::string_view name, std::string_view bytes) {
-  std::string path = Folder() + "/" + std::string(name);
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) throw std::runtime_error("cannot write " + path);
-  std::fwrite(bytes.data(), 1, bytes.size(), f);
-  std::fclose(f);
-  return path;
-}
-
-std::string MissingTestFile(std::string_view name) {
-  std::string path = Folder() + "/" + std::string(name);
-  ::unlink(path.c_str());
+std::string WriteTestFile(const std::string& name, const std::string& bytes) {
+  const std::string path = TestPath(name);
+  EXPECT_TRUE(std::ofstream(path, std::ios::binary) << bytes) << path;
   return path;
 }
 
