@@ -164,6 +164,16 @@ std::vector<Row> Rows() {
        "NOTE:a;b=c:d / FN:M\xC3\xBCller\tJr / NOTE;CHARSET=UTF-8:J\xC3\xBCrgen / "
        "N:M\xC3\xBCller|J\xC3\xB6rg / LABEL;ENCODING=8BIT:caf\xC3\xA9 / NOTE: / N: / TEL: // "
        "FN:a / TEL:1"},
+      // Text that its character set could not write back the same (bytes the
+      // set does not define) puts its property in UTF-8.
+      {C("NOTE;CHARSET=ISO-2022-JP:a\xFF"
+         "b\n"),
+       S_OK,
+       "NOTE;CHARSET=UTF-8:a\xEF\xBF\xBD"
+       "b",
+       "2 repaired: text the character set cannot write back; the property kept in UTF-8 "
+       "[NOTE;CHARSET=ISO-2022-JP:a\xC3\xBF"
+       "b]"},
       // Components of N, ADR, ORG and SOUND, each in its place; "\;" stays
       // inside one. "Begin" in a value is text.
       {C("N:;;\nN:Aa;Bb;;Cc.;\nN:a\\;b;c\nADR:;;1 Main St;Town;;;\nORG:Acme\\;Co;R&D\nSOUND:s\n"
