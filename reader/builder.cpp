@@ -10,6 +10,7 @@
 #include "model/parameter.h"
 #include "model/property.h"
 #include "model/vocabulary.h"
+#include "tarvovcard/text.h"
 
 namespace tarvovcard::reader {
 namespace {
@@ -29,15 +30,6 @@ constexpr int kPropertyNameCount = static_cast<int>(std::size(kPropertyNames));
 
 // The parameter names the parser passes, as fixed strings.
 constexpr const char* kParameterNames[] = {"TYPE", "VALUE", "ENCODING", "CHARSET", "LANGUAGE"};
-
-bool EqualsIgnoringAsciiCase(const char* a, const char* upper) {
-  for (; *upper; ++a, ++upper) {
-    char c = *a;
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    if (c != *upper) return false;
-  }
-  return *a == '\0';
-}
 
 // 8-bit text (ANSI code page) as a BSTR. ASCII, the usual case, is widened
 // directly.
@@ -91,10 +83,6 @@ void CheckMemory(HRESULT status) {
   if (status == E_OUTOFMEMORY) _com_issue_error(status);
 }
 
-char UpperAscii(char c) {
-  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 // The candidates for a property name, by its length and its first letter: at
 // most two names share both (UID and URL). Every property line of a file goes
 // through this lookup, so it compares against one or two names, not all.
@@ -122,7 +110,8 @@ int FindPropertyName(const char* name) {
   char first = UpperAscii(name[0]);
   if (first < 'A' || first > 'Z') return -1;
   for (signed char i : kCandidates[length][static_cast<std::size_t>(first - 'A')].index) {
-    if (i >= 0 && EqualsIgnoringAsciiCase(name, kPropertyNames[i].name)) return i;
+    if (i >= 0 && EqualsIgnoreAsciiCase(std::string_view(name, length), kPropertyNames[i].name))
+      return i;
   }
   return -1;
 }
@@ -292,11 +281,11 @@ void Builder::OnParameter(const char* name, const char* value) {
     }
     // A character set that cannot be decoded: the values are read in the
     // ANSI code page, as the value coding does for any name it lacks.
-    if (fixed == parameter_names_[3] && !EqualsIgnoringAsciiCase(value, "UTF-8") &&
+    if (fixed == parameter_names_[3] && !EqualsIgnoreAsciiCase(std::string_view(value), "UTF-8") &&
         !coding::KnowsCharset(value)) {
       log_.Repaired("unknown character set: values read as Windows-1252");
     } else if (fixed == parameter_names_[3] && !card->charset_seen &&
-               !EqualsIgnoringAsciiCase(value, "UTF-8")) {
+               !EqualsIgnoreAsciiCase(std::string_view(value), "UTF-8")) {
       card->converted_charset = value;
     }
     if (fixed == parameter_names_[3]) card->charset_seen = true;
