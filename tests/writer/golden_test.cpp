@@ -170,17 +170,16 @@ std::string Written(IVCard* card, HRESULT status) {
   std::free(buffer);
   return text;
 }
-
-std::string WrittenAsXml(IVCard* card, HRESULT status) {
-  ScratchDir dir;
+std::string WrittenAsXml(IVCard* card, HRESULT status, const std::string& name) {
   {
-    CUnicodeFile file((dir / "card.xml").c_str(), "w", 0);
+    CUnicodeFile file(name.c_str(), "w", 0);
     EXPECT_EQ(WriteVCardAsXML(file, card), status);
   }
-  return ReadFile(dir / "card.xml");
+  return ReadFile(name);
 }
 
 TEST(WriterGolden, CardToVCardTextAndXml) {
+  EXPECT_EQ(XmlElementName(u"1X"), u"_x0031_X");  // A name no property may have.
   for (const Row& row : Rows()) {
     const std::string what = Text(std::u16string_view(row.card).substr(0, 150));
     CardBuilder builder;
@@ -188,56 +187,39 @@ TEST(WriterGolden, CardToVCardTextAndXml) {
     std::vector<ULONG> references;
     for (IVCard* built : builder.cards) references.push_back(References(built));
     ScratchDir dir;
-    if (row.status != S_OK) {
-      if (row.vcard != "*") {
-        EXPECT_EQ(Written(card, row.status), CrLf("BEGIN:VCARD\n" + row.vcard)) << what;
-      }
-      if (row.xml != u"*") {
-        EXPECT_EQ(WrittenAsXml(card, row.status), Utf16File(u"<vCard version=\"2.1\">\n" + row.xml))
-            << what;
-      }
+    if (row.status != S_OK && row.vcard != "*") {
+      EXPECT_EQ(Written(card, row.status), CrLf("BEGIN:VCARD\n" + row.vcard)) << what;
     }
-    {
-      CComPtr<IVCardColl> collection = Collection({card});
-      if (row.vcard != "*") {
-        EXPECT_EQ(collection->Save(Name(dir / "c.vcf")), row.status) << what;
-        if (row.status == S_OK) {
-          EXPECT_EQ(ReadFile(dir / "c.vcf"),
-                    CrLf("BEGIN:VCARD\nVERSION:2.1\n" + row.vcard + "END:VCARD\n"))
-              << what;
-        }
-      }
-      if (row.xml != u"*") {
-        EXPECT_EQ(collection->SaveAsXML(Name(dir / "c.xml"), nullptr), row.status) << what;
-        if (row.status == S_OK) {
-          EXPECT_EQ(ReadFile(dir / "c.xml"),
-                    XmlDocument(u"<vCard version=\"2.1\">\n<VERSION>2.1</VERSION>\n" + row.xml +
-                                u"</vCard>\n"))
-              << what;
-        }
-      }
-      // A failed save leaves no file; a card saved keeps its new VERSION.
-      if (row.status != S_OK) {
-        EXPECT_FALSE(std::filesystem::exists(dir / "c.vcf")) << what;
-      }
-      if (row.status != S_OK) {
-        EXPECT_FALSE(std::filesystem::exists(dir / "c.xml")) << what;
-      }
-      if (row.status == S_OK) {
-        CComPtr<IVCardPropertyColl> versions;
-        ASSERT_EQ(card->QueryPropertyByType(VCARD_PROP_VERSION, &versions), S_OK);
-        LONG count = 0;
-        versions->get_Count(&count);
-        EXPECT_EQ(count, 1) << what;
-        EXPECT_TRUE(Dump(card).starts_with("21[]VERSION:2.1")) << what;
-      }
+    if (row.status != S_OK && row.xml != u"*") {
+      EXPECT_EQ(WrittenAsXml(card, row.status, dir / "w.xml"),
+                Utf16File(u"<vCard version=\"2.1\">\n" + row.xml))
+          << what;
     }
+    CComPtr<IVCardColl> collection = Collection({card});
+    const bool saves = row.status == S_OK;  // A failed save leaves no file.
+    if (row.vcard != "*") {
+      EXPECT_EQ(collection->Save(Name(dir / "c.vcf")), row.status) << what;
+      EXPECT_EQ(ReadFile(dir / "c.vcf"),
+                saves ? CrLf("BEGIN:VCARD\nVERSION:2.1\n" + row.vcard + "END:VCARD\n") : "")
+          << what;
+    }
+    if (row.xml != u"*") {
+      EXPECT_EQ(collection->SaveAsXML(Name(dir / "c.xml"), nullptr), row.status) << what;
+      EXPECT_EQ(ReadFile(dir / "c.xml"),
+                saves ? XmlDocument(u"<vCard version=\"2.1\">\n<VERSION>2.1</VERSION>\n" + row.xml +
+                                    u"</vCard>\n")
+                      : "")
+          << what;
+    }
+    collection.Release();
+    // A card saved keeps its one new VERSION, first.
+    EXPECT_TRUE(!saves || (cards::Card(card).Find("VERSION").size() == 1 &&
+                           cards::Card(card).GetProperties()[0].Type() == VCARD_PROP_VERSION))
+        << what;
     // The writers leave no reference behind, whatever happened.
     for (std::size_t i = 0; i < references.size(); ++i)
       EXPECT_EQ(References(builder.cards[i]), references[i]) << what << " card " << i;
   }
-  // A name no property may have.
-  EXPECT_EQ(XmlElementName(u"1X"), u"_x0031_X");
 }
 
 }  // namespace
