@@ -15,17 +15,13 @@ namespace {
 
 using namespace testing;
 
-std::string Loaded(const std::string& name, IVCardColl* into) {
-  EXPECT_EQ(into->Load(Name(name)), S_OK) << name;
-  return Dump(into);
-}
-
 // Saves the collection to saved.vcf and loads that again: the same cards
 // come back, in the collection returned.
 CComPtr<IVCardColl> ExpectComesBack(IVCardColl* collection, const ScratchDir& dir) {
   CComPtr<IVCardColl> again = Collection();
   EXPECT_EQ(collection->Save(Name(dir / "saved.vcf")), S_OK);
-  EXPECT_EQ(Loaded(dir / "saved.vcf", again), Dump(collection)) << ReadFile(dir / "saved.vcf");
+  EXPECT_EQ(again->Load(Name(dir / "saved.vcf")), S_OK);
+  EXPECT_EQ(Dump(again), Dump(collection)) << ReadFile(dir / "saved.vcf");
   return again;
 }
 
@@ -70,17 +66,8 @@ TEST(RoundTrip, ExportsSampleAndCorpusLoadWholeComeBackAndGiveWellFormedXml) {
     const std::string in = dir / "in.vcf";
     WriteFile(in, ReadFile(row.file));
     CComPtr<IVCardColl> original = Collection();
-    Loaded(in, original);
-    CComPtr<IVCardLoadReport> report;
-    ASSERT_EQ(original->QueryInterface(IID_IVCardLoadReport, reinterpret_cast<void**>(&report)),
-              S_OK);
-    LONG problems = 0;
-    ASSERT_EQ(report->get_ProblemCount(&problems), S_OK);
-    for (LONG i = 0; i < problems; ++i) {
-      VARIANT_BOOL lost = VARIANT_TRUE;
-      ASSERT_EQ(report->get_Lost(i, &lost), S_OK);
-      EXPECT_EQ(lost, VARIANT_FALSE) << "problem " << i;
-    }
+    EXPECT_EQ(original->Load(Name(in)), S_OK);
+    EXPECT_TRUE(cards::Cards(original).Complete());
     const tarvovcard::testing::CorpusCounts counts = tarvovcard::testing::CountLoaded(original);
     EXPECT_EQ(counts.cards, row.cards);
     EXPECT_EQ(counts.properties, row.properties);

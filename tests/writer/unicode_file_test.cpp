@@ -34,9 +34,7 @@ TEST(CUnicodeFile, BytesModesAndFormats) {
     EXPECT_FALSE(file.IsOpen());
   }
   EXPECT_EQ(files.Count(Call::kClose), 2);
-  EXPECT_EQ(ReadFile(dir / "lf"), std::string("\xFF\xFE"
-                                              "a\0\n\0b\0",
-                                              8));
+  EXPECT_EQ(ReadFile(dir / "lf"), std::string("\xFF\xFE\x61\0\n\0b\0", 8));
   EXPECT_EQ(ReadFile(dir / "f"),
             Utf16File(u"<T\u00E9L>-12,7,4000000000,\u20AC,%,%x,|%\n100% caf\u00E9 \u20AC|5\n" +
                       wide + std::u16string(narrow.begin(), narrow.end())));

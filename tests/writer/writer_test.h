@@ -251,26 +251,21 @@ class FailingFiles {
   }
   static const frame::FileCalls& Calls() {
     static const frame::FileCalls& system = frame::SystemFileCalls();
-    static const frame::FileCalls calls = {
-        system.open,
-        system.read,
-        system.close,
-        [](const char* path, const char* mode) {
-          current_->modes.push_back(mode);
-          return Fails(Call::kOpen) ? nullptr : system.fopen(path, mode);
-        },
-        [](const void* data, std::size_t size, std::FILE* stream) {
-          return Fails(Call::kWrite) ? 0 : system.fwrite(data, size, stream);
-        },
-        [](std::FILE* stream) {
-          const int result = system.fclose(stream);
-          return Fails(Call::kClose) ? EOF : result;
-        },
-        system.remove,
-        [](const char* path) { return Fails(Call::kSync) ? -1 : system.sync(path); },
-        [](const char* from, const char* to) {
-          return Fails(Call::kRename) ? -1 : system.rename(from, to);
-        },
+    static frame::FileCalls calls = system;
+    calls.fopen = [](const char* path, const char* mode) {
+      current_->modes.push_back(mode);
+      return Fails(Call::kOpen) ? nullptr : system.fopen(path, mode);
+    };
+    calls.fwrite = [](const void* data, std::size_t size, std::FILE* stream) {
+      return Fails(Call::kWrite) ? 0 : system.fwrite(data, size, stream);
+    };
+    calls.fclose = [](std::FILE* stream) {  // The stream is gone either way.
+      const int result = system.fclose(stream);
+      return Fails(Call::kClose) ? EOF : result;
+    };
+    calls.sync = [](const char* path) { return Fails(Call::kSync) ? -1 : system.sync(path); };
+    calls.rename = [](const char* from, const char* to) {
+      return Fails(Call::kRename) ? -1 : system.rename(from, to);
     };
     return calls;
   }
