@@ -33,9 +33,6 @@ std::u16string Wide(const std::string& text) {
 
 std::vector<Row> Rows() {
   const std::string gif = "R0lGODlhAQABAIAAAP///wAAACwAAAAAAQABAAACAkQBADs=";
-  std::string ones = "    ";
-  for (int i = 0; i < 17; ++i) ones += "AQEB";
-  ones += "\n    AQEBAQEBAQEB\n";
   const std::string text(5000, 't');
   return {
       // The example card of the documentation.
@@ -69,8 +66,8 @@ std::vector<Row> Rows() {
       {u"BDAY:date:38119.572916666667 / REV:date:-657435", "BDAY:20040512T134500\nREV:\n",
        u"<BDAY>20040512T134500</BDAY>\n<REV></REV>\n"},
       // Base64 blocks on lines of their own only for exactly BASE64.
-      {u"LOGO:bytes:" + std::u16string(60, u'\x01'), "LOGO;ENCODING=BASE64:\n" + ones + "\n",
-       u"<LOGO><b64bin fmttype=\"IMAGE/\">\n" + Wide(ones) + u"</b64bin>\n</LOGO>\n"},
+      {u"LOGO:bytes:\x01\x01\x01", "LOGO;ENCODING=BASE64:\n    AQEB\n\n",
+       u"<LOGO><b64bin fmttype=\"IMAGE/\">\n    AQEB\n</b64bin>\n</LOGO>\n"},
       {u"KEY;ENCODING=base64:YWI=", "KEY;ENCODING=base64:YWI=\n", u"*"},
       {u"X-DATA;ENCODING=QUOTED-PRINTABLE;ENCODING=BASE64:a=3Db",
        "X-DATA;ENCODING=QUOTED-PRINTABLE;ENCODING=BASE64:a=3Db\n", u"*"},
@@ -160,84 +157,51 @@ std::vector<Row> Rows() {
   };
 }
 
-std::string Written(IVCard* card, HRESULT status) {
-  char* buffer = nullptr;
-  std::size_t size = 0;
-  std::FILE* stream = open_memstream(&buffer, &size);
-  EXPECT_EQ(WriteVCard(stream, card), status);
-  std::fclose(stream);
-  std::string text(buffer, size);
-  std::free(buffer);
-  return text;
-}
-
-std::string WrittenAsXml(IVCard* card, HRESULT status) {
-  ScratchDir dir;
-  {
-    CUnicodeFile file((dir / "card.xml").c_str(), "w", 0);
-    EXPECT_EQ(WriteVCardAsXML(file, card), status);
-  }
-  return ReadFile(dir / "card.xml");
-}
-
 TEST(WriterGolden, CardToVCardTextAndXml) {
+  EXPECT_EQ(XmlElementName(u"1X"), u"_x0031_X");  // A name no property may have.
   for (const Row& row : Rows()) {
-    const std::string what = Text(std::u16string_view(row.card).substr(0, 150));
+    SCOPED_TRACE(Text(std::u16string_view(row.card).substr(0, 150)));
     CardBuilder builder;
     CComPtr<IVCard> card = builder.Build(row.card);
     std::vector<ULONG> references;
     for (IVCard* built : builder.cards) references.push_back(References(built));
     ScratchDir dir;
-    if (row.status != S_OK) {
-      if (row.vcard != "*") {
-        EXPECT_EQ(Written(card, row.status), CrLf("BEGIN:VCARD\n" + row.vcard)) << what;
-      }
-      if (row.xml != u"*") {
-        EXPECT_EQ(WrittenAsXml(card, row.status), Utf16File(u"<vCard version=\"2.1\">\n" + row.xml))
-            << what;
-      }
+    const bool saves = row.status == S_OK;
+    if (!saves && row.vcard != "*") {
+      std::FILE* stream = std::fopen((dir / "w.vcf").c_str(), "wb");
+      EXPECT_EQ(WriteVCard(stream, card), row.status);
+      std::fclose(stream);
+      EXPECT_EQ(ReadFile(dir / "w.vcf"), CrLf("BEGIN:VCARD\n" + row.vcard));
     }
-    {
-      CComPtr<IVCardColl> collection = Collection({card});
-      if (row.vcard != "*") {
-        EXPECT_EQ(collection->Save(Name(dir / "c.vcf")), row.status) << what;
-        if (row.status == S_OK) {
-          EXPECT_EQ(ReadFile(dir / "c.vcf"),
-                    CrLf("BEGIN:VCARD\nVERSION:2.1\n" + row.vcard + "END:VCARD\n"))
-              << what;
-        }
+    if (!saves && row.xml != u"*") {
+      {
+        CUnicodeFile file((dir / "w.xml").c_str(), "w", 0);
+        EXPECT_EQ(WriteVCardAsXML(file, card), row.status);
       }
-      if (row.xml != u"*") {
-        EXPECT_EQ(collection->SaveAsXML(Name(dir / "c.xml"), nullptr), row.status) << what;
-        if (row.status == S_OK) {
-          EXPECT_EQ(ReadFile(dir / "c.xml"),
-                    XmlDocument(u"<vCard version=\"2.1\">\n<VERSION>2.1</VERSION>\n" + row.xml +
-                                u"</vCard>\n"))
-              << what;
-        }
-      }
-      // A failed save leaves no file; a card saved keeps its new VERSION.
-      if (row.status != S_OK) {
-        EXPECT_FALSE(std::filesystem::exists(dir / "c.vcf")) << what;
-      }
-      if (row.status != S_OK) {
-        EXPECT_FALSE(std::filesystem::exists(dir / "c.xml")) << what;
-      }
-      if (row.status == S_OK) {
-        CComPtr<IVCardPropertyColl> versions;
-        ASSERT_EQ(card->QueryPropertyByType(VCARD_PROP_VERSION, &versions), S_OK);
-        LONG count = 0;
-        versions->get_Count(&count);
-        EXPECT_EQ(count, 1) << what;
-        EXPECT_TRUE(Dump(card).starts_with("21[]VERSION:2.1")) << what;
-      }
+      EXPECT_EQ(ReadFile(dir / "w.xml"), Utf16File(u"<vCard version=\"2.1\">\n" + row.xml));
     }
+    CComPtr<IVCardColl> collection = Collection({card});
+    if (row.vcard != "*") {  // A failed save leaves no file.
+      EXPECT_EQ(collection->Save(Name(dir / "c.vcf")), row.status);
+      EXPECT_EQ(ReadFile(dir / "c.vcf"),
+                saves ? CrLf("BEGIN:VCARD\nVERSION:2.1\n" + row.vcard + "END:VCARD\n") : "");
+    }
+    if (row.xml != u"*") {
+      EXPECT_EQ(collection->SaveAsXML(Name(dir / "c.xml"), nullptr), row.status);
+      EXPECT_EQ(ReadFile(dir / "c.xml"),
+                saves ? XmlDocument(u"<vCard version=\"2.1\">\n<VERSION>2.1</VERSION>\n" + row.xml +
+                                    u"</vCard>\n")
+                      : "");
+    }
+    collection.Release();
+    // A card saved keeps its one new VERSION:2.1, first.
+    const auto first = [&] { return cards::Card(card).GetProperties()[0]; };
+    EXPECT_TRUE(!saves || (cards::Card(card).Find("VERSION").size() == 1 &&
+                           first().Type() == VCARD_PROP_VERSION && first().Text() == "2.1"));
     // The writers leave no reference behind, whatever happened.
     for (std::size_t i = 0; i < references.size(); ++i)
-      EXPECT_EQ(References(builder.cards[i]), references[i]) << what << " card " << i;
+      EXPECT_EQ(References(builder.cards[i]), references[i]) << "card " << i;
   }
-  // A name no property may have.
-  EXPECT_EQ(XmlElementName(u"1X"), u"_x0031_X");
 }
 
 }  // namespace

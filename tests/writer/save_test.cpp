@@ -1,10 +1,10 @@
-// Save and SaveAsXML: where the cards go, the stylesheet, the refused
-// arguments, and what a failure of any file call leaves behind, compared on
+// Save and SaveAsXML: where the cards go, the refused arguments, the
+// stylesheet, and what a failure of any file call leaves behind, compared on
 // whole files.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <algorithm>
+#include <set>
 #include <sstream>
 
 #include "writer_test.h"
@@ -14,282 +14,196 @@ namespace {
 
 using namespace testing;
 
-constexpr HRESULT kOpenFailed = static_cast<HRESULT>(0x8007006E);
-constexpr HRESULT kDiskFull = static_cast<HRESULT>(0x80070070);
-constexpr HRESULT kWriteFault = static_cast<HRESULT>(0x8007001D);
+constexpr HRESULT kOpenFailed = HRESULT_FROM_WIN32(ERROR_OPEN_FAILED);
+constexpr HRESULT kDiskFull = HRESULT_FROM_WIN32(ERROR_DISK_FULL);
+constexpr HRESULT kWriteFault = HRESULT_FROM_WIN32(ERROR_WRITE_FAULT);
 
-// The cards named by `letters` (FN:A ...) as Save writes them, or `letters`
-// itself when it is no card ("old").
-std::string Saved(bool xml, const std::string& letters) {
+// The cards named by `letters` (FN:A ...) as Save or SaveAsXML writes them
+// ("_" for none), or `letters` itself when it is no card ("old").
+std::string Saved(bool xml, const std::string& letters, std::u16string_view href) {
   if (letters == "old") return letters;
   std::string text;
   std::u16string cards;
-  for (char16_t c : letters) {
+  for (char16_t c : letters == "_" ? "" : letters) {
     text += CrLf("BEGIN:VCARD\nVERSION:2.1\nFN:" + std::string(1, char(c)) + "\nEND:VCARD\n");
     cards += u"<vCard version=\"2.1\">\n<VERSION>2.1</VERSION>\n<FN>" + std::u16string(1, c) +
              u"</FN>\n</vCard>\n";
   }
-  return xml ? XmlDocument(cards) : text;
+  const std::u16string instruction =
+      u"<?xml-stylesheet type=\"text/xsl\" href=\"" + std::u16string(href) + u"\"?>\n";
+  return xml ? XmlDocument(cards, href.empty() ? u"" : instruction) : text;
 }
 
-std::vector<std::string> Listing(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder))
-    names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-bool HasVersion(IVCard* card) {
-  return Dump(card).find("VERSION") != std::string::npos;
-}
-
-// Where the cards A, B and C go: all into a; into a, b, c and (unused) d;
-// into a and b only; each to its own file (A and C to a, spelt two ways, B
-// to b); into l, a link to a; into a link to /dev/full; into /dev/null.
-enum Form { kOne, kList, kShortList, kEach, kLink, kFull, kNull };
-
+enum Writers { kText = 1, kXml = 2, kBoth = 3 };
 struct FileRow {
   const char* what;
-  bool xml;
-  Form form;
-  Failures fail;
+  Writers writers;
+  CComVariant target;
+  Failure fail;
   HRESULT status;
-  const char* files;           // a, b and c afterwards: their cards, "old" or "-" (none)
-  const char* untouched = "";  // Cards that must not have been touched (no VERSION added).
-  bool broken = false;         // Card B cannot be written.
+  const char* files;              // a, b and c afterwards: their cards, "old" or "-" (none)
+  const char* untouched = "";     // Cards that must not have been touched (no VERSION added).
+  const char* cards = "ABC";      // b: a card B that cannot be written, x: one without a file.
+  const char16_t* xsl = nullptr;  // The stylesheet, and as the document names it:
+  const char16_t* href = u"";
 };
 
-// Before each row a and b hold "old" with permissions 0640, c does not
-// exist. Whatever fails, a target keeps its old content and permissions, and
-// no temporary file is left.
-TEST(Save, FailureOfAnyFileCallLeavesEachTargetOldOrWhole) {
-  const FileRow rows[] = {
-      {"vCard", false, kOne, {}, S_OK, "ABC old -"},
-      {"vCard: open",
-       false,
-       kOne,
-       {.open = true, .error = EACCES},
-       kOpenFailed,
-       "old old -",
-       "ABC"},
-      {"vCard: write", false, kOne, {.write_at = 0}, kDiskFull, "old old -"},
-      {"vCard: close", false, kOne, {.close_at = 0}, kDiskFull, "old old -"},
-      {"vCard: sync", false, kOne, {.sync = true}, kDiskFull, "old old -"},
-      {"vCard: rename", false, kOne, {.rename = true}, kWriteFault, "old old -"},
-      {"vCard: a card fails", false, kOne, {}, E_POINTER, "old old -", "C", true},
-      {"vCard list", false, kList, {}, S_OK, "A B C"},
-      {"vCard list: open", false, kList, {.open = true}, kOpenFailed, "old old -", "BC"},
-      {"vCard list: first close", false, kList, {.close_at = 0}, kDiskFull, "old B C"},
-      {"vCard list: more cards than names", false, kShortList, {}, kOpenFailed, "A B -"},
-      {"vCard each", false, kEach, {}, S_OK, "AC B -"},
-      {"vCard each: first close", false, kEach, {.close_at = 0}, kDiskFull, "old B -"},
-      {"vCard link", false, kLink, {}, S_OK, "ABC old -"},
-      {"vCard full disk", false, kFull, {}, kDiskFull, "old old -"},
-      {"vCard device", false, kNull, {}, S_OK, "old old -"},
-      {"XML", true, kOne, {}, S_OK, "ABC old -"},
-      {"XML: open", true, kOne, {.open = true, .error = EACCES}, kOpenFailed, "old old -", "ABC"},
-      // The byte-order mark is part of the open.
-      {"XML: the mark", true, kOne, {.write_at = 0}, kOpenFailed, "old old -", "ABC"},
-      {"XML: the header", true, kOne, {.write_at = 1}, kWriteFault, "old old -", "ABC"},
-      {"XML: a card", true, kOne, {.write_at = 4}, kWriteFault, "old old -"},
-      {"XML: close", true, kOne, {.close_at = 0}, kDiskFull, "old old -"},
-      {"XML: sync", true, kOne, {.sync = true}, kDiskFull, "old old -"},
-      {"XML: rename", true, kOne, {.rename = true}, kWriteFault, "old old -"},
-      {"XML list", true, kList, {}, S_OK, "A B C"},
-      {"XML list: first close", true, kList, {.close_at = 0}, kDiskFull, "old B C"},
-      // The header of a per-card document.
-      {"XML list: a header", true, kList, {.write_at = 1}, E_UNEXPECTED, "old old -", "BC"},
-      {"XML list: more cards than names", true, kShortList, {}, kOpenFailed, "A B -"},
-      {"XML each", true, kEach, {}, S_OK, "AC B -"},
-      // A document given up after its first card gets none of its later ones.
-      {"XML each: first close", true, kEach, {.close_at = 0}, kDiskFull, "old B -"},
-      // a was begun for A and C; C never came: nothing of it replaces a.
-      {"XML each: a card fails", true, kEach, {}, E_FAIL, "old old -", "C", true},
-      {"XML link", true, kLink, {}, S_OK, "ABC old -"},
-      {"XML full disk", true, kFull, {}, kDiskFull, "old old -"},
-      {"XML device", true, kNull, {}, S_OK, "old old -"},
-  };
-  for (const FileRow& row : rows) {
-    if (row.form == kFull && !std::filesystem::exists("/dev/full")) continue;
-    ScratchDir dir;
-    std::vector<std::string> names = {"a", "b", "sub"};
-    for (const char* name : {"a", "b"}) {
-      WriteFile(dir / name, "old");
-      ::chmod((dir / name).c_str(), 0640);
-    }
-    std::filesystem::create_directory(dir / "sub");
-    CardBuilder builder;
-    const char16_t* broken = row.xml ? u"FN:B / N:date:1" : u"FN:B / NOTE:orphan:x";
-    CComPtr<IVCard> cards[] = {builder.Build(u"FN:A"), builder.Build(row.broken ? broken : u"FN:B"),
-                               builder.Build(u"FN:C")};
-    CComVariant target;
-    switch (row.form) {
-      case kOne:
-        target = Name(dir / "a");
-        break;
-      case kList:
-        target = NameList({dir / "a", dir / "b", dir / "c", dir / "d"});
-        break;
-      case kShortList:
-        target = NameList({dir / "a", dir / "b"});
-        break;
-      case kEach:
-        for (int i = 0; i < 3; ++i) {
-          cards[i]->put_FolderPath(Name(dir.path() + (i ? "/sub/.." : "")).bstrVal);
-          cards[i]->put_Filename(Bstr(i == 1 ? u"b" : u"a"));
-        }
-        break;
-      case kLink:
-      case kFull:
-        std::filesystem::create_symlink(row.form == kLink ? dir / "a" : "/dev/full", dir / "l");
-        names.push_back("l");
-        target = Name(dir / "l");
-        break;
-      case kNull:
-        target = Name("/dev/null");
-        break;
-    }
-    CComPtr<IVCardColl> collection = Collection({cards[0], cards[1], cards[2]});
-    HRESULT status;
-    {
-      FailingFiles files(row.fail);
-      status = row.xml ? collection->SaveAsXML(target, nullptr) : collection->Save(target);
-    }
-    EXPECT_EQ(status, row.status) << row.what;
-    std::istringstream expected(row.files);
-    for (const char* name : {"a", "b", "c"}) {
-      std::string content;
-      expected >> content;
-      if (content == "-") {
-        EXPECT_FALSE(std::filesystem::exists(dir / name)) << row.what << ": " << name;
-        continue;
-      }
-      EXPECT_EQ(ReadFile(dir / name), Saved(row.xml, content)) << row.what << ": " << name;
-      if (*name != 'c') {
-        EXPECT_EQ(std::filesystem::status(dir / name).permissions(), std::filesystem::perms(0640))
-            << row.what << ": " << name;
-      } else {
-        names.push_back(name);
-      }
-    }
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(Listing(dir.path()), names) << row.what;
-    if (row.form == kLink || row.form == kFull) {
-      EXPECT_TRUE(std::filesystem::is_symlink(dir / "l"));
-    }
-    if (row.form == kFull) {
-      EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
-    }
-    if (row.form == kNull) {
-      EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
-    }
-    for (const char* c = row.untouched; *c; ++c)
-      EXPECT_FALSE(HasVersion(cards[*c - 'A'])) << row.what << ": card " << *c;
-  }
-}
-
-// Arguments refused before any card is touched: other types, and a file that
-// cannot be created.
-TEST(Save, RefusedArgumentsTouchNoCard) {
-  ScratchDir dir;
-  WriteFile(dir / "plain", "not a folder");
-  CComVariant numbers;
+// The rows' files are in a folder with a long name that is no ASCII, which
+// is also the current one: before each row a and b hold "old" with
+// permissions 0640, c does not exist, l is a link to a and f one to
+// /dev/full. The cards A, B and C have files of their own for the empty
+// argument: a, b (relative, spelt with "..") and a again (spelt another way).
+// Whatever fails, a target keeps its old content and permissions, links stay
+// links, devices stay devices, and no temporary file is left.
+TEST(Save, WhereCardsGoAndWhatAFailureOfAnyFileCallLeaves) {
+  using enum Call;
+  ScratchDir scratch;
+  std::string dir = scratch / "caf\xC3\xA9\xE4\xB8\x80";
+  for (char c : std::string("abcde")) dir += "/" + std::string(60, c);
+  std::filesystem::create_directories(dir);
+  const std::filesystem::path previous = std::filesystem::current_path();
+  std::filesystem::current_path(dir);
+  auto in = [&](const char* name) { return dir + "/" + name; };
+  CComVariant numbers, no_array;
   numbers.parray = SafeArrayCreateVector(VT_I4, 0, 1);
   numbers.vt = VT_ARRAY | VT_I4;
-  VARIANT no_array;  // Not owned: it holds nothing.
-  VariantInit(&no_array);
   no_array.vt = VT_ARRAY | VT_BSTR;
   no_array.parray = nullptr;
-  const CComVariant number(LONG(1)), missing = Name(dir / "missing/out.vcf"),
-                                     plain = Name(dir / "plain/out.vcf"), nameless = Name("");
-  const std::pair<const VARIANT*, HRESULT> rows[] = {
-      {&number, E_INVALIDARG}, {&numbers, E_INVALIDARG}, {&no_array, E_INVALIDARG},
-      {&missing, kOpenFailed}, {&plain, kOpenFailed},    {&nameless, kOpenFailed},
+  const CComVariant one = Name(in("a")), each,
+                    list = NameList({in("a"), in("b"), in("c"), in("d")});
+  const FileRow rows[] = {
+      {"one", kBoth, one, {}, S_OK, "ABC old -"},
+      {"no cards", kBoth, one, {}, S_OK, "_ old -", "", ""},
+      {"open", kBoth, one, {kOpen}, kOpenFailed, "old old -", "ABC"},
+      {"write", kText, one, {kWrite}, kDiskFull, "old old -"},
+      // The byte-order mark is part of the open.
+      {"the mark", kXml, one, {kWrite, 0}, kOpenFailed, "old old -", "ABC"},
+      {"the header", kXml, one, {kWrite, 1}, kWriteFault, "old old -", "ABC"},
+      {"a card", kXml, one, {kWrite, 4}, kWriteFault, "old old -"},
+      {"close", kBoth, one, {kClose}, kDiskFull, "old old -"},
+      {"sync", kBoth, one, {kSync}, kDiskFull, "old old -"},
+      {"rename", kBoth, one, {kRename}, kWriteFault, "old old -"},
+      {"a card fails", kText, one, {}, E_POINTER, "old old -", "C", "AbC"},
+      {"list", kBoth, list, {}, S_OK, "A B C"},
+      {"list: open", kText, list, {kOpen}, kOpenFailed, "old old -", "BC"},
+      // A short write gives up its file like a failed close; the next goes on.
+      {"list: first write", kText, list, {kWrite}, kDiskFull, "old B C"},
+      {"list: first close", kBoth, list, {kClose}, kDiskFull, "old B C"},
+      // The header of a per-card document.
+      {"list: a header", kXml, list, {kWrite, 1}, E_UNEXPECTED, "old old -", "BC"},
+      {"list: more cards than names",
+       kBoth,
+       NameList({in("a"), in("b")}),
+       {},
+       kOpenFailed,
+       "A B -"},
+      {"each", kBoth, each, {}, S_OK, "AC B -"},
+      // A document given up after its first card gets none of its later ones.
+      {"each: first close", kBoth, each, {kClose}, kDiskFull, "old B -"},
+      // a was begun for A and C; C never came: nothing of it replaces a.
+      {"each: a card fails", kXml, each, {}, E_FAIL, "old old -", "C", "AbC"},
+      {"each: no file of its own", kBoth, each, {}, kOpenFailed, "old old -", "", "x"},
+      {"link", kBoth, Name(in("l")), {}, S_OK, "ABC old -"},
+      {"full disk", kBoth, Name(in("f")), {}, kDiskFull, "old old -"},
+      {"device", kBoth, Name("/dev/null"), {}, S_OK, "old old -"},
+      {"a number", kBoth, CComVariant(LONG(1)), {}, E_INVALIDARG, "old old -", "ABC"},
+      {"numbers", kBoth, numbers, {}, E_INVALIDARG, "old old -", "ABC"},
+      {"no array", kBoth, no_array, {}, E_INVALIDARG, "old old -", "ABC"},
+      {"missing folder", kBoth, Name(in("missing/a")), {}, kOpenFailed, "old old -", "ABC"},
+      {"in a plain file", kBoth, Name(in("plain/a")), {}, kOpenFailed, "old old -", "ABC"},
+      {"empty name", kBoth, Name(""), {}, kOpenFailed, "old old -", "ABC"},
+      // The stylesheet instruction, escaped, white space as character
+      // references, in every document; a name no XML can hold is refused.
+      {"xsl", kXml, one, {}, S_OK, "ABC old -", "", "ABC", u"", u""},
+      {"xsl",
+       kXml,
+       one,
+       {},
+       S_OK,
+       "ABC old -",
+       "",
+       "ABC",
+       u"a&b\"\u00E9\u4E00.xsl",
+       u"a&amp;b&quot;\u00E9?.xsl"},
+      {"xsl", kXml, list, {}, S_OK, "A B C", "", "ABC", u"a\tb\nc\r.xsl", u"a&#9;b&#10;c&#13;.xsl"},
+      {"xsl", kXml, one, {}, E_INVALIDARG, "old old -", "ABC", "ABC", u"K\x01"},
+      {"xsl", kXml, list, {}, E_INVALIDARG, "old old -", "ABC", "ABC", u"\xFFFF"},
+      {"xsl", kXml, one, {}, E_INVALIDARG, "old old -", "ABC", "ABC", u"\xFFFE"},
+      {"xsl",
+       kXml,
+       one,
+       {},
+       E_INVALIDARG,
+       "old old -",
+       "ABC",
+       "ABC",
+       u"a\xD800"
+       u"b"},
+      {"xsl", kXml, one, {}, E_INVALIDARG, "old old -", "ABC", "ABC", u"a\xDC00"},
   };
-  CardBuilder builder;
-  CComPtr<IVCardColl> collection = Collection({builder.Build(u"FN:A")});
-  for (const auto& [argument, status] : rows) {
-    EXPECT_EQ(collection->Save(*argument), status) << argument->vt;
-    EXPECT_EQ(collection->SaveAsXML(*argument, nullptr), status) << argument->vt;
-  }
-  EXPECT_FALSE(HasVersion(builder.cards[0]));
-  // Cards without a file of their own cannot go back to it.
-  EXPECT_EQ(collection->Save(CComVariant()), kOpenFailed);
-  EXPECT_EQ(collection->SaveAsXML(CComVariant(), nullptr), kOpenFailed);
-}
-
-TEST(Save, EmptyCollectionsLongPathsUnicodeNamesAndTheCurrentFolder) {
-  ScratchDir dir;
-  CComPtr<IVCardColl> empty = Collection();
-  EXPECT_EQ(empty->Save(Name(dir / "empty.vcf")), S_OK);
-  EXPECT_EQ(ReadFile(dir / "empty.vcf"), "");
-  EXPECT_EQ(empty->SaveAsXML(Name(dir / "empty.xml"), nullptr), S_OK);
-  EXPECT_EQ(ReadFile(dir / "empty.xml"), XmlDocument(u""));
-
-  std::string folder = dir.path();
-  for (int i = 0; i < 5; ++i) folder += "/" + std::string(60, static_cast<char>('a' + i));
-  std::filesystem::create_directories(folder);
-  CardBuilder builder;
-  CComPtr<IVCard> card = builder.Build(u"FN:A");
-  card->put_FolderPath(Name(folder).bstrVal);
-  card->put_Filename(Bstr(u"long.vcf"));
-  CComPtr<IVCardColl> collection = Collection({card});
-  EXPECT_EQ(collection->Save(CComVariant()), S_OK);
-  EXPECT_EQ(ReadFile(folder + "/long.vcf"), Saved(false, "A"));
-
-  const std::u16string name = Name(dir.path()).bstrVal + std::u16string(u"/caf\u00E9\u4E00.xml");
-  EXPECT_EQ(collection->SaveAsXML(CComVariant(Bstr(name)), nullptr), S_OK);
-  EXPECT_EQ(ReadFile(dir / "caf\xC3\xA9\xE4\xB8\x80.xml"), Saved(true, "A"));
-
-  // A card without a folder goes to its name in the current folder.
-  const std::filesystem::path previous = std::filesystem::current_path();
-  std::filesystem::current_path(dir.path());
-  card->put_FolderPath(Bstr(u""));
-  card->put_Filename(Bstr(u"here.vcf"));
-  const HRESULT saved = collection->Save(CComVariant());
-  std::filesystem::current_path(previous);
-  EXPECT_EQ(saved, S_OK);
-  EXPECT_EQ(ReadFile(dir / "here.vcf"), Saved(false, "A"));
-}
-
-// The stylesheet instruction: only for a name, escaped, white space as
-// character references; a name no XML can hold is refused and no file is
-// touched. In the one document and in every per-card one.
-TEST(SaveAsXML, StylesheetInstruction) {
-  const std::pair<const char16_t*, const char16_t*> rows[] = {
-      {u"", u""},
-      {u"cards.xsl", u"cards.xsl"},
-      {u"a&b\"\u00E9\u4E00.xsl", u"a&amp;b&quot;\u00E9?.xsl"},
-      {u"a\tb\nc\r.xsl", u"a&#9;b&#10;c&#13;.xsl"},
-      {u"K\x01", nullptr},
-      {u"\xFFFF", nullptr},
-      {u"\xFFFE", nullptr},
-      {u"a\xD800"
-       u"b",
-       nullptr},
-      {u"a\xDC00", nullptr},
-  };
-  ScratchDir dir;
-  CardBuilder builder;
-  CComPtr<IVCardColl> collection = Collection({builder.Build(u"FN:A")});
-  for (const auto& [href, written] : rows) {
-    for (const CComVariant& target : {Name(dir / "a.xml"), NameList({dir / "a.xml"})}) {
-      WriteFile(dir / "a.xml", "old");
-      EXPECT_EQ(collection->SaveAsXML(target, CComBSTR(href)), written ? S_OK : E_INVALIDARG)
-          << Text(href);
-      const std::u16string instruction =
-          written && *written
-              ? u"<?xml-stylesheet type=\"text/xsl\" href=\"" + std::u16string(written) + u"\"?>\n"
-              : u"";
-      EXPECT_EQ(ReadFile(dir / "a.xml"),
-                written ? XmlDocument(u"<vCard version=\"2.1\">\n<VERSION>2.1</VERSION>\n<FN>A</FN>"
-                                      u"\n</vCard>\n",
-                                      instruction)
-                        : "old")
-          << Text(href);
+  for (const FileRow& row : rows) {
+    for (const bool xml : {false, true}) {
+      if (!(row.writers & (xml ? kXml : kText))) continue;
+      if (std::string_view(row.what) == "full disk" && !std::filesystem::exists("/dev/full"))
+        continue;
+      SCOPED_TRACE((xml ? "XML " : "vCard ") + std::string(row.what) + " " +
+                   Text(row.xsl ? row.xsl : u""));
+      for (const auto& entry : std::filesystem::directory_iterator(dir))
+        std::filesystem::remove_all(entry);
+      for (const char* name : {"a", "b"}) {
+        WriteFile(in(name), "old");
+        ::chmod(in(name).c_str(), 0640);
+      }
+      WriteFile(in("plain"), "");
+      std::filesystem::create_directory(in("sub"));
+      std::filesystem::create_symlink(in("a"), in("l"));
+      std::filesystem::create_symlink("/dev/full", in("f"));
+      CardBuilder builder;
+      std::vector<CComPtr<IVCard>> built;
+      for (const char* c = row.cards; *c; ++c) {
+        const std::u16string fn = u"FN:" + std::u16string(1, char16_t(std::toupper(*c)));
+        built.push_back(builder.Build(*c != 'b' ? fn
+                                      : xml     ? u"FN:B / N:date:1"
+                                                : u"FN:B / NOTE:orphan:x"));
+        const int i = std::toupper(*c) - 'A';
+        if (*c == 'x') continue;
+        built.back()->put_FolderPath(Name(i == 1 ? "" : i == 2 ? in("sub/..") : dir).bstrVal);
+        built.back()->put_Filename(Bstr(i == 1 ? u"sub/../b" : u"a"));
+      }
+      CComPtr<IVCardColl> collection = Collection();
+      for (IVCard* card : built) EXPECT_EQ(collection->Add(card), S_OK);
+      HRESULT status;
+      {
+        FailingFiles files(row.fail);
+        status = xml ? collection->SaveAsXML(row.target, CComBSTR(row.xsl))
+                     : collection->Save(row.target);
+      }
+      EXPECT_EQ(status, row.status);
+      std::set<std::string> names = {"a", "b", "f", "l", "plain", "sub"}, listing;
+      std::istringstream expected(row.files);
+      for (const char* name : {"a", "b", "c"}) {
+        std::string content;
+        expected >> content;
+        if (content == "-") continue;
+        EXPECT_EQ(ReadFile(in(name)), Saved(xml, content, row.href)) << name;
+        if (*name == 'c')
+          names.insert(name);
+        else
+          EXPECT_EQ(std::filesystem::status(in(name)).permissions(), std::filesystem::perms(0640))
+              << name;
+      }
+      for (const auto& entry : std::filesystem::directory_iterator(dir))
+        listing.insert(entry.path().filename().string());
+      EXPECT_EQ(listing, names);
+      EXPECT_TRUE(std::filesystem::is_symlink(in("l")) && std::filesystem::is_symlink(in("f")));
+      EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
+      EXPECT_TRUE(std::filesystem::is_character_file(in("f")) ||
+                  !std::filesystem::exists("/dev/full"));
+      for (const char* c = row.untouched; *c; ++c)
+        EXPECT_TRUE(cards::Card(built[*c - 'A']).Find("VERSION").empty()) << *c;
     }
   }
+  std::filesystem::current_path(previous);
 }
 
 }  // namespace

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <tuple>
+
 #include "writer_test.h"
 
 namespace tarvovcard::writer {
@@ -24,26 +27,23 @@ TEST(CUnicodeFile, BytesModesAndFormats) {
                 static_cast<const char16_t*>(nullptr));
     // Narrow text is widened from the ANSI code page, and not formatted twice.
     file.Printf("%s|%d\n", "100% caf\xE9 \x80", 5);
-    file.Printf(u"%s", wide.c_str());  // Long writes are written whole.
+    file.Printf(u"%s", wide.c_str());
     file.Printf("%s", narrow.c_str());
-    file.Write(wide);
     EXPECT_TRUE(file.Close());
     EXPECT_TRUE(file.Close());  // A second close does nothing, nor does the destructor.
     EXPECT_FALSE(file.IsOpen());
   }
-  EXPECT_EQ(files.closes, 2);
-  EXPECT_EQ(ReadFile(dir / "lf"), std::string("\xFF\xFE"
-                                              "a\0\n\0b\0",
-                                              8));
+  EXPECT_EQ(files.Count(Call::kClose), 2);
+  EXPECT_EQ(ReadFile(dir / "lf"), std::string("\xFF\xFE\x61\0\n\0b\0", 8));
   EXPECT_EQ(ReadFile(dir / "f"),
             Utf16File(u"<T\u00E9L>-12,7,4000000000,\u20AC,%,%x,|%\n100% caf\u00E9 \u20AC|5\n" +
-                      wide + std::u16string(narrow.begin(), narrow.end()) + wide));
+                      wide + std::u16string(narrow.begin(), narrow.end())));
 
   // Always binary; only write modes start with the mark, appending adds none.
   { CUnicodeFile((dir / "m").c_str(), "wt", 0).Printf(u"a\n"); }
   for (const char* mode : {"a", "ab", "r+"}) CUnicodeFile((dir / "m").c_str(), mode, 0);
   { CUnicodeFile((dir / "m").c_str(), "a", 0).Printf(u"b"); }
-  EXPECT_EQ(std::vector<std::string>(files.modes.begin() + 2, files.modes.begin() + 7),
+  EXPECT_EQ(std::vector<std::string>(files.modes.begin() + 2, files.modes.end()),
             (std::vector<std::string>{"wb", "ab", "ab", "r+b", "ab"}));
   EXPECT_EQ(ReadFile(dir / "m"), Utf16File(u"a\nb"));
 
@@ -62,71 +62,40 @@ TEST(CUnicodeFile, BytesModesAndFormats) {
   EXPECT_EQ(ReadFile(dir / "s"), Utf16File(u"aXcd"));
 }
 
+// What `act` threw: code, errno and file name.
+std::tuple<int, int, std::string> Thrown(const std::function<void()>& act) {
+  try {
+    act();
+  } catch (const CUnicodeFileException& e) {
+    return {e.code, e.osError, e.fileName};
+  }
+  return {-1, -1, "no exception"};
+}
+
 // Each failure throws its code, errno and the file's name; a failed write
 // leaves what came before it and fails every later write without retrying.
 TEST(CUnicodeFile, FailuresThrowCodeErrnoAndName) {
+  using E = CUnicodeFileException;
+  using Fields = std::tuple<int, int, std::string>;
   ScratchDir dir;
   const std::string name = dir / "f", missing = dir / "missing-folder/f";
-  struct Row {
-    const char* what;
-    std::string file;
-    void (*act)(CUnicodeFile*& file, const std::string& name);
-    int code, os_error;
-  };
-  const Row rows[] = {
-      {"open", missing,
-       [](CUnicodeFile*& file, const std::string& name) {
-         file = new CUnicodeFile(name.c_str(), "w", 0);
-       },
-       CUnicodeFileException::kNotOpen, ENOENT},
-      {"write after close", name,
-       [](CUnicodeFile*& file, const std::string&) {
-         file->Close();
-         file->Printf("x");
-       },
-       CUnicodeFileException::kNotOpen, 0},
-      {"seek", name, [](CUnicodeFile*& file, const std::string&) { file->Seek(-100, 0); },
-       CUnicodeFileException::kSeekFailed, EINVAL},
-      {"write", name,
-       [](CUnicodeFile*& file, const std::string&) {
-         FailingFiles files({.write_at = 1, .error = EIO});  // After the open: the first text.
-         file->Printf(u"kept");
-         try {
-           file->Printf(u"lost");
-         } catch (const CUnicodeFileException&) {
-           const int writes = files.writes;
-           EXPECT_THROW(file->Printf(u"again"), CUnicodeFileException);
-           EXPECT_EQ(files.writes, writes);
-           throw;
-         }
-       },
-       CUnicodeFileException::kWriteFailed, EIO},
-      {"full disk", "/dev/full",
-       [](CUnicodeFile*& file, const std::string&) {
-         // More than the stream's buffer, so that the device is written to.
-         for (int i = 0; i < 64; ++i) file->Write(std::u16string(4096, u'x'));
-       },
-       CUnicodeFileException::kWriteFailed, ENOSPC},
-  };
-  for (const Row& row : rows) {
-    if (row.file == "/dev/full" && !std::filesystem::exists(row.file)) continue;
-    CUnicodeFile* file = row.file == missing ? nullptr : new CUnicodeFile(row.file.c_str(), "w", 0);
-    try {
-      row.act(file, row.file);
-      ADD_FAILURE() << row.what << ": no exception";
-    } catch (const CUnicodeFileException& e) {
-      EXPECT_EQ(e.code, row.code) << row.what;
-      if (row.os_error) {
-        EXPECT_EQ(e.osError, row.os_error) << row.what;
-      }
-      EXPECT_EQ(e.fileName, row.file) << row.what;
-    }
-    delete file;
+  EXPECT_EQ(Thrown([&] { CUnicodeFile(missing.c_str(), "w", 0); }),
+            Fields(E::kNotOpen, ENOENT, missing));
+  CUnicodeFile file(name.c_str(), "w", 0);
+  EXPECT_EQ(Thrown([&] { file.Seek(-100, 0); }), Fields(E::kSeekFailed, EINVAL, name));
+  {
+    FailingFiles files({Call::kWrite, 1});  // After the open: the first text.
+    file.Printf(u"kept");
+    EXPECT_EQ(Thrown([&] { file.Printf(u"lost"); }), Fields(E::kWriteFailed, ENOSPC, name));
+    EXPECT_EQ(std::get<0>(Thrown([&] { file.Printf(u"again"); })), E::kWriteFailed);
+    EXPECT_EQ(files.Count(Call::kWrite), 2);
   }
+  file.Close();
   EXPECT_EQ(ReadFile(name), Utf16File(u"kept"));
-  const CUnicodeFileException none;
-  EXPECT_EQ(none.code + none.osError, 0);
-  EXPECT_EQ(none.fileName, "");
+  const auto [code, os_error, file_name] = Thrown([&] { file.Printf("x"); });
+  EXPECT_EQ(code, E::kNotOpen);
+  EXPECT_EQ(file_name, name);
+  EXPECT_EQ(Fields(E().code, E().osError, E().fileName), Fields(0, 0, ""));
 }
 
 }  // namespace
