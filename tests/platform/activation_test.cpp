@@ -1,9 +1,15 @@
-// Activation through modules published to the runtime, with fake modules
-// whose class objects count every AddRef and Release they see.
+// Activation through a fake module published to the runtime, whose class
+// objects count every AddRef and Release they see. That the runtime holds no
+// reference of its own on a class object while the caller of CoGetClassObject
+// gets one is seen through the real library, loaded and unloaded by the
+// registered path (tests/server/registered_activation_test.cpp).
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
+#include <tuple>
+#include <utility>
 
 #include "platform/stub_unknown.h"
 #include "tarvovcard/platform/atlbase.h"
@@ -11,29 +17,14 @@
 
 namespace {
 
-std::atomic<int> live_objects{0};
+// What every class object creates: the one instance of the calling thread.
+thread_local StubUnknown instance;
 
-// An instance of a fake class: counts the live ones.
-struct FakeObject final : StubUnknown {
-  FakeObject() {
-    refs = 0;
-    ++live_objects;
-  }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG n = --refs;
-    if (n == 0) {
-      --live_objects;
-      delete this;
-    }
-    return n;
-  }
-};
-
-// A class object kept by its module for the module's life (its first
-// reference).
-struct FakeFactory : IClassFactory {
+// A class object that its module keeps (its first reference) for the
+// module's life, or one made afresh for each request and kept by nobody.
+struct FakeFactory final : IClassFactory {
+  explicit FakeFactory(bool kept = true) : refs(kept), kept(kept) {}
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
     *ppv = nullptr;
     if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IClassFactory))
       return E_NOINTERFACE;
@@ -47,169 +38,84 @@ struct FakeFactory : IClassFactory {
   }
   ULONG STDMETHODCALLTYPE Release() override {
     ++releases;
-    return --refs;
+    const ULONG n = --refs;
+    if (n == 0 && !kept) delete this;
+    return n;
   }
   HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
     *ppv = nullptr;
     if (outer) return CLASS_E_NOAGGREGATION;
     ++creations;
-    CComPtr<IUnknown> object(new FakeObject);
-    return object->QueryInterface(riid, ppv);
+    return instance.QueryInterface(riid, ppv);
   }
   HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
 
-  std::atomic<ULONG> refs{1};
+  std::atomic<ULONG> refs;
+  const bool kept;
   std::atomic<int> add_refs{0}, releases{0}, creations{0};
 };
 
+// Classes 1 to 4 have kept class objects (one per test, so that the counts
+// start afresh); 5 gets a new one per request; 6 fails to give one.
 constexpr CLSID Class(unsigned char n) {
   return {0x7A000000u + n, 0, 0, {0x80, 0, 0, 0, 0, 0, 0, n}};
 }
-constexpr CLSID kClassA = Class(1), kClassB = Class(2), kClassC = Class(3), kClassD = Class(6);
-constexpr CLSID kClassOfFreshFactories = Class(4), kClassFailing = Class(5);
-constexpr CLSID kUnknownClass = Class(0xFF);
-
-FakeFactory factory_a, factory_b, factory_c, factory_d;
+constexpr CLSID kFresh = Class(5), kFailing = Class(6), kUnknownClass = Class(0xFF);
+FakeFactory kept[4];
 std::atomic<int> module_queries{0};
 
-// The fake module's DllGetClassObject.
 HRESULT FakeGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* ppv) {
   ++module_queries;
   if (!ppv) return E_POINTER;
   *ppv = nullptr;
-  for (auto [id, factory] : {std::pair{&kClassA, &factory_a},
-                             {&kClassB, &factory_b},
-                             {&kClassC, &factory_c},
-                             {&kClassD, &factory_d}})
-    if (IsEqualCLSID(clsid, *id)) return factory->QueryInterface(riid, ppv);
-  return CLASS_E_CLASSNOTAVAILABLE;
+  const unsigned char n = clsid.Data4[7];
+  if (!IsEqualCLSID(clsid, Class(n)) || n < 1 || n > 6) return CLASS_E_CLASSNOTAVAILABLE;
+  if (n == 6) return E_OUTOFMEMORY;
+  if (n == 5) return (new FakeFactory(false))->QueryInterface(riid, ppv);
+  // Slow to answer for class 2, so that a second thread misses the cache meanwhile.
+  if (n == 2) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  return kept[n - 1].QueryInterface(riid, ppv);
 }
 
-HRESULT FakeCanUnloadNow() {
-  return S_FALSE;
-}
-
-// A module that makes a new class object on every request and keeps none.
-struct FreshFactory final : FakeFactory {
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG n = FakeFactory::Release();
-    if (n == 0) delete this;
-    return n;
-  }
-};
-std::atomic<int> fresh_factories{0};
-
-HRESULT FreshGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* ppv) {
-  *ppv = nullptr;
-  if (IsEqualCLSID(clsid, kClassFailing)) return E_OUTOFMEMORY;
-  if (!IsEqualCLSID(clsid, kClassOfFreshFactories)) return CLASS_E_CLASSNOTAVAILABLE;
-  ++fresh_factories;
-  auto* factory = new FreshFactory;
-  factory->refs = 0;
-  return factory->QueryInterface(riid, ppv);
-}
-
-HRESULT Create(REFCLSID clsid, CComPtr<IUnknown>& out, DWORD context = CLSCTX_ALL) {
+HRESULT Create(REFCLSID clsid, CComPtr<IUnknown>& out) {
   out.Release();
-  return CoCreateInstance(clsid, nullptr, context, IID_IUnknown, reinterpret_cast<void**>(&out));
+  return CoCreateInstance(clsid, nullptr, CLSCTX_ALL, IID_IUnknown, reinterpret_cast<void**>(&out));
 }
 
 class Activation : public testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_EQ(CoRegisterModule(this, FakeGetClassObject, FakeCanUnloadNow, &cookie_), S_OK);
-    EXPECT_NE(cookie_, 0u);
+  void SetUp() override { Publish(); }
+  void Publish() {
+    ASSERT_EQ(CoRegisterModule(this, FakeGetClassObject, nullptr, &cookie_), S_OK);
+    ASSERT_NE(cookie_, 0u);
   }
   void TearDown() override {
-    if (cookie_) {
-      EXPECT_EQ(CoRevokeModule(cookie_), S_OK);
-    }
-    EXPECT_EQ(live_objects, 0);
+    EXPECT_EQ(cookie_ ? CoRevokeModule(cookie_) : S_OK, S_OK);
+    EXPECT_EQ(instance.refs, 1u);
   }
   DWORD cookie_ = 0;
 };
 
-TEST_F(Activation, CreatesThroughTheCacheWithoutCountingOnTheClassObject) {
-  const int queries = module_queries, add_refs = factory_a.add_refs, releases = factory_a.releases;
+// A kept class object is asked for once and then borrowed: the reference it
+// handed out is given back at once, and no creation touches the count. One
+// that nobody keeps is asked for to find the class and then for each creation,
+// and freed each time (the sanitizers see any later use).
+TEST_F(Activation, ClassObjectsAreAskedForOnceUnlessNobodyKeepsThem) {
   CComPtr<IUnknown> object;
-  for (int i = 0; i < 100; ++i) {
-    ASSERT_EQ(Create(kClassA, object), S_OK);
-    ASSERT_TRUE(object);
-    EXPECT_EQ(factory_a.refs, 1u);  // the runtime holds no reference: only the module's
+  for (auto [clsid, creations, queries] : {std::tuple{Class(1), 100, 1}, {kFresh, 3, 4}}) {
+    const int before = module_queries;
+    for (int i = 0; i < creations; ++i) ASSERT_EQ(Create(clsid, object), S_OK);
+    EXPECT_EQ(module_queries - before, queries);
   }
-  // The module was asked once; the one reference it handed out was given
-  // back at once, and no creation touched the count.
-  EXPECT_EQ(module_queries - queries, 1);
-  EXPECT_EQ(factory_a.add_refs - add_refs, 1);
-  EXPECT_EQ(factory_a.releases - releases, 1);
-  EXPECT_EQ(factory_a.creations, 100);
-  // A failure of the class object is passed on unchanged.
-  void* out = reinterpret_cast<void*>(1);
-  EXPECT_EQ(CoCreateInstance(kClassA, object, CLSCTX_INPROC_SERVER, IID_IUnknown, &out),
-            CLASS_E_NOAGGREGATION);
-  EXPECT_EQ(out, nullptr);
+  EXPECT_EQ(kept[0].add_refs, 1);
+  EXPECT_EQ(kept[0].releases, 1);
+  EXPECT_EQ(kept[0].creations, 100);
 }
 
-TEST_F(Activation, ClassObjectLookupGivesARealReference) {
-  IClassFactory* factory = nullptr;
-  ASSERT_EQ(CoGetClassObject(kClassB, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
-                             reinterpret_cast<void**>(&factory)),
-            S_OK);
-  EXPECT_EQ(factory, &factory_b);
-  EXPECT_EQ(factory_b.refs, 2u);  // the module's and the caller's
-  factory->Release();
-  void* out = reinterpret_cast<void*>(1);
-  EXPECT_EQ(CoGetClassObject(kClassB, CLSCTX_ALL, nullptr, IID_IDispatch, &out), E_NOINTERFACE);
-  EXPECT_EQ(out, nullptr);
-  EXPECT_EQ(factory_b.refs, 1u);
-}
-
-TEST_F(Activation, UnknownClassIsNotRegistered) {
-  void* out = reinterpret_cast<void*>(1);
-  EXPECT_EQ(CoCreateInstance(kUnknownClass, nullptr, CLSCTX_ALL, IID_IUnknown, &out),
-            static_cast<HRESULT>(0x80040154));
-  EXPECT_EQ(out, nullptr);
-  out = reinterpret_cast<void*>(1);
-  EXPECT_EQ(CoGetClassObject(kUnknownClass, CLSCTX_ALL, nullptr, IID_IClassFactory, &out),
-            REGDB_E_CLASSNOTREG);
-  EXPECT_EQ(out, nullptr);
-  EXPECT_EQ(CoCreateInstance(kClassA, nullptr, CLSCTX_ALL, IID_IUnknown, nullptr), E_POINTER);
-  EXPECT_EQ(CoGetClassObject(kClassA, CLSCTX_ALL, nullptr, IID_IUnknown, nullptr), E_POINTER);
-  CComPtr<IUnknown> object;  // only in-process servers exist
-  EXPECT_EQ(Create(kClassA, object, CLSCTX_LOCAL_SERVER), REGDB_E_CLASSNOTREG);
-}
-
-TEST_F(Activation, RevokedModuleIsNoLongerFound) {
-  CComPtr<IUnknown> object, after;
-  ASSERT_EQ(Create(kClassC, object), S_OK);
-  ASSERT_EQ(CoRevokeModule(cookie_), S_OK);
-  EXPECT_EQ(CoRevokeModule(cookie_), E_INVALIDARG);
-  cookie_ = 0;
-  EXPECT_EQ(Create(kClassC, after), REGDB_E_CLASSNOTREG);
-  EXPECT_FALSE(after);
-  // Publishing the module again makes the class creatable again.
-  ASSERT_EQ(CoRegisterModule(this, FakeGetClassObject, FakeCanUnloadNow, &cookie_), S_OK);
-  EXPECT_EQ(Create(kClassC, after), S_OK);
-  EXPECT_EQ(factory_c.refs, 1u);
-}
-
-TEST_F(Activation, ModuleThatKeepsNoClassObjectIsAskedEachTime) {
-  DWORD fresh_cookie = 0;
-  ASSERT_EQ(CoRegisterModule(nullptr, FreshGetClassObject, nullptr, &fresh_cookie), S_OK);
-  CComPtr<IUnknown> object;
-  for (int i = 0; i < 3; ++i) ASSERT_EQ(Create(kClassOfFreshFactories, object), S_OK);
-  // One factory to find the class, then one per creation; each is freed (the
-  // sanitizers check that none is used after).
-  EXPECT_EQ(fresh_factories, 4);
-  // A module that knows a class but fails to give it: its code is passed on.
-  EXPECT_EQ(Create(kClassFailing, object), E_OUTOFMEMORY);
-  EXPECT_EQ(CoRevokeModule(fresh_cookie), S_OK);
-}
-
+// Both threads start on a class not yet found, and the module's slow answer
+// lets both miss the cache; the class is still looked up in the module only
+// once.
 TEST_F(Activation, TwoThreadsCreateAtOnce) {
-  // Both threads start on a class not yet found, so both may miss the cache
-  // at once; the class is still looked up in the module only once.
   constexpr int kPerThread = 20000;
   std::atomic<int> failures{0}, ready{0};
   auto work = [&] {
@@ -217,26 +123,69 @@ TEST_F(Activation, TwoThreadsCreateAtOnce) {
     while (ready < 2) std::this_thread::yield();
     CComPtr<IUnknown> object;
     for (int i = 0; i < kPerThread; ++i)
-      if (Create(kClassD, object) != S_OK) ++failures;
+      if (Create(Class(2), object) != S_OK) ++failures;
+    object.Release();
+    if (instance.refs != 1) ++failures;
   };
   std::thread first(work), second(work);
   first.join();
   second.join();
   EXPECT_EQ(failures, 0);
-  EXPECT_EQ(factory_d.creations, 2 * kPerThread);
-  EXPECT_EQ(factory_d.add_refs, 1);
-  EXPECT_EQ(factory_d.releases, 1);
-  EXPECT_EQ(factory_d.refs, 1u);
+  EXPECT_EQ(kept[1].creations, 2 * kPerThread);
+  EXPECT_EQ(kept[1].add_refs, 1);
+  EXPECT_EQ(kept[1].releases, 1);
 }
 
-TEST(ActivationArguments, RegistrationThreadsAndTaskMemory) {
-  DWORD cookie = 7;
-  EXPECT_EQ(CoRegisterModule(nullptr, nullptr, nullptr, &cookie), E_INVALIDARG);
-  EXPECT_EQ(cookie, 0u);
-  EXPECT_EQ(CoRegisterModule(nullptr, FakeGetClassObject, nullptr, nullptr), E_POINTER);
-  EXPECT_EQ(CoRevokeModule(0xFFFFFFFF), E_INVALIDARG);
+TEST_F(Activation, RevokedModuleIsNoLongerFound) {
+  CComPtr<IUnknown> object, after;
+  ASSERT_EQ(Create(Class(3), object), S_OK);
+  ASSERT_EQ(CoRevokeModule(cookie_), S_OK);
+  EXPECT_EQ(CoRevokeModule(std::exchange(cookie_, 0)), E_INVALIDARG);
+  EXPECT_EQ(Create(Class(3), after), REGDB_E_CLASSNOTREG);
+  EXPECT_FALSE(after);
+  Publish();  // published again: creatable again
+  EXPECT_EQ(Create(Class(3), after), S_OK);
+  EXPECT_EQ(kept[2].refs, 1u);
+}
 
-  // Initialisation nests per thread; one uninitialisation too many is harmless.
+// Each failure with the pointer it must clear; a class object's own failure
+// is passed on unchanged.
+TEST_F(Activation, FailuresAndArguments) {
+  auto create = [](REFCLSID clsid, DWORD context, IUnknown* outer = nullptr) {
+    void* out = &out;
+    const HRESULT hr = CoCreateInstance(clsid, outer, context, IID_IUnknown, &out);
+    EXPECT_EQ(out, nullptr);
+    return hr;
+  };
+  auto get = [](REFCLSID clsid, REFIID riid) {
+    void* out = &out;
+    const HRESULT hr = CoGetClassObject(clsid, CLSCTX_ALL, nullptr, riid, &out);
+    EXPECT_EQ(out, nullptr);
+    return hr;
+  };
+  StubUnknown outer;
+  DWORD cookie = 7;
+  const std::pair<HRESULT, HRESULT> cases[] = {
+      {create(Class(4), CLSCTX_INPROC_SERVER, &outer), CLASS_E_NOAGGREGATION},
+      {get(Class(4), IID_IDispatch), E_NOINTERFACE},
+      {create(Class(4), CLSCTX_LOCAL_SERVER), REGDB_E_CLASSNOTREG},  // only in-process servers
+      {get(kUnknownClass, IID_IClassFactory), REGDB_E_CLASSNOTREG},
+      {create(kFailing, CLSCTX_ALL), E_OUTOFMEMORY},  // the module knows the class
+      {CoCreateInstance(Class(4), nullptr, CLSCTX_ALL, IID_IUnknown, nullptr), E_POINTER},
+      {CoGetClassObject(Class(4), CLSCTX_ALL, nullptr, IID_IUnknown, nullptr), E_POINTER},
+      {CoRegisterModule(nullptr, nullptr, nullptr, &cookie), E_INVALIDARG},
+      {CoRegisterModule(nullptr, FakeGetClassObject, nullptr, nullptr), E_POINTER},
+      {CoRevokeModule(0xFFFFFFFF), E_INVALIDARG},
+  };
+  for (std::size_t i = 0; i < std::size(cases); ++i)
+    EXPECT_EQ(cases[i].first, cases[i].second) << i;
+  EXPECT_EQ(cookie, 0u);
+  EXPECT_EQ(kept[3].refs, 1u);
+  EXPECT_EQ(outer.refs, 1u);
+}
+
+// Initialisation nests per thread; one uninitialisation too many is harmless.
+TEST(Runtime, InitialisationNestsPerThreadAndTaskMemoryIsNeverNull) {
   EXPECT_EQ(CoInitialize(nullptr), S_OK);
   EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_FALSE);
   std::thread([] {
@@ -246,7 +195,6 @@ TEST(ActivationArguments, RegistrationThreadsAndTaskMemory) {
   for (int i = 0; i < 3; ++i) CoUninitialize();
   EXPECT_EQ(CoInitialize(nullptr), S_OK);
   CoUninitialize();
-
   for (std::size_t size : {16, 0}) {
     void* p = CoTaskMemAlloc(size);
     EXPECT_NE(p, nullptr);
