@@ -1,9 +1,9 @@
 // Text of the runtime stand-in: BSTR, GUID text, code pages, paths, the
 // per-thread last error. What a card's text shows of the code pages (UTF-8
-// and Windows-1252 values, malformed bytes, every byte there and back) is
-// tested through values (tests/model/value_coding_test.cpp) and the coding
-// layer (tests/coding/conversions_test.cpp); how Load splits a file name into
-// FolderPath and Filename, through Load (tests/reader/load_test.cpp).
+// and Windows-1252 values, bytes that never start UTF-8, every byte there and
+// back) is tested through values (tests/model/value_coding_test.cpp) and the
+// coding layer (tests/coding/conversions_test.cpp); how Load splits a file
+// name into FolderPath and Filename, through Load (tests/reader/load_test.cpp).
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -143,6 +143,7 @@ TEST(CodePage, Conversions) {
       // Malformed UTF-8 becomes replacement characters.
       {"a\x80z", u"a\uFFFDz", kToWide},                      // stray continuation
       {"a\xC3z", u"a\uFFFDz", kToWide},                      // truncated, next byte read afresh
+      {"a\xC3", u"a\uFFFD", kToWide},                        // truncated at the end
       {"\xC0\xAF", rfd + rfd, kToWide},                      // overlong
       {"\xE0\x80\x80", rfd + rfd + rfd, kToWide},            // overlong
       {"\xED\xA0\x80", rfd + rfd + rfd, kToWide},            // encoded surrogate
@@ -150,10 +151,7 @@ TEST(CodePage, Conversions) {
       {"\xE2\x82z", u"\uFFFDz", kToWide},  // one replacement for the broken prefix
       {"\xF0\x9F\x98", rfd, kToWide},
       // Unpaired surrogates become replacement characters.
-      {"a\xEF\xBF\xBD"
-       "b",
-       {u'a', char16_t(0xD83D), u'b'},
-       kToNarrow},
+      {"a\xEF\xBF\xBD\x62", {u'a', char16_t(0xD83D), u'b'}, kToNarrow},  // \x62: "b"
       {"\xEF\xBF\xBD", {char16_t(0xDE00)}, kToNarrow},
       {"\xEF\xBF\xBD\xEF\xBF\xBD", {char16_t(0xDE00), char16_t(0xD83D)}, kToNarrow},
   };
