@@ -257,13 +257,16 @@ TEST(Date, ConvertsBothWays) {
   } cases[] = {
       {0.0, "1899-12-30 00:00:00.000 day 6", true},
       {2.0, "1900-01-01 00:00:00.000 day 1", true},
+      {35170.0 + 8.5 / 24, "1996-04-15 08:30:00.000 day 1", true},
       {36585.0, "2000-02-29 00:00:00.000 day 2", true},
       {-109511.0, "1600-03-01 00:00:00.000 day 3", true},
       // A negative date keeps the time of day as a fraction: -1.25 is 29
       // December 06:00, not 28 December 18:00.
       {-1.25, "1899-12-29 06:00:00.000 day 5", true},
       {-0.5, "1899-12-30 12:00:00.000 day 6"},  // between -1 and 0: 30 December itself
+      {-657434.0, "0100-01-01 00:00:00.000 day 5", true},
       {-657434.5, "0100-01-01 12:00:00.000 day 5"},
+      {2958465.0, "9999-12-31 00:00:00.000 day 5", true},
       {2958465.5, "9999-12-31 12:00:00.000 day 5"},
       // Rounded to the nearest second; half a second before midnight is the next day.
       {35170.0 + 10.49 * kSecond, "1996-04-15 00:00:10.000 day 1"},
@@ -313,8 +316,9 @@ TEST(Date, RoundTrips) {
   }
 }
 
-// The forms the coding layer hands over (tests/coding/conversions_test.cpp
-// reads BDAY and REV through them) and the ones it cannot produce.
+// The forms the coding layer hands over are read through it: in
+// tests/coding/coding_test.cpp, and through Load in tests/reader/golden_test.cpp
+// (seconds, empty text and text that is no date). Here what it cannot produce.
 TEST(Date, Parses) {
   const DATE kMorning = 35170.0 + 8.5 / 24;  // 1996-04-15 08:30
   const struct {
@@ -336,10 +340,10 @@ TEST(Date, Parses) {
     ASSERT_EQ(VarDateFromStr(c.text, LOCALE_USER_DEFAULT, 0, &d), S_OK);
     EXPECT_DOUBLE_EQ(d, c.date);
   }
-  // Refused texts, split at '|', leave the result alone. "25:00" is no zone
-  // offset. A null text reads as empty.
+  // Refused texts, split at '|' (the first is empty), leave the result alone.
+  // "25:00" is no zone offset. A null text reads as empty.
   const std::u16string bad =
-      u"   |19960415|19960415 0830:00: 0500|1996-04-15 08:30:00 25:00|"
+      u"|   |19960415|19960415 0830:00: 0500|1996-04-15 08:30:00 25:00|"
       u"1996-04-15 08:30:00 +05:00x|1996-04-15T08:30:00|1996-04-15 08|1996-04-15 08:|"
       u"1996-04-15 08:30:|1996-04-15 08:30:00x|1996-04-15x|1996-00-10|1996-02-30|"
       u"1995-02-29|1996-04-00|1996-04-15 24:00|1996-04-15 23:60|1996-04-15 23:59:60|0099-12-31|"

@@ -1,9 +1,8 @@
 // Text of the runtime stand-in: BSTR, GUID text, code pages, paths, the
 // per-thread last error. What a card's text shows of the code pages (UTF-8
-// and Windows-1252 values, bytes that never start UTF-8, every byte there and
-// back) is tested through values (tests/model/value_coding_test.cpp) and the
-// coding layer (tests/coding/conversions_test.cpp); how Load splits a file
-// name into FolderPath and Filename, through Load (tests/reader/load_test.cpp).
+// and Windows-1252 values, every byte there and back) is tested through
+// values (tests/model/value_test.cpp); how Load splits a file name into
+// FolderPath and Filename, through Load (tests/reader/load_test.cpp).
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -150,6 +149,7 @@ TEST(CodePage, Conversions) {
       {"\xF4\x90\x80\x80", rfd + rfd + rfd + rfd, kToWide},  // above U+10FFFF
       {"\xE2\x82z", u"\uFFFDz", kToWide},  // one replacement for the broken prefix
       {"\xF0\x9F\x98", rfd, kToWide},
+      {"\xFF\xFE", rfd + rfd, kToWide},  // bytes that never start a character
       // Unpaired surrogates become replacement characters.
       {"a\xEF\xBF\xBD\x62", {u'a', char16_t(0xD83D), u'b'}, kToNarrow},  // \x62: "b"
       {"\xEF\xBF\xBD", {char16_t(0xDE00)}, kToNarrow},
@@ -164,11 +164,12 @@ TEST(CodePage, Conversions) {
       EXPECT_EQ(tarvovcard::ToUtf8(c.wide), c.bytes);
     }
   }
-  // Windows-1252: its five undefined bytes stand for the C1 controls of the
+  // Windows-1252, with its five undefined bytes as the C1 controls of the
   // same value; outside it (a surrogate pair is one character), the default.
-  char16_t c1[5];
-  EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, "\x81\x8D\x8F\x90\x9D", 5, c1, 5), 5);
-  EXPECT_EQ(std::u16string_view(c1, 5), u"\u0081\u008D\u008F\u0090\u009D");
+  const char kBytes[] = "\x80\x81\x8D\x8F\x90\x9D\x9F\xE9";
+  char16_t wide[8];
+  EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, kBytes, 8, wide, 8), 8);
+  EXPECT_EQ(std::u16string_view(wide, 8), u"\u20AC\u0081\u008D\u008F\u0090\u009D\u0178\u00E9");
   auto ansi = [](std::u16string_view text, BOOL* used, const char* default_char = nullptr) {
     char out[16];
     const int n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out,
@@ -176,7 +177,7 @@ TEST(CodePage, Conversions) {
     return std::string(out, n > 0 ? n : 0);
   };
   BOOL used = TRUE;
-  EXPECT_EQ(ansi({c1, 5}, &used), "\x81\x8D\x8F\x90\x9D");
+  EXPECT_EQ(ansi({wide, 8}, &used), kBytes);
   EXPECT_FALSE(used);
   EXPECT_EQ(ansi(u"a\u0100b\u0080c\U0001F600d", &used), "a?b?c?d");
   EXPECT_TRUE(used);
