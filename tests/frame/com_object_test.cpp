@@ -1,11 +1,14 @@
-// The object frame's creation of a plain instance: the construction step with
+// The object frame's creation of an instance: the construction step with
 // its extra reference, the operation boundary that turns what the step throws
 // into its status, and the module lock that each instance holds from
-// construction to destruction. Aggregation is tested on the library's own
-// classes (tests/server/server_test.cpp).
+// construction to destruction. How an aggregated instance counts on its outer
+// and asks it for what it lacks is seen on the library's own classes
+// (tests/server/server_test.cpp).
 #include "frame/com_object.h"
 
 #include <gtest/gtest.h>
+
+#include "platform/stub_unknown.h"
 
 namespace tarvovcard::frame {
 namespace {
@@ -74,6 +77,19 @@ TEST(ComObject, CreationAndLifetime) {
     EXPECT_EQ(ModuleLockCount(), 0);
   }
   EXPECT_EQ(ImplFrom<Thing>(static_cast<IUnknown*>(nullptr)), nullptr);
+
+  // An aggregated instance holds its lock too, for as long as the outer holds it.
+  g_step_ends = [] { return S_OK; };
+  g_destroyed = 0;
+  StubUnknown outer;
+  IUnknown* inner = nullptr;
+  ASSERT_EQ(Creator<Thing>::CreateInstance(&outer, IID_IUnknown, reinterpret_cast<void**>(&inner)),
+            S_OK);
+  EXPECT_EQ(ModuleLockCount(), 1);
+  EXPECT_EQ(inner->Release(), 0u);
+  EXPECT_EQ(g_destroyed, 1);
+  EXPECT_EQ(ModuleLockCount(), 0);
+  EXPECT_EQ(outer.refs, 1u);
 }
 
 }  // namespace

@@ -87,8 +87,7 @@ constexpr GUID kSample = {
 
 // Text read as a GUID: in either case, and null as the null GUID. The text
 // written (upper case with braces) is compared with the type library's
-// identifiers (tests/server/server_test.cpp), and IIDFromString finds the
-// registered interfaces (tests/server/registered_activation_test.cpp).
+// identifiers (tests/server/server_test.cpp).
 TEST(GuidText, Parses) {
   const struct {
     const char16_t* text;
@@ -112,9 +111,10 @@ TEST(GuidText, Parses) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(&c - cases);
-    GUID g = kSample;
-    EXPECT_EQ(CLSIDFromString(c.text, &g), c.hr);
-    EXPECT_TRUE(FAILED(c.hr) || IsEqualGUID(g, c.guid));
+    GUID clsid = kSample, iid = kSample;
+    EXPECT_EQ(CLSIDFromString(c.text, &clsid), c.hr);
+    EXPECT_EQ(IIDFromString(c.text, &iid), c.hr);
+    EXPECT_TRUE(FAILED(c.hr) || (IsEqualGUID(clsid, c.guid) && IsEqualGUID(iid, c.guid)));
   }
   char16_t text[39];
   EXPECT_EQ(StringFromGUID2(kSample, text, 39), 39);  // the terminator counted
