@@ -317,8 +317,8 @@ TEST(Date, RoundTrips) {
 }
 
 // The forms the coding layer hands over are read through it: in
-// tests/coding/coding_test.cpp, and through Load in tests/reader/golden_test.cpp
-// (seconds, empty text and text that is no date). Here what it cannot produce.
+// tests/coding/coding_test.cpp, and through Load in tests/reader/load_test.cpp
+// (seconds, text that is no date). Here what it cannot produce.
 TEST(Date, Parses) {
   const DATE kMorning = 35170.0 + 8.5 / 24;  // 1996-04-15 08:30
   const struct {

@@ -1,8 +1,9 @@
 // Text of the runtime stand-in: BSTR, GUID text, code pages, paths, the
 // per-thread last error. What a card's text shows of the code pages (UTF-8
 // and Windows-1252 values, every byte there and back) is tested through
-// values (tests/model/value_test.cpp); how Load splits a file name into
-// FolderPath and Filename, through Load (tests/reader/load_test.cpp).
+// values (tests/model/value_test.cpp); how Load splits a full file name of
+// any length at its last "/" or "\" into FolderPath and Filename, through
+// Load (tests/reader/load_test.cpp).
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -253,6 +254,8 @@ TEST(Path, RemoveFileSpecAndStripPath) {
     BOOL removed;
     const char* name;
   } cases[] = {
+      {"x.vcf", "", TRUE, "x.vcf"},
+      {"C:\\x.vcf", "C:\\", TRUE, "x.vcf"},
       {"\\x.vcf", "\\", TRUE, "x.vcf"},
       {"/x.vcf", "/", TRUE, "x.vcf"},
       {"C:x.vcf", "C:", TRUE, "x.vcf"},
