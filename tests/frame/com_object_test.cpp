@@ -77,6 +77,7 @@ TEST(ComObject, CreationAndLifetime) {
     EXPECT_EQ(ModuleLockCount(), 0);
   }
   EXPECT_EQ(ImplFrom<Thing>(static_cast<IUnknown*>(nullptr)), nullptr);
+  EXPECT_EQ(ComBoundary([] { return S_FALSE; }), S_FALSE);  // a success is passed on too
 
   // An aggregated instance holds its lock too, for as long as the outer holds it.
   g_step_ends = [] { return S_OK; };
