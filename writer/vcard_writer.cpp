@@ -95,8 +95,9 @@ void TextWriter::WriteProperty(IVCardProperty* property) {
     const std::u16string_view parameter_value = parameter.value(value_holder);
     Put(";");
     // A TYPE parameter is written as its bare value (";HOME"), whatever its
-    // name looked like in the file it came from.
-    if (type != VCARD_PARAM_TYPE) {
+    // name looked like in the file it came from; but among bare words a tab
+    // is white space, so a value holding one keeps its name ("TYPE=a<TAB>b").
+    if (type != VCARD_PARAM_TYPE || parameter_value.find(u'\t') != std::u16string_view::npos) {
       PutWide(parameter_name);
       Put("=");
     }
