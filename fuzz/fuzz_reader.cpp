@@ -10,11 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "reader/model_text.h"
+#include "support/builders.h"
+#include "support/model_text.h"
 
 namespace {
 
-using namespace tarvovcard::reader::testing;
+using namespace tarvovcard::testing;
 
 std::string ScratchName(const char* what) {
   return "/tmp/tarvovcard-fuzz-" + std::to_string(::getpid()) + "-" + what;
@@ -65,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } else {
     return 0;
   }
-  CComPtr<IVCardColl> first = NewCollection();
+  CComPtr<IVCardColl> first = Collection();
   const HRESULT status = LoadOne(first, input);
   LONG cards = 0;
   first->get_Count(&cards);
@@ -79,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Values travel as NUL-terminated text: what follows a NUL is cut when the
   // file is read, and a date that cannot be normalised ends the Load.
   if (!round_trip || status == E_UNEXPECTED || std::memchr(data, 0, size)) return 0;
-  CComPtr<IVCardColl> second = NewCollection();
+  CComPtr<IVCardColl> second = Collection();
   const HRESULT again = LoadOne(second, saved);
   if (again != S_OK || DescribeAll(second) != before) {
     std::fprintf(stderr, "round trip changed the cards (status %08x)\n",

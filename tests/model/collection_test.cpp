@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "model_test_support.h"
+#include "support/builders.h"
+#include "support/doubles.h"
 
 namespace tarvovcard::testing {
 namespace {
@@ -67,21 +68,15 @@ TEST(CollectionScripts, KeepOrderReferencesAndTheCursor) {
        "?",   "reset", "skip", "skip", "skip!", "skip!", ">.", "reset", "-1", ">c",
        "d@1", ">d",    "-1",   "-1",   ">.",    "?",     "+b", "+a",    "+c", "?"},
   };
-  struct Recording : StubParameter {
-    Recording(char tag, std::string* log)
-        : StubParameter(VCARD_PARAM_TYPE, u"TYPE", u""), tag(tag), log(log) {}
-    ULONG STDMETHODCALLTYPE Release() override {
-      *log += tag;
-      return --refs;
-    }
-    char tag;
-    std::string* log;
-  };
   for (const auto& script : scripts) {
     std::string released;
-    std::vector<Recording> stubs;
+    std::vector<StubParameter> stubs;
     stubs.reserve(6);  // the stubs must not move
-    for (char tag = 'a'; tag < 'g'; ++tag) stubs.emplace_back(tag, &released);
+    for (char tag = 'a'; tag < 'g'; ++tag) {
+      stubs.emplace_back(VCARD_PARAM_TYPE, u"TYPE", u"");
+      stubs.back().released = &released;
+      stubs.back().tag = tag;
+    }
     const auto stub = [&](char name) { return static_cast<IVCardParameter*>(&stubs[name - 'a']); };
     auto collection = Create<IVCardParameterColl>(CLSID_VCardParameterColl);
     CComPtr<IEnumVARIANT> enumerator;
@@ -135,7 +130,7 @@ TEST(CollectionScripts, KeepOrderReferencesAndTheCursor) {
       }
     }
     std::string order;
-    for (IVCardParameter* one : expected) order += static_cast<Recording*>(one)->tag;
+    for (IVCardParameter* one : expected) order += static_cast<StubParameter*>(one)->tag;
     released.clear();
     enumerator.Release();
     collection.Release();

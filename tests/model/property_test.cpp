@@ -3,7 +3,8 @@
 // structured views.
 #include <string>
 
-#include "model_test_support.h"
+#include "support/builders.h"
+#include "support/doubles.h"
 
 namespace tarvovcard::testing {
 namespace {

@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "coding/value_coding.h"
-#include "model_test_support.h"
+#include "support/builders.h"
+#include "support/doubles.h"
 #include "tarvovcard/platform/winnls.h"
 
 namespace tarvovcard::testing {

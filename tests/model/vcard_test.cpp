@@ -1,7 +1,9 @@
 // The card and its four queries, the pair-counting parameter test included.
 #include <string>
 
-#include "model_test_support.h"
+#include "server/entry.h"
+#include "support/builders.h"
+#include "support/doubles.h"
 
 namespace tarvovcard::testing {
 namespace {

@@ -8,7 +8,9 @@
 #include <thread>
 #include <tuple>
 
-#include "reader/model_text.h"
+#include "support/builders.h"
+#include "support/files.h"
+#include "support/model_text.h"
 #include "support/corpus.h"
 #include "support/corpus_tally.h"
 
@@ -36,7 +38,7 @@ TEST(ConcurrentLoad, EachReadsWhatItReadsAlone) {
     std::vector<std::string> cards;
   } together[3], alone[3];
   auto load = [&](int i, int rounds, auto* read) {
-    CComPtr<IVCardColl> collection = testing::NewCollection();
+    CComPtr<IVCardColl> collection = testing::Collection();
     for (int round = 0; round < rounds; ++round)
       read->status = testing::LoadOne(collection, paths[i]);
     read->cards = testing::DescribeAll(collection);

@@ -16,7 +16,9 @@
 #include <vector>
 
 #include "frame/file_calls.h"
-#include "reader/model_text.h"
+#include "support/builders.h"
+#include "support/files.h"
+#include "support/model_text.h"
 
 namespace tarvovcard::reader {
 namespace {
@@ -313,8 +315,8 @@ std::vector<Row> Rows() {
 TEST(ReaderGolden, BytesToStatusCardsReportAndDiagnostics) {
   for (const Row& row : Rows()) {
     const std::string what = row.bytes.substr(0, 120);
-    CComPtr<IVCardColl> collection = testing::NewCollection();
-    const Read got = testing::ReadFile(WriteTestFile("golden.vcf", row.bytes), collection);
+    CComPtr<IVCardColl> collection = testing::Collection();
+    const Read got = testing::LoadFile(WriteTestFile("golden.vcf", row.bytes), collection);
     EXPECT_EQ(got.status, row.status) << what;
     if (got.model != row.model) ADD_FAILURE() << what << "\nmodel: " << got.model.substr(0, 500);
     // "*": too long to spell out here.
@@ -323,7 +325,7 @@ TEST(ReaderGolden, BytesToStatusCardsReportAndDiagnostics) {
     if (row.bytes.size() > 100000 || got.status != S_OK) continue;
     const std::string saved = testing::TestPath("golden-saved.vcf");
     ASSERT_EQ(collection->Save(CComVariant(testing::Wide(saved))), S_OK) << what;
-    const Read again = testing::ReadFile(saved);
+    const Read again = testing::LoadFile(saved);
     EXPECT_EQ(again.status, S_OK) << what;
     EXPECT_EQ(again.model, Model(collection)) << what;  // Save put one VERSION first in each
   }
@@ -338,8 +340,8 @@ TEST(ReaderGolden, SampleCutOrDamagedAtEveryByte) {
   std::ifstream in(std::string(TARVOVCARD_SOURCE_DIR) + "/examples/sample.vcf", std::ios::binary);
   const std::string sample{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   auto cards = [](const std::string& bytes, HRESULT* status) {
-    CComPtr<IVCardColl> collection = testing::NewCollection();
-    *status = testing::ReadFile(WriteTestFile("damaged.vcf", bytes), collection).status;
+    CComPtr<IVCardColl> collection = testing::Collection();
+    *status = testing::LoadFile(WriteTestFile("damaged.vcf", bytes), collection).status;
     return testing::DescribeAll(collection);
   };
   HRESULT status, cut_status;
@@ -422,7 +424,7 @@ TEST(Load, ArgumentsListsOfFilesAndTheStatusOfTheLast) {
       {{"b.vcf", "unreadable.vcf"}, kInvalidData, "FN:b1", eio},
       {{"unreadable.vcf", "b.vcf"}, S_OK, "FN:b1", eio},
   };
-  CComPtr<IVCardColl> collection = testing::NewCollection();
+  CComPtr<IVCardColl> collection = testing::Collection();
   for (const auto& step : steps) {
     std::vector<std::string> paths;
     for (const std::string& name : step.names)
@@ -465,7 +467,7 @@ TEST(Load, CardsGetTheFolderAndNameOfTheirFile) {
                                   std::string("dir\\x.vcf"), deep + "/" + std::string(200, 'n')}) {
     const std::string path = WriteTestFile(name, C("FN:a\n") + C("FN:b\n"));
     const std::size_t split = path.find_last_of("/\\");
-    CComPtr<IVCardColl> collection = testing::NewCollection();
+    CComPtr<IVCardColl> collection = testing::Collection();
     ASSERT_EQ(testing::LoadOne(collection, path), S_OK) << name;
     for (LONG i = 0; i < 2; ++i) {
       CComBSTR folder, file_name;

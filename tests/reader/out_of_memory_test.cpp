@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "reader/model_text.h"
+#include "support/builders.h"
+#include "support/files.h"
+#include "support/model_text.h"
 
 extern "C" {
 void* __libc_malloc(std::size_t size);
@@ -54,7 +56,7 @@ TEST(LoadOutOfMemory, EndsWithItsStatusAndKeepsOnlyCompleteCards) {
                              "BEGIN:VCARD\r\nFN:Second\r\nTEL;WORK;VOICE:+1 555\r\nEND:VCARD\r\n");
   // The status and the cards of a Load whose allocations fail from fail_at on.
   auto load = [&path](long fail_at, std::vector<std::string>* cards) {
-    CComPtr<IVCardColl> collection = testing::NewCollection();
+    CComPtr<IVCardColl> collection = testing::Collection();
     const CComVariant argument(testing::Wide(path));
     g_count = 0;
     g_fail_at = fail_at;

@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "server/scratch_registry.h"
-#include "writer/writer_test_support.h"
+#include "support/files.h"
 
 namespace {
 
-using namespace tarvovcard::writer::testing;
+using namespace tarvovcard::testing;
 
 // Whole-text match where '*' stands for any run of characters.
 bool Glob(std::string_view pattern, std::string_view text) {

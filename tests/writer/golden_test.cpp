@@ -1,4 +1,4 @@
-// The writers' golden table: a card described on one line (writer_test.h),
+// The writers' golden table: a card described on one line (CardBuilder, support/builders.h),
 // and the vCard text and the XML element it is saved as. A card that saves
 // is saved through Save and SaveAsXML and compared on the whole file; a card
 // that cannot be saved gives its status there, and the writers alone show
@@ -7,7 +7,11 @@
 
 #include "writer/vcard_writer.h"
 #include "writer/xml_writer.h"
-#include "writer_test.h"
+#include <tarvovcard/cards.hpp>
+
+#include "support/builders.h"
+#include "support/files.h"
+#include "support/model_text.h"
 
 namespace tarvovcard::writer {
 namespace {
@@ -27,7 +31,7 @@ std::string Slashes(int bytes) {
   for (std::size_t at = 0; at < text.size(); at += 68) lines += "    " + text.substr(at, 68) + "\n";
   return lines;
 }
-std::u16string Wide(const std::string& text) {
+std::u16string Widened(const std::string& text) {
   return std::u16string(text.begin(), text.end());
 }
 
@@ -38,12 +42,12 @@ std::vector<Row> Rows() {
       // The example card of the documentation.
       {u"VERSION:2.1 / N:Doe|John||| / TEL;TYPE=HOME;TYPE=VOICE:+1 555 0100 / "
        u"PHOTO;ENCODING=BASE64;TYPE=GIF:" +
-           Wide(gif),
+           Widened(gif),
        "N:Doe;John;;;\nTEL;HOME;VOICE:+1 555 0100\nPHOTO;ENCODING=BASE64;GIF:\n    " + gif + "\n\n",
        u"<N><family>Doe</family><given>John</given><other></other><prefix></prefix>"
        u"<suffix></suffix></N>\n<TEL tel.type=\"HOME VOICE \">+1 555 0100</TEL>\n"
        u"<PHOTO img.type=\"GIF \"><b64bin fmttype=\"IMAGE/GIF\">\n    " +
-           Wide(gif) + u"\n</b64bin>\n</PHOTO>\n"},
+           Widened(gif) + u"\n</b64bin>\n</PHOTO>\n"},
       // Every VERSION gives way to one VERSION:2.1, first; a card without
       // properties gets it too.
       {u"FN:A / VERSION;X-SOURCE=phone:3.0 / VERSION:4.0", "FN:A\n", u"<FN>A</FN>\n"},
@@ -72,10 +76,10 @@ std::vector<Row> Rows() {
       {u"X-DATA;ENCODING=QUOTED-PRINTABLE;ENCODING=BASE64:a=3Db",
        "X-DATA;ENCODING=QUOTED-PRINTABLE;ENCODING=BASE64:a=3Db\n", u"*"},
       // Long texts and blocks are written whole.
-      {u"NOTE:" + Wide(text) + u" / PHOTO:bytes:" + std::u16string(3000, u'\xFF'),
+      {u"NOTE:" + Widened(text) + u" / PHOTO:bytes:" + std::u16string(3000, u'\xFF'),
        "NOTE:" + text + "\nPHOTO;ENCODING=BASE64:\n" + Slashes(3000) + "\n",
-       u"<NOTE>" + Wide(text) + u"</NOTE>\n<PHOTO><b64bin fmttype=\"IMAGE/\">\n" +
-           Wide(Slashes(3000)) + u"</b64bin>\n</PHOTO>\n"},
+       u"<NOTE>" + Widened(text) + u"</NOTE>\n<PHOTO><b64bin fmttype=\"IMAGE/\">\n" +
+           Widened(Slashes(3000)) + u"</b64bin>\n</PHOTO>\n"},
       // A nested card is written whole, as it is, in its property; groups
       // are no XML.
       {u"FN[work]:Boss / AGENT:card{VERSION:3.0 / FN:Agent} / NOTE:after",
@@ -164,7 +168,7 @@ TEST(WriterGolden, CardToVCardTextAndXml) {
     CardBuilder builder;
     CComPtr<IVCard> card = builder.Build(row.card);
     std::vector<ULONG> references;
-    for (IVCard* built : builder.cards) references.push_back(References(built));
+    for (IVCard* built : builder.cards) references.push_back(Refs(built));
     ScratchDir dir;
     const bool saves = row.status == S_OK;
     if (!saves && row.vcard != "*") {
@@ -200,7 +204,7 @@ TEST(WriterGolden, CardToVCardTextAndXml) {
                            first().Type() == VCARD_PROP_VERSION && first().Text() == "2.1"));
     // The writers leave no reference behind, whatever happened.
     for (std::size_t i = 0; i < references.size(); ++i)
-      EXPECT_EQ(References(builder.cards[i]), references[i]) << "card " << i;
+      EXPECT_EQ(Refs(builder.cards[i]), references[i]) << "card " << i;
   }
 }
 

@@ -7,7 +7,12 @@
 #include <set>
 #include <sstream>
 
-#include "writer_test.h"
+#include <tarvovcard/cards.hpp>
+
+#include "support/builders.h"
+#include "support/doubles.h"
+#include "support/files.h"
+#include "support/model_text.h"
 
 namespace tarvovcard::writer {
 namespace {

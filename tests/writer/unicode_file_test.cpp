@@ -7,7 +7,10 @@
 #include <functional>
 #include <tuple>
 
-#include "writer_test.h"
+#include "support/builders.h"
+#include "support/doubles.h"
+#include "support/files.h"
+#include "support/model_text.h"
 
 namespace tarvovcard::writer {
 namespace {

@@ -1,7 +1,10 @@
-// Files for the writer tests and the client's: scratch folders, whole
-// files, and the bytes of 8-bit and UTF-16 text as files hold them.
+// Files for every test: scratch folders, whole files, and the bytes of 8-bit
+// and UTF-16 text as files hold them. Free of the library's headers, so that
+// the tests of the command-line tool, which reach the library only through
+// its program, can use it too.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -9,17 +12,25 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <string_view>
 
-namespace tarvovcard::writer::testing {
+namespace tarvovcard::testing {
 
-// A fresh folder under the build tree, removed with everything in it.
+// A fresh folder, removed with everything in it. It lies under the build tree
+// where the program knows it, so that a failed run leaves its files where the
+// build is, else in the system's temporary folder.
 class ScratchDir {
  public:
   ScratchDir() {
-    std::string pattern = std::string(TARVOVCARD_BINARY_DIR) + "/tests/writer/scratch-" +
-                          std::to_string(getpid()) + "-XXXXXX";
-    std::filesystem::create_directories(std::filesystem::path(pattern).parent_path());
-    path_ = mkdtemp(pattern.data());
+#ifdef TARVOVCARD_BINARY_DIR
+    const std::filesystem::path root = std::string(TARVOVCARD_BINARY_DIR) + "/tests/scratch";
+#else
+    const std::filesystem::path root = std::filesystem::temp_directory_path();
+#endif
+    std::filesystem::create_directories(root);
+    std::string pattern = (root / ("tarvovcard-" + std::to_string(getpid()) + "-XXXXXX")).string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot make a scratch folder");
+    path_ = pattern;
   }
   ~ScratchDir() {
     std::error_code ignored;
@@ -41,6 +52,21 @@ inline std::string ReadFile(const std::string& name) {
 }
 inline void WriteFile(const std::string& name, const std::string& bytes) {
   std::ofstream(name, std::ios::binary) << bytes;
+}
+inline bool FileExists(const std::string& name) {
+  return std::filesystem::exists(name);
+}
+
+// A path in a scratch folder of the process's own, which lasts until exit;
+// the file written there byte for byte.
+inline std::string TestPath(const std::string& name) {
+  static const ScratchDir folder;
+  return folder / name;
+}
+inline std::string WriteTestFile(const std::string& name, const std::string& bytes) {
+  const std::string path = TestPath(name);
+  EXPECT_TRUE(std::ofstream(path, std::ios::binary) << bytes) << path;
+  return path;
 }
 
 // 8-bit text with LF as CR LF.
@@ -64,8 +90,5 @@ inline std::string XmlDocument(std::u16string_view cards, std::u16string_view st
   return Utf16File(u"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n" + std::u16string(stylesheet) +
                    u"<vCardSet>\n" + std::u16string(cards) + u"</vCardSet>\n");
 }
-inline bool FileExists(const std::string& name) {
-  return std::filesystem::exists(name);
-}
 
-}  // namespace tarvovcard::writer::testing
+}  // namespace tarvovcard::testing

@@ -1,0 +1,183 @@
+// Builders of the tests: objects created by class identity, strings and file
+// names in the forms the interfaces take, parameters, properties and values,
+// whole cards from one line of text, Loads, and tables of call statuses.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tarvovcard/tarvovcard.h"
+#include "tarvovcard/text.h"
+
+namespace tarvovcard::testing {
+
+// Creates an object by class identity, as a client does; fails the test on error.
+template <class Interface>
+CComPtr<Interface> Create(REFCLSID clsid) {
+  CComPtr<Interface> object;
+  EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_ALL, uuidof<Interface>(),
+                             reinterpret_cast<void**>(&object)),
+            S_OK);
+  return object;
+}
+// A collection of cards, holding `cards`.
+inline CComPtr<IVCardColl> Collection(std::initializer_list<IVCard*> cards = {}) {
+  CComPtr<IVCardColl> collection = Create<IVCardColl>(CLSID_VCardColl);
+  for (IVCard* card : cards) EXPECT_EQ(collection->Add(card), S_OK);
+  return collection;
+}
+
+// Strings between UTF-16 BSTRs and the UTF-8 of the file system.
+inline std::u16string Str(BSTR s) {
+  return s ? std::u16string(s, SysStringLen(s)) : u"";
+}
+inline CComBSTR Bstr(std::u16string_view text) {
+  return CComBSTR(text.data(), static_cast<UINT>(text.size()));
+}
+inline CComBSTR Wide(const std::string& utf8) {
+  return Bstr(FromUtf8(utf8));
+}
+inline std::string Utf8(BSTR text) {
+  return ToUtf8(std::u16string_view(text, SysStringLen(text)));
+}
+
+// A file name (UTF-8) or a list of them as the VARIANT of Load and Save.
+inline CComVariant Name(const std::string& name) {
+  return CComVariant(Wide(name));
+}
+inline CComVariant NameList(const std::vector<std::string>& names) {
+  CComVariant list;
+  list.parray = SafeArrayCreateVector(VT_BSTR, 0, static_cast<ULONG>(names.size()));
+  list.vt = VT_ARRAY | VT_BSTR;
+  for (LONG i = 0; i < static_cast<LONG>(names.size()); ++i)
+    EXPECT_EQ(SafeArrayPutElement(list.parray, &i, Wide(names[std::size_t(i)]).m_str), S_OK);
+  return list;
+}
+// Load with one name (VT_BSTR) or with an array of names (VT_ARRAY|VT_BSTR).
+inline HRESULT LoadOne(IVCardColl* collection, const std::string& path) {
+  return collection->Load(Name(path));
+}
+inline HRESULT LoadList(IVCardColl* collection, const std::vector<std::string>& paths) {
+  return collection->Load(NameList(paths));
+}
+
+// The count seen from outside: AddRef and Release return the new count.
+inline ULONG Refs(IUnknown* object) {
+  object->AddRef();
+  return object->Release();
+}
+// Of a collection, held in a CComPtr or as a plain pointer.
+template <class Items>
+LONG CountOf(const Items& collection) {
+  LONG n = -1;
+  EXPECT_EQ(collection->get_Count(&n), S_OK);
+  return n;
+}
+// What a getter of an object gives, or null after a failed test.
+template <class Object, class Item>
+CComPtr<Item> Get(Object* object, HRESULT (Object::*get)(Item**)) {
+  CComPtr<Item> item;
+  EXPECT_EQ((object->*get)(&item), S_OK);
+  return item;
+}
+inline CComPtr<IVCard> CardAt(IVCardColl* collection, LONG index) {
+  CComPtr<IVCard> card;
+  EXPECT_EQ(collection->Item(index, &card), S_OK);
+  return card;
+}
+
+inline CComPtr<IVCardParameter> MakeParameter(std::u16string_view name, std::u16string_view value) {
+  auto parameter = Create<IVCardParameter>(CLSID_VCardParameter);
+  EXPECT_EQ(parameter->put_Name(Bstr(name)), S_OK);
+  EXPECT_EQ(parameter->put_Value(Bstr(value)), S_OK);
+  return parameter;
+}
+
+// A property with a name and the parameters of a list "NAME=VALUE,...".
+inline CComPtr<IVCardProperty> MakeProperty(const char16_t* name,
+                                            std::u16string_view parameters = u"") {
+  auto property = Create<IVCardProperty>(CLSID_VCardProperty);
+  EXPECT_EQ(property->put_Name(CComBSTR(name)), S_OK);
+  CComPtr<IVCardParameterColl> collection = Get(property.p, &IVCardProperty::get_Parameters);
+  while (!parameters.empty()) {
+    const std::u16string_view item = parameters.substr(0, parameters.find(u','));
+    parameters.remove_prefix(std::min(parameters.size(), item.size() + 1));
+    const std::size_t equals = item.find(u'=');
+    EXPECT_EQ(collection->Add(MakeParameter(item.substr(0, equals), item.substr(equals + 1))),
+              S_OK);
+  }
+  return property;
+}
+
+// The property's parameters as a list "NAME=VALUE,..." in order.
+inline std::u16string ParametersOf(IVCardProperty* property) {
+  CComPtr<IVCardParameterColl> parameters = Get(property, &IVCardProperty::get_Parameters);
+  std::u16string list;
+  for (LONG i = 0; i < CountOf(parameters); ++i) {
+    CComPtr<IVCardParameter> parameter;
+    CComBSTR name, value;
+    EXPECT_EQ(parameters->Item(i, &parameter), S_OK);
+    parameter->get_Name(&name);
+    parameter->get_Value(&value);
+    list += (list.empty() ? u"" : u",") + Str(name) + u"=" + Str(value);
+  }
+  return list;
+}
+
+// A text value of the property, appended the way the reader does it: parent
+// first, then the content, then Add.
+inline CComPtr<IVCardValue> AddTextValue(IVCardProperty* property, const char16_t* text) {
+  auto value = Create<IVCardValue>(CLSID_VCardValue);
+  EXPECT_EQ(value->putref_Parent(property), S_OK);
+  EXPECT_EQ(value->put_DecodedValue(CComVariant(text)), S_OK);
+  EXPECT_EQ(Get(property, &IVCardProperty::get_Values)->Add(value), S_OK);
+  return value;
+}
+
+// Cards built from one line, through the public objects and the way the
+// reader builds them (a value gets its parent before its content):
+//   card      property / property / ...            ("": no properties)
+//   property  NAME[group];PNAME=pvalue;...:value|value|...
+//             (no ":": no values; no NAME: the name is never set)
+//   value     file text (EncodedValue, each unit one byte), or
+//             empty          a value never set
+//             text:T date:N  a decoded text or date
+//             bytes:B        decoded bytes, each unit one byte
+//             orphan:T       a decoded text in a value without a parent: it
+//                            cannot be encoded
+//             card{card}     a nested card; "card" alone: the previous one again
+//             self           the card being described (a loop)
+// A backslash in a name takes the next character as it is.
+class CardBuilder {
+ public:
+  ~CardBuilder();  // Breaks the loops, so that their cards can go.
+  CComPtr<IVCard> Build(std::u16string_view text);
+  std::vector<CComPtr<IVCard>> cards;  // Every card built, outermost first.
+
+ private:
+  CComPtr<IVCardProperty> Property(std::u16string_view text, IVCard* card);
+  void Set(IVCardValue* value, std::u16string_view text, IVCard* card);
+
+  CComPtr<IVCard> last_;
+  std::vector<CComPtr<IVCardValue>> loops_;
+};
+
+// One line of a status table: the call as written and the status it must
+// give. The calls run in order, so a line may rely on the ones before it.
+struct StatusCase {
+  const char* call;
+  std::function<HRESULT()> run;
+  HRESULT expected;
+};
+#define CALL(expression) #expression, [&]() -> HRESULT { return expression; }
+inline void ExpectStatuses(std::initializer_list<StatusCase> cases) {
+  for (const StatusCase& c : cases) EXPECT_EQ(c.run(), c.expected) << c.call;
+}
+
+}  // namespace tarvovcard::testing
