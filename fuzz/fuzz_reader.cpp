@@ -11,15 +11,12 @@
 #include <vector>
 
 #include "support/builders.h"
+#include "support/files.h"
 #include "support/model_text.h"
 
 namespace {
 
 using namespace tarvovcard::testing;
-
-std::string ScratchName(const char* what) {
-  return "/tmp/tarvovcard-fuzz-" + std::to_string(::getpid()) + "-" + what;
-}
 
 bool RoundTripWanted() {
   const char* setting = std::getenv("TARVOVCARD_FUZZ_ROUNDTRIP");
@@ -58,14 +55,9 @@ void ReadEveryValue(IVCard* card) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const bool round_trip = RoundTripWanted();
-  static const std::string input = ScratchName("in.vcf"), saved = ScratchName("saved.vcf"),
-                           xml = ScratchName("saved.xml");
-  if (std::FILE* file = std::fopen(input.c_str(), "wb")) {
-    std::fwrite(data, 1, size, file);
-    std::fclose(file);
-  } else {
-    return 0;
-  }
+  static const std::string input = TestPath("in.vcf"), saved = TestPath("saved.vcf"),
+                           xml = TestPath("saved.xml");
+  WriteFile(input, std::string(reinterpret_cast<const char*>(data), size));
   CComPtr<IVCardColl> first = Collection();
   const HRESULT status = LoadOne(first, input);
   LONG cards = 0;

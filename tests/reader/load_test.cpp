@@ -2,21 +2,17 @@
 // error, and the same cards again after Save), the sample damaged at every
 // byte, and what is more than the bytes of one file: the argument and lists
 // of files, files that cannot be read, the folder and name of the cards.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "frame/file_calls.h"
 #include "support/builders.h"
+#include "support/doubles.h"
 #include "support/files.h"
 #include "support/model_text.h"
 
@@ -337,8 +333,8 @@ TEST(ReaderGolden, BytesToStatusCardsReportAndDiagnostics) {
 // that ended before the damage as they were; a cut file keeps nothing else,
 // and a 0x1A gives what the cut there gives.
 TEST(ReaderGolden, SampleCutOrDamagedAtEveryByte) {
-  std::ifstream in(std::string(TARVOVCARD_SOURCE_DIR) + "/examples/sample.vcf", std::ios::binary);
-  const std::string sample{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  const std::string sample =
+      testing::ReadFile(std::string(TARVOVCARD_SOURCE_DIR) + "/examples/sample.vcf");
   auto cards = [](const std::string& bytes, HRESULT* status) {
     CComPtr<IVCardColl> collection = testing::Collection();
     *status = testing::LoadFile(WriteTestFile("damaged.vcf", bytes), collection).status;
@@ -383,24 +379,11 @@ TEST(Load, ArgumentsListsOfFilesAndTheStatusOfTheLast) {
   ASSERT_TRUE(std::filesystem::create_directory(testing::TestPath("folder")));
   // Opens of denied.vcf and emfile.vcf fail with their error; reads of
   // unreadable.vcf fail with EIO (Load has one file open at a time).
-  static int unreadable = -1;
-  frame::FileCalls calls = frame::SystemFileCalls();
-  calls.open = [](const char* path, int flags) {
-    const std::string name = std::filesystem::path(path).filename();
-    if (name == "denied.vcf" || name == "emfile.vcf") {
-      errno = name == "denied.vcf" ? EACCES : EMFILE;
-      return -1;
-    }
-    const int fd = ::open(path, flags);
-    unreadable = name == "unreadable.vcf" ? fd : -1;
-    return fd;
-  };
-  calls.read = [](int fd, void* buffer, std::size_t size) -> ssize_t {
-    if (fd != unreadable) return ::read(fd, buffer, size);
-    errno = EIO;
-    return -1;
-  };
-  frame::ScopedFileCalls scope(calls);
+  using testing::Call;
+  constexpr int kEvery = testing::Failure::kEvery;
+  testing::FailingFiles files({{Call::kOpenFd, kEvery, EACCES, "denied.vcf"},
+                               {Call::kOpenFd, kEvery, EMFILE, "emfile.vcf"},
+                               {Call::kRead, kEvery, EIO, "unreadable.vcf"}});
   const std::string eof = "*** ERROR/EOF: syntax error\n", eio = "input in flex scanner failed\n";
   const struct {
     std::vector<std::string> names;

@@ -38,8 +38,12 @@ class ScratchDir {
   }
   ScratchDir(const ScratchDir&) = delete;
   ScratchDir& operator=(const ScratchDir&) = delete;
-  const std::string& path() const { return path_; }
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+  const std::string& path() const {
+    return path_;
+  }
+  std::string operator/(const std::string& name) const {
+    return path_ + "/" + name;
+  }
 
  private:
   std::string path_;
