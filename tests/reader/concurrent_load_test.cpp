@@ -12,7 +12,6 @@
 #include "support/files.h"
 #include "support/model_text.h"
 #include "support/corpus.h"
-#include "support/corpus_tally.h"
 
 namespace tarvovcard::reader {
 namespace {

@@ -87,7 +87,38 @@ std::string Describe(IVCard* card, Detail detail) {
   return out;
 }
 
+// Adds the card (and the cards nested in its values) to counts; the number
+// of the card's own properties.
+long CountCard(IVCard* card, bool nested, CorpusCounts& counts) {
+  ++(nested ? counts.nested_cards : counts.cards);
+  const auto properties = ItemsOf<IVCardProperty>(Get(card, &IVCard::get_Properties).p);
+  (nested ? counts.nested_properties : counts.properties) += long(properties.size());
+  for (IVCardProperty* property : properties) {
+    counts.parameters += CountOf(Get(property, &IVCardProperty::get_Parameters));
+    const auto values = ItemsOf<IVCardValue>(Get(property, &IVCardProperty::get_Values).p);
+    counts.values += long(values.size());
+    for (IVCardValue* value : values) {
+      EVCardValue kind;
+      value->get_Type(&kind);
+      if (kind != VCARD_VALUE_VCARD) continue;
+      CComVariant decoded;
+      value->get_DecodedValue(&decoded);
+      CComPtr<IVCard> inner;
+      decoded.punkVal->QueryInterface(IID_IVCard, reinterpret_cast<void**>(&inner));
+      CountCard(inner, true, counts);
+    }
+  }
+  return long(properties.size());
+}
+
 }  // namespace
+
+CorpusCounts CountLoaded(IVCardColl* collection) {
+  CorpusCounts counts;
+  for (IVCard* card : ItemsOf<IVCard>(collection))
+    counts.properties_per_card.push_back(static_cast<int>(CountCard(card, false, counts)));
+  return counts;
+}
 
 std::string Text(std::u16string_view text) {
   std::string out;

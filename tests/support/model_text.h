@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "support/corpus.h"
 #include "tarvovcard/tarvovcard.h"
 
 namespace tarvovcard::testing {
@@ -38,5 +39,9 @@ struct Read {
   std::string model, report, err;
 };
 Read LoadFile(const std::string& path, IVCardColl* into = nullptr);
+
+// What the collection holds in the terms of CorpusCounts, nested cards
+// included, to compare with what GenerateCorpus wrote.
+CorpusCounts CountLoaded(IVCardColl* collection);
 
 }  // namespace tarvovcard::testing

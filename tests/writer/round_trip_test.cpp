@@ -7,7 +7,6 @@
 #include <sstream>
 
 #include "support/corpus.h"
-#include "support/corpus_tally.h"
 #include <tarvovcard/cards.hpp>
 
 #include "support/builders.h"
