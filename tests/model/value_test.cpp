@@ -29,14 +29,6 @@ CComPtr<IVCardValue> ValueOf(IVCardProperty* parent) {
   return value;
 }
 
-HRESULT PutEncoded(IVCardValue* value, const char* text) {
-  VARIANT encoded;  // borrows the text, as put_EncodedValue takes it
-  VariantInit(&encoded);
-  encoded.vt = kEncodedTextType;
-  encoded.pcVal = const_cast<char*>(text);
-  return value->put_EncodedValue(encoded);
-}
-
 std::string Encoded(IVCardValue* value) {
   VARIANT out;
   VariantInit(&out);
@@ -69,14 +61,7 @@ std::u16string Decoded(IVCardValue* value) {
 // The inverse of Decoded: a BSTR, or a byte array for "bytes:...".
 CComVariant Content(std::u16string_view decoded) {
   if (!decoded.starts_with(u"bytes:")) return CComVariant(std::u16string(decoded).c_str());
-  decoded.remove_prefix(6);
-  CComVariant bytes;
-  bytes.vt = kByteArrayType;
-  bytes.parray = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(decoded.size()));
-  for (std::size_t i = 0; i < decoded.size(); ++i) {
-    static_cast<unsigned char*>(bytes.parray->pvData)[i] = static_cast<unsigned char>(decoded[i]);
-  }
-  return bytes;
+  return Bytes(decoded.substr(6));
 }
 
 // put EncodedValue, get DecodedValue, get EncodedValue (`again`, or the same

@@ -1,7 +1,5 @@
 #include "support/builders.h"
 
-#include <cstring>
-
 namespace tarvovcard::testing {
 namespace {
 
@@ -79,18 +77,15 @@ void CardBuilder::Set(IVCardValue* value, std::u16string_view text, IVCard* card
   const std::size_t colon = text.find(u':');
   const std::u16string_view kind = text.substr(0, colon == text.npos ? 0 : colon + 1);
   const std::u16string_view rest = text.substr(kind.size());
-  const std::string bytes(rest.begin(), rest.end());  // Each unit one byte.
   CComVariant decoded;
   if (kind == u"text:" || kind == u"orphan:") {
     decoded.vt = VT_BSTR;
     decoded.bstrVal = Bstr(rest).Detach();
   } else if (kind == u"date:") {
     decoded.vt = VT_DATE;
-    decoded.date = std::stod(bytes);
+    decoded.date = std::stod(std::string(rest.begin(), rest.end()));
   } else if (kind == u"bytes:") {
-    decoded.parray = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size()));
-    decoded.vt = VT_ARRAY | VT_UI1;
-    if (!bytes.empty()) std::memcpy(decoded.parray->pvData, bytes.data(), bytes.size());
+    decoded = Bytes(rest);
   } else if (text == u"self" || text == u"card" || text.starts_with(u"card{")) {
     IVCard* nested = text == u"self" ? card : text == u"card" ? last_.p : nullptr;
     if (!nested) nested = last_ = Build(text.substr(5, text.size() - 6));
@@ -99,12 +94,8 @@ void CardBuilder::Set(IVCardValue* value, std::u16string_view text, IVCard* card
     decoded.punkVal = nested;
     nested->AddRef();
   } else {
-    const std::string encoded_text(text.begin(), text.end());
-    VARIANT encoded;  // Not owned: the text stays ours.
-    VariantInit(&encoded);
-    encoded.vt = VT_BYREF | VT_I1;
-    encoded.pcVal = const_cast<char*>(encoded_text.data());
-    EXPECT_EQ(value->put_EncodedValue(encoded), S_OK) << encoded_text;
+    const std::string encoded(text.begin(), text.end());  // Each unit one byte.
+    EXPECT_EQ(PutEncoded(value, encoded.c_str()), S_OK) << encoded;
     return;
   }
   // A value without a parent stores its text but refuses to encode it.

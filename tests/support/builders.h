@@ -140,6 +140,24 @@ inline CComPtr<IVCardValue> AddTextValue(IVCardProperty* property, const char16_
   return value;
 }
 
+// A value's file text, as put_EncodedValue takes it (the VARIANT borrows it).
+inline HRESULT PutEncoded(IVCardValue* value, const char* text) {
+  VARIANT encoded;
+  VariantInit(&encoded);
+  encoded.vt = VT_BYREF | VT_I1;
+  encoded.pcVal = const_cast<char*>(text);
+  return value->put_EncodedValue(encoded);
+}
+// A decoded byte array, each unit of `units` one byte.
+inline CComVariant Bytes(std::u16string_view units) {
+  CComVariant bytes;
+  bytes.parray = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(units.size()));
+  bytes.vt = VT_ARRAY | VT_UI1;
+  for (std::size_t i = 0; i < units.size(); ++i)
+    static_cast<unsigned char*>(bytes.parray->pvData)[i] = static_cast<unsigned char>(units[i]);
+  return bytes;
+}
+
 // Cards built from one line, through the public objects and the way the
 // reader builds them (a value gets its parent before its content):
 //   card      property / property / ...            ("": no properties)
