@@ -220,6 +220,7 @@ void Builder::OnEndCard() {
     // any other that a client gave a card): the parent's latest property.
     OpenCard* parent = LatestProperty();
     if (!parent) return;
+    DropLoneEmptyValue(*parent);
     VARIANT encoded;
     VariantInit(&encoded);
     encoded.vt = VT_UNKNOWN;
@@ -229,6 +230,23 @@ void Builder::OnEndCard() {
     EndLoadIfOutOfMemory(failure);
     // The card is dropped.
   }
+}
+
+void Builder::DropLoneEmptyValue(OpenCard& card) {
+  if (!card.values) return;  // no value yet
+  LONG count = 0;
+  CheckError(card.values->get_Count(&count));
+  if (count != 1) return;
+  CComPtr<IVCardValue> value;
+  CheckError(card.values->Item(0, &value));
+  CComVariant decoded;
+  CheckError(value->get_DecodedValue(&decoded));
+  const bool empty = (decoded.vt == VT_BSTR && SysStringLen(decoded.bstrVal) == 0) ||
+                     (decoded.vt == (VT_ARRAY | VT_UI1) && decoded.parray &&
+                      decoded.parray->cDims == 1 && decoded.parray->rgsabound[0].cElements == 0);
+  if (!empty) return;
+  CheckError(card.values->Remove(0));
+  log_.Repaired("an empty value before a nested card dropped");
 }
 
 void Builder::OnProperty(const char* name, const char* group) {

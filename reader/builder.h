@@ -73,6 +73,10 @@ class Builder final : public ParseEvents {
   // The end of the latest property's values: what they asked of its
   // parameters is done.
   void FinishProperty(OpenCard& card);
+  // Before the first nested card of the latest property: an only value that
+  // is empty (no text, no byte) goes, since nothing written can stand for it
+  // there (an empty value area before a nested card reads as none).
+  void DropLoneEmptyValue(OpenCard& card);
 
   IVCardColl* collection_;
   ProblemLog& log_;

@@ -162,6 +162,11 @@ std::vector<Row> Rows() {
        "NOTE:a;b=c:d / FN:M\xC3\xBCller\tJr / NOTE;CHARSET=UTF-8:J\xC3\xBCrgen / "
        "N:M\xC3\xBCller|J\xC3\xB6rg / LABEL;ENCODING=8BIT:caf\xC3\xA9 / NOTE: / N: / TEL: // "
        "FN:a / TEL:1"},
+      // An only value that is empty goes before the property's first nested
+      // card: nothing written could stand for it there.
+      {C("NOTE;ENCODING=QUOTED-PRINTABLE:=\n\nBEGIN:VCARD\nFN:x\nEND:VCARD\n"), S_OK,
+       "NOTE;ENCODING=QUOTED-PRINTABLE:card{FN:x}",
+       "6 repaired: an empty value before a nested card dropped [END:VCARD]"},
       // Text that its character set could not write back the same (bytes the
       // set does not define) puts its property in UTF-8.
       {C("NOTE;CHARSET=ISO-2022-JP:a\xFF"
