@@ -12,6 +12,8 @@
 #include <cstring>
 #include <string_view>
 
+#include <tarvovcard/text.h>
+
 namespace tarvovcard::tools {
 namespace {
 
@@ -70,12 +72,7 @@ bool FindOpenFile(const std::vector<WatchedFile>& files, std::size_t* index, lon
 bool LineIs(const char* line, const char* end, std::string_view word) {
   while (line < end && (*line == ' ' || *line == '\t')) ++line;
   if (end - line < static_cast<long>(word.size())) return false;
-  for (const char expected : word) {
-    const char c = *line >= 'A' && *line <= 'Z' ? static_cast<char>(*line + 32) : *line;
-    if (c != expected) return false;
-    ++line;
-  }
-  return true;
+  return EqualsIgnoreAsciiCase(std::string_view(line, word.size()), word);
 }
 
 // Counts the cards of `file` from what is counted to `up_to` (whole lines
@@ -107,10 +104,10 @@ long CountCards(WatchedFile& file, long long up_to) {
       const char* next = static_cast<const char*>(std::memchr(line, '\n', last - line));
       next = next ? next + 1 : last;
       // Only the outermost cards count, as the command's summary does.
-      if (LineIs(line, next, "begin:vcard")) {
+      if (LineIs(line, next, "BEGIN:VCARD")) {
         cards += file.depth == 0;
         ++file.depth;
-      } else if (file.depth > 0 && LineIs(line, next, "end:vcard")) {
+      } else if (file.depth > 0 && LineIs(line, next, "END:VCARD")) {
         --file.depth;
       }
       line = next;
