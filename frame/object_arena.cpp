@@ -29,7 +29,7 @@ namespace {
 constexpr std::size_t kPage = 4096;
 // One malloc block, kept under malloc's threshold for a mapping of its own.
 constexpr std::size_t kChunkBytes = 32 * kPage - 64;
-constexpr std::size_t kAlignment = 16;
+constexpr std::size_t kAlignment = kObjectAlignment;
 constexpr std::size_t kPageHeader = 16;  // the chunk's address, padded
 // The count a chunk starts with while its thread takes blocks from it: the
 // blocks taken are not counted one by one but added when the thread moves on,

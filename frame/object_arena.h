@@ -14,9 +14,11 @@
 //   block finds its chunk. A block never crosses a page.
 // - The count of a chunk is its live blocks plus one while it is its
 //   thread's current chunk; whoever brings it to zero frees it.
-// - Blocks are 16-byte aligned and at most kLargestObject bytes; nothing is
-//   reused before its chunk is freed, so an object that outlives the rest of
-//   its Load keeps its chunk (at most 124 KiB) alive.
+// - Blocks are kObjectAlignment-aligned (the alignment of a pointer, which is
+//   all the library's classes need; a 16-byte step would add 8 bytes to most
+//   of them) and at most kLargestObject bytes; nothing is reused before its
+//   chunk is freed, so an object that outlives the rest of its Load keeps its
+//   chunk (at most 124 KiB) alive.
 // - Under AddressSanitizer every byte not handed out is poisoned, so a use
 //   after Release is still caught.
 #pragma once
@@ -27,6 +29,7 @@
 namespace tarvovcard::frame {
 
 inline constexpr std::size_t kLargestObject = 1024;
+inline constexpr std::size_t kObjectAlignment = 8;
 
 // A block of `size` bytes (at most kLargestObject), or null when memory is
 // short.
@@ -39,6 +42,7 @@ void FreeObject(void* block, std::size_t size) noexcept;
 #define TARVOVCARD_ARENA_ALLOCATED(Class)                                       \
   static void* operator new(std::size_t size) {                                 \
     static_assert(sizeof(Class) <= ::tarvovcard::frame::kLargestObject);        \
+    static_assert(alignof(Class) <= ::tarvovcard::frame::kObjectAlignment);     \
     if (void* block = ::tarvovcard::frame::AllocateObject(size)) return block;  \
     throw std::bad_alloc();                                                     \
   }                                                                             \

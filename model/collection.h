@@ -24,10 +24,10 @@
 namespace tarvovcard::model {
 
 template <class CollectionInterface, class ElementInterface>
-class Collection : public frame::ComObjectRoot,
-                   public CollectionInterface,
+class Collection : public CollectionInterface,
                    public IEnumVARIANT,
-                   public ISupportErrorInfo {
+                   public ISupportErrorInfo,
+                   public frame::ComObjectRoot {
  public:
   using Interface = CollectionInterface;
   using Element = ElementInterface;
@@ -68,8 +68,8 @@ class Collection : public frame::ComObjectRoot,
  private:
   IUnknown* Identity() noexcept { return static_cast<CollectionInterface*>(this); }
 
+  LONG cursor_ = 0;  // first: it fills the 4 bytes beside the counter
   SmallVector<CComPtr<ElementInterface>, 2> elements_;
-  LONG cursor_ = 0;
 };
 
 template <>

@@ -22,12 +22,12 @@ namespace tarvovcard::model {
 class VCardParameter;
 class VCardValue;
 
-class VCardProperty : public frame::ComObjectRoot,
-                      public IVCardProperty,
+class VCardProperty : public IVCardProperty,
                       public IVCardPropertyName,
                       public IVCardPropertyAddress,
                       public IVCardPropertyOrganisation,
-                      public ISupportErrorInfo {
+                      public ISupportErrorInfo,
+                      public frame::ComObjectRoot {
  public:
   static const IID& ImplIid() noexcept;
   IUnknown* GetInterface(REFIID riid) noexcept;

@@ -27,30 +27,32 @@ VCardValue::~VCardValue() {
   Unlink();
 }
 
+VCardProperty* VCardValue::parent_impl() const noexcept {
+  return parent_is_ours_ ? static_cast<VCardProperty*>(parent_) : nullptr;
+}
+
 void VCardValue::Unlink() noexcept {
-  if (parent_impl_) {
+  if (VCardProperty* parent = parent_impl()) {
     if (prev_dependant_) {
       prev_dependant_->next_dependant_ = next_dependant_;
     } else {
-      parent_impl_->dependants_ = next_dependant_;
+      parent->dependants_ = next_dependant_;
     }
     if (next_dependant_) next_dependant_->prev_dependant_ = prev_dependant_;
   }
-  prev_dependant_ = next_dependant_ = nullptr;
-  parent_impl_ = nullptr;
-  parent_ = nullptr;
+  ParentGone();
 }
 
 void VCardValue::ParentGone() noexcept {
   prev_dependant_ = next_dependant_ = nullptr;
-  parent_impl_ = nullptr;
+  parent_is_ours_ = false;
   parent_ = nullptr;
 }
 
 void VCardValue::SetParent(VCardProperty* parent) noexcept {
   Unlink();
   parent_ = parent->Identity();
-  parent_impl_ = parent;
+  parent_is_ours_ = true;
   next_dependant_ = parent->dependants_;
   if (next_dependant_) next_dependant_->prev_dependant_ = this;
   parent->dependants_ = this;
@@ -67,15 +69,15 @@ HRESULT VCardValue::get_DecodedValue(VARIANT* pVal) {
 }
 
 HRESULT VCardValue::put_DecodedValue(VARIANT newVal) {
-  return PutDecodedValue(stored_, parent_, parent_impl_, newVal);
+  return PutDecodedValue(stored_, parent_, parent_impl(), newVal);
 }
 
 HRESULT VCardValue::get_EncodedValue(VARIANT* pVal) {
-  return GetEncodedValue(stored_, parent_, parent_impl_, pVal);
+  return GetEncodedValue(stored_, parent_, parent_impl(), pVal);
 }
 
 HRESULT VCardValue::put_EncodedValue(VARIANT newVal) {
-  return PutEncodedValue(stored_, parent_, parent_impl_, newVal);
+  return PutEncodedValue(stored_, parent_, parent_impl(), newVal);
 }
 
 HRESULT VCardValue::get_Parent(IVCardProperty** pVal) {

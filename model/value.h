@@ -22,7 +22,7 @@ namespace tarvovcard::model {
 
 class VCardProperty;
 
-class VCardValue : public frame::ComObjectRoot, public IVCardValue, public ISupportErrorInfo {
+class VCardValue : public IVCardValue, public ISupportErrorInfo, public frame::ComObjectRoot {
  public:
   static const IID& ImplIid() noexcept;
   IUnknown* GetInterface(REFIID riid) noexcept;
@@ -40,10 +40,6 @@ class VCardValue : public frame::ComObjectRoot, public IVCardValue, public ISupp
   // Internal access (the builder, the writers, the value coding).
   const VARIANT& stored() const noexcept { return stored_; }
   VARIANT& stored() noexcept { return stored_; }
-  // The parent, borrowed; null when none is set or it is gone.
-  IVCardProperty* parent() const noexcept { return parent_; }
-  // The parent's implementation when it is the library's own, else null.
-  VCardProperty* parent_impl() const noexcept { return parent_impl_; }
   // putref_Parent without the identity query, for a parent known to be ours.
   void SetParent(VCardProperty* parent) noexcept;
 
@@ -57,10 +53,16 @@ class VCardValue : public frame::ComObjectRoot, public IVCardValue, public ISupp
   void Unlink() noexcept;
   // Called by the parent's destruction: forget it.
   void ParentGone() noexcept;
+  // The parent's implementation when it is the library's own, else null.
+  VCardProperty* parent_impl() const noexcept;
 
+  // The parent, borrowed (never counted); null when none is set or it is
+  // gone. When it is the library's own, the value is on its dependants and
+  // the pointer is that property's IVCardProperty, so the implementation is
+  // a cast away rather than a second pointer in every value.
+  bool parent_is_ours_ = false;  // first: beside the counter
   CComVariant stored_;
-  IVCardProperty* parent_ = nullptr;      // never counted
-  VCardProperty* parent_impl_ = nullptr;  // set when linked into its dependants
+  IVCardProperty* parent_ = nullptr;
   VCardValue* prev_dependant_ = nullptr;
   VCardValue* next_dependant_ = nullptr;
 };

@@ -27,7 +27,7 @@
 
 namespace tarvovcard::model {
 
-class VCard : public frame::ComObjectRoot, public IVCard, public ISupportErrorInfo {
+class VCard : public IVCard, public ISupportErrorInfo, public frame::ComObjectRoot {
  public:
   static const IID& ImplIid() noexcept;
   IUnknown* GetInterface(REFIID riid) noexcept;

@@ -67,7 +67,7 @@ TEST(ObjectArena, BlocksAreAlignedApartAndTheirChunksGoWithTheLastOfThem) {
       take();
     }
     for (std::size_t i = 0; i < c.count; ++i) {
-      ASSERT_EQ(reinterpret_cast<std::uintptr_t>(blocks[i]) % 16, 0u) << i;
+      ASSERT_EQ(reinterpret_cast<std::uintptr_t>(blocks[i]) % kObjectAlignment, 0u) << i;
       // No block overlaps another: each still holds its own pattern.
       ASSERT_EQ(blocks[i][0], i & 0xFF) << i;
       ASSERT_EQ(blocks[i][c.size - 1], i & 0xFF) << i;
