@@ -6,6 +6,7 @@
 // "charset"); a canonical name is not copied at all but refers to the table.
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
 #include "frame/com_object.h"
@@ -14,9 +15,9 @@
 
 namespace tarvovcard::model {
 
-class VCardParameter : public frame::ComObjectRoot,
-                       public IVCardParameter,
-                       public ISupportErrorInfo {
+class VCardParameter : public IVCardParameter,
+                       public ISupportErrorInfo,
+                       public frame::ComObjectRoot {
  public:
   static const IID& ImplIid() noexcept;
   IUnknown* GetInterface(REFIID riid) noexcept;
@@ -31,7 +32,7 @@ class VCardParameter : public frame::ComObjectRoot,
   HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) override;
 
   // Internal fast paths (the builder and the value coding).
-  EVCardParameter type() const noexcept { return type_; }
+  EVCardParameter type() const noexcept { return static_cast<EVCardParameter>(type_); }
   // The value as stored (null when never set); borrowed.
   BSTR value() const noexcept { return value_; }
   // The name as stored: the table's canonical name or the copy that was set.
@@ -45,18 +46,23 @@ class VCardParameter : public frame::ComObjectRoot,
     type_ = VCARD_PARAM_UNKNOWN;
     custom_name_ = std::move(name);
   }
-  // Takes over a value already allocated.
-  void SetValue(CComBSTR&& value) noexcept { value_ = std::move(value); }
 
  protected:
   VCardParameter() = default;
-  ~VCardParameter() = default;
+  ~VCardParameter() { ForgetValue(); }
 
  private:
+  // Lets go of the value without freeing it when it is a shared text.
+  void ForgetValue() noexcept;
+
   // Without a custom name the name is the table's name of the type (none
   // before the first setter); a Load makes many parameters, and each fits a
-  // smaller allocation without a copy of that view.
-  EVCardParameter type_ = VCARD_PARAM_UNKNOWN;
+  // smaller allocation without a copy of that view. The type is kept in 16
+  // bits so that it and the flag share the 4 bytes beside the counter.
+  std::int16_t type_ = VCARD_PARAM_UNKNOWN;  // an EVCardParameter
+  // The value is one of the process's shared texts (HOME, UTF-8, ...), which
+  // no parameter frees; see parameter.cpp.
+  bool value_shared_ = false;
   CComBSTR custom_name_;  // a name not spelt as the table spells it, as set
   CComBSTR value_;
 };
