@@ -1,6 +1,7 @@
 #include "frame/object_arena.h"
 
 #include <pthread.h>
+#include <sys/mman.h>
 
 #include <atomic>
 #include <cstdint>
@@ -27,8 +28,15 @@ namespace tarvovcard::frame {
 namespace {
 
 constexpr std::size_t kPage = 4096;
-// One malloc block, kept under malloc's threshold for a mapping of its own.
-constexpr std::size_t kChunkBytes = 32 * kPage - 64;
+// A thread's first chunks, under malloc's threshold for a mapping of its own,
+// so that a program that makes a few objects takes little memory; then
+// blocks holding one 2 MiB extent the kernel may back with a huge page
+// (object_arena.h says why).
+constexpr std::size_t kSmallChunkBytes = 32 * kPage - 64;
+constexpr int kSmallChunks = 8;
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+constexpr std::size_t kLargeChunkBytes = kLargestChunk;  // holds one aligned extent
+static_assert(kLargeChunkBytes >= 2 * kHugePage);
 constexpr std::size_t kAlignment = kObjectAlignment;
 constexpr std::size_t kPageHeader = 16;  // the chunk's address, padded
 // The count a chunk starts with while its thread takes blocks from it: the
@@ -38,7 +46,8 @@ constexpr std::int64_t kOwnerBias = std::int64_t{1} << 40;
 
 struct Chunk {
   std::atomic<std::int64_t> count{kOwnerBias};
-  void* block;  // as malloc returned it
+  void* block;        // as malloc returned it
+  std::size_t bytes;  // its size
 };
 constexpr std::size_t kFirstPageHeader = kPageHeader + sizeof(Chunk);
 static_assert(kFirstPageHeader % kAlignment == 0);
@@ -53,16 +62,17 @@ struct Cursor {
   char* page_end;      // the end of the current page
   char* end;           // the end of the chunk's last whole page
   std::int64_t taken;  // blocks handed out of the chunk
+  int chunks;          // chunks the thread has taken, up to kSmallChunks
 };
 // Initial-exec: the cursor is read on every allocation, and the general model
-// would call __tls_get_addr each time; 40 bytes fit the static TLS that
+// would call __tls_get_addr each time; 48 bytes fit the static TLS that
 // libraries loaded later may use.
 [[gnu::tls_model("initial-exec")]] thread_local Cursor t_cursor{};
 
 void Release(Chunk* chunk, std::int64_t count) noexcept {
   if (chunk->count.fetch_sub(count, std::memory_order_acq_rel) != count) return;
   void* block = chunk->block;
-  TARVOVCARD_UNPOISON(block, kChunkBytes);
+  TARVOVCARD_UNPOISON(block, chunk->bytes);
   std::free(block);
 }
 
@@ -72,7 +82,7 @@ void Retire(Cursor& cursor) noexcept {
   Chunk* chunk = cursor.chunk;
   if (!chunk) return;
   const std::int64_t taken = cursor.taken;
-  cursor = {};
+  cursor = {nullptr, nullptr, nullptr, nullptr, 0, cursor.chunks};
   Release(chunk, kOwnerBias - taken);
 }
 
@@ -110,13 +120,29 @@ bool NextPage(Cursor& cursor) noexcept {
     return true;
   }
   Retire(cursor);
-  void* block = std::malloc(kChunkBytes);
+  const bool large = cursor.chunks >= kSmallChunks;
+  const std::size_t bytes = large ? kLargeChunkBytes : kSmallChunkBytes;
+  void* block = std::malloc(bytes);
   if (!block) return false;
+  if (!large) ++cursor.chunks;
   const auto start = reinterpret_cast<std::uintptr_t>(block);
-  char* first = reinterpret_cast<char*>((start + kPage - 1) & ~(kPage - 1));
-  const std::size_t pages = (start + kChunkBytes - reinterpret_cast<std::uintptr_t>(first)) / kPage;
+  char* first;
+  std::size_t pages;
+  if (large) {
+    // Only the aligned extent inside the block is used; the rest is never
+    // touched, so it takes address space but no memory. The advice is only
+    // advice: where the kernel has no huge page to give, or huge pages are
+    // off, the extent is made of ordinary pages all the same.
+    first = reinterpret_cast<char*>((start + kHugePage - 1) & ~(kHugePage - 1));
+    pages = kHugePage / kPage;
+    ::madvise(first, kHugePage, MADV_HUGEPAGE);
+  } else {
+    first = reinterpret_cast<char*>((start + kPage - 1) & ~(kPage - 1));
+    pages = (start + bytes - reinterpret_cast<std::uintptr_t>(first)) / kPage;
+  }
   Chunk* chunk = new (first + kPageHeader) Chunk;
   chunk->block = block;
+  chunk->bytes = bytes;
   cursor.chunk = chunk;
   cursor.end = first + pages * kPage;
   cursor.taken = 0;

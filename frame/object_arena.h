@@ -9,7 +9,12 @@
 //
 // Invariants:
 // - A chunk is one malloc block (so a failure to get one is an ordinary lack
-//   of memory, E_OUTOFMEMORY); its usable part is whole 4 KiB pages, and
+//   of memory, E_OUTOFMEMORY). A thread's first eight are about 124 KiB; its
+//   later ones are 4 MiB blocks of which only the 2 MiB extent aligned for a
+//   huge page is used (advised as such; the rest is never touched), because
+//   on a virtual machine a page fault costs more than filling the page, and a
+//   large Load faulted in every page it used. A chunk's usable part is whole
+//   4 KiB pages, and
 //   every page starts with a pointer to the chunk's header, which is how a
 //   block finds its chunk. A block never crosses a page.
 // - The count of a chunk is its live blocks plus one while it is its
@@ -18,7 +23,7 @@
 //   all the library's classes need; a 16-byte step would add 8 bytes to most
 //   of them) and at most kLargestObject bytes; nothing is reused before its
 //   chunk is freed, so an object that outlives the rest of its Load keeps its
-//   chunk (at most 124 KiB) alive.
+//   chunk (at most 2 MiB of memory) alive.
 // - Under AddressSanitizer every byte not handed out is poisoned, so a use
 //   after Release is still caught.
 #pragma once
@@ -29,6 +34,9 @@
 namespace tarvovcard::frame {
 
 inline constexpr std::size_t kLargestObject = 1024;
+// The most a thread's current chunk takes of the heap (its later chunks; the
+// first ones take 124 KiB).
+inline constexpr std::size_t kLargestChunk = std::size_t{4} << 20;
 inline constexpr std::size_t kObjectAlignment = 8;
 
 // A block of `size` bytes (at most kLargestObject), or null when memory is
