@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -174,6 +175,33 @@ void FreeObject(void* block, std::size_t size) noexcept {
   Chunk* chunk = *reinterpret_cast<Chunk**>(page);
   TARVOVCARD_POISON(block, (size + kAlignment - 1) & ~(kAlignment - 1));
   Release(chunk, 1);
+}
+
+namespace {
+constexpr std::size_t kStringPrefix = sizeof(std::uint32_t);
+std::size_t StringBlockBytes(std::size_t length) noexcept {
+  return kStringPrefix + (length + 1) * sizeof(char16_t);
+}
+}  // namespace
+
+char16_t* AllocateArenaString(const char16_t* text, unsigned length) noexcept {
+  if (length > kLargestArenaString) return nullptr;
+  char* block = static_cast<char*>(AllocateObject(StringBlockBytes(length)));
+  if (!block) return nullptr;
+  const std::uint32_t bytes = length * sizeof(char16_t);
+  std::memcpy(block, &bytes, sizeof bytes);
+  auto* characters = reinterpret_cast<char16_t*>(block + kStringPrefix);
+  if (length) std::memcpy(characters, text, bytes);
+  characters[length] = u'\0';
+  return characters;
+}
+
+void FreeArenaString(char16_t* text) noexcept {
+  if (!text) return;
+  char* block = reinterpret_cast<char*>(text) - kStringPrefix;
+  std::uint32_t bytes;
+  std::memcpy(&bytes, block, sizeof bytes);
+  FreeObject(block, StringBlockBytes(bytes / sizeof(char16_t)));
 }
 
 }  // namespace tarvovcard::frame

@@ -46,6 +46,18 @@ void* AllocateObject(std::size_t size) noexcept;
 // Gives back a block of AllocateObject of that `size`; null is ignored.
 void FreeObject(void* block, std::size_t size) noexcept;
 
+// A BSTR carved from the arena like an object, for text that lives and dies
+// with one object of a Load (a value's decoded text): the same layout as the
+// runtime's BSTR (the 32-bit byte length just before the characters, a NUL
+// character after them), so everything that reads a BSTR reads it, and copies
+// of it (VariantCopy, SysAllocString) are ordinary BSTRs. Only
+// FreeArenaString may free it, never SysFreeString or VariantClear. Null when
+// the text is too long for a block (kLargestArenaString characters at most)
+// or memory is short.
+inline constexpr unsigned kLargestArenaString = (kLargestObject - 8) / 2;
+char16_t* AllocateArenaString(const char16_t* text, unsigned length) noexcept;
+void FreeArenaString(char16_t* text) noexcept;
+
 // The allocation functions of a class whose instances live in the arena.
 #define TARVOVCARD_ARENA_ALLOCATED(Class)                                       \
   static void* operator new(std::size_t size) {                                 \

@@ -25,6 +25,29 @@ IUnknown* VCardValue::GetInterface(REFIID riid) noexcept {
 
 VCardValue::~VCardValue() {
   Unlink();
+  if (text_in_arena_) {
+    frame::FreeArenaString(stored_.bstrVal);
+    stored_.vt = VT_EMPTY;
+  }
+}
+
+void VCardValue::MoveTextToArena() noexcept {
+  if (text_in_arena_ || stored_.vt != VT_BSTR || !stored_.bstrVal) return;
+  BSTR text = frame::AllocateArenaString(stored_.bstrVal, SysStringLen(stored_.bstrVal));
+  if (!text) return;
+  SysFreeString(stored_.bstrVal);
+  stored_.bstrVal = text;
+  text_in_arena_ = true;
+}
+
+HRESULT VCardValue::TakeTextBack() noexcept {
+  if (!text_in_arena_) return S_OK;
+  BSTR text = SysAllocStringLen(stored_.bstrVal, SysStringLen(stored_.bstrVal));
+  if (!text) return E_OUTOFMEMORY;
+  frame::FreeArenaString(stored_.bstrVal);
+  stored_.bstrVal = text;
+  text_in_arena_ = false;
+  return S_OK;
 }
 
 VCardProperty* VCardValue::parent_impl() const noexcept {
@@ -69,7 +92,10 @@ HRESULT VCardValue::get_DecodedValue(VARIANT* pVal) {
 }
 
 HRESULT VCardValue::put_DecodedValue(VARIANT newVal) {
-  return PutDecodedValue(stored_, parent_, parent_impl(), newVal);
+  if (HRESULT hr = TakeTextBack(); FAILED(hr)) return hr;
+  const HRESULT hr = PutDecodedValue(stored_, parent_, parent_impl(), newVal);
+  MoveTextToArena();
+  return hr;
 }
 
 HRESULT VCardValue::get_EncodedValue(VARIANT* pVal) {
@@ -77,7 +103,10 @@ HRESULT VCardValue::get_EncodedValue(VARIANT* pVal) {
 }
 
 HRESULT VCardValue::put_EncodedValue(VARIANT newVal) {
-  return PutEncodedValue(stored_, parent_, parent_impl(), newVal);
+  if (HRESULT hr = TakeTextBack(); FAILED(hr)) return hr;
+  const HRESULT hr = PutEncodedValue(stored_, parent_, parent_impl(), newVal);
+  MoveTextToArena();
+  return hr;
 }
 
 HRESULT VCardValue::get_Parent(IVCardProperty** pVal) {

@@ -37,9 +37,6 @@ class VCardValue : public IVCardValue, public ISupportErrorInfo, public frame::C
 
   HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) override;
 
-  // Internal access (the builder, the writers, the value coding).
-  const VARIANT& stored() const noexcept { return stored_; }
-  VARIANT& stored() noexcept { return stored_; }
   // putref_Parent without the identity query, for a parent known to be ours.
   void SetParent(VCardProperty* parent) noexcept;
 
@@ -55,12 +52,24 @@ class VCardValue : public IVCardValue, public ISupportErrorInfo, public frame::C
   void ParentGone() noexcept;
   // The parent's implementation when it is the library's own, else null.
   VCardProperty* parent_impl() const noexcept;
+  // Moves a stored text into the arena; where it does not fit, or memory is
+  // short, it stays where it is.
+  void MoveTextToArena() noexcept;
+  // Makes a text in the arena a BSTR of the runtime again (E_OUTOFMEMORY and
+  // no change when it cannot).
+  HRESULT TakeTextBack() noexcept;
 
   // The parent, borrowed (never counted); null when none is set or it is
   // gone. When it is the library's own, the value is on its dependants and
   // the pointer is that property's IVCardProperty, so the implementation is
   // a cast away rather than a second pointer in every value.
   bool parent_is_ours_ = false;  // first: beside the counter
+  // The stored text is a block of the object arena (frame/object_arena.h)
+  // instead of a BSTR of the runtime: a Load makes millions of values, and
+  // their texts then cost a bump of a pointer, share the objects' huge pages
+  // and go in one decrement. Such a text is given back to the runtime's
+  // BSTR before anything else may change or free stored_.
+  bool text_in_arena_ = false;
   CComVariant stored_;
   IVCardProperty* parent_ = nullptr;
   VCardValue* prev_dependant_ = nullptr;
