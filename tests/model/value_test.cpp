@@ -1,8 +1,6 @@
-// The value object. Its content through the coding rules of its parent, one
-// line a case: file text -> decoded -> file text, and decoded -> parameters ->
-// file text; every byte and character; the encoders' line layout. Then its
-// statuses, embedded cards and the parent it does not hold. The coding rules
-// a value can show are checked here only; tests/coding has what it cannot.
+// The value object: its content through the coding rules of its parent (here
+// only; tests/coding has what a value cannot show), its statuses, embedded
+// cards and the parent it does not hold.
 #include <random>
 #include <string>
 #include <vector>
@@ -64,8 +62,7 @@ CComVariant Content(std::u16string_view decoded) {
   return Bytes(decoded.substr(6));
 }
 
-// put EncodedValue, get DecodedValue, get EncodedValue (`again`, or the same
-// text when null).
+// put EncodedValue, get DecodedValue, get EncodedValue (`again`; null: the same).
 struct EncodedCase {
   const char16_t* property;
   const char16_t* parameters;
@@ -161,11 +158,11 @@ TEST(ValueCoding, FileTextDecodesAndEncodesBack) {
   }
 }
 
-// put DecodedValue, then the parameters (`after`, or unchanged when null) and
-// get EncodedValue. Text that needs Quoted-Printable (a control character, or
-// above 0x7F outside N, ADR, ORG and SOUND) and every byte array leave one
-// ENCODING at the end in place of all; text that the first CHARSET's set (the
-// ANSI code page without one) cannot hold leaves one CHARSET=UTF-8.
+// put DecodedValue, then the parameters (`after`; null: unchanged) and get
+// EncodedValue. Text that needs Quoted-Printable (a control character, or above
+// 0x7F outside N, ADR, ORG and SOUND) and every byte array leave one ENCODING at
+// the end in place of all; text that the first CHARSET's set (the ANSI code page
+// without one) cannot hold leaves one CHARSET=UTF-8.
 struct DecodedCase {
   const char16_t* property;
   const char16_t* parameters;
@@ -240,38 +237,23 @@ TEST(ValueCoding, EveryByteAndEveryCharacter) {
   }
 }
 
-std::vector<std::string> SplitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  for (std::size_t start = 0;;) {
-    const std::size_t end = text.find('\n', start);
-    lines.push_back(text.substr(start, end - start));
-    if (end == std::string::npos) return lines;
-    start = end + 1;
-  }
-}
-
 // Quoted-Printable breaks a line ("=" LF) before a character that would pass
 // column 76, and only then; Base64 writes four spaces and up to 68 characters
 // a line. Random text and bytes, the last up to a megabyte, keep that layout
 // and come back the same (a fixed seed keeps a failure reproducible).
 TEST(ValueCoding, EncodedLinesKeepTheirLayoutAndComeBack) {
+  auto property = MakeProperty(u"NOTE", kQP);
   const std::string a73(73, 'a');
   const std::u16string w73(73, u'a');
-  const struct {
-    std::u16string decoded;
-    std::string encoded;
-  } cases[] = {
-      {w73 + u"aaaaaaa", a73 + "aaa=\naaaa"}, {w73 + u"aaa", a73 + "aaa"},
-      {w73 + u"\u00E9", a73 + "=E9"},         {w73 + u"a\u00E9", a73 + "a=\n=E9"},
-      {w73 + u"aa\u00E9", a73 + "aa=\n=E9"},
-  };
-  for (const auto& c : cases) {
-    auto property = MakeProperty(u"NOTE", kQP);
+  for (const auto& [decoded, encoded] : {std::pair{w73 + u"aaaaaaa", a73 + "aaa=\naaaa"},
+                                         {w73 + u"aaa", a73 + "aaa"},
+                                         {w73 + u"\u00E9", a73 + "=E9"},
+                                         {w73 + u"a\u00E9", a73 + "a=\n=E9"},
+                                         {w73 + u"aa\u00E9", a73 + "aa=\n=E9"}}) {
     auto value = ValueOf(property);
-    ASSERT_EQ(value->put_DecodedValue(Content(c.decoded)), S_OK);
-    EXPECT_EQ(Encoded(value), c.encoded) << c.encoded.size();
+    ASSERT_EQ(value->put_DecodedValue(Content(decoded)), S_OK);
+    EXPECT_EQ(Encoded(value), encoded) << encoded.size();
   }
-
   std::mt19937 engine(20261206);
   const auto random = [&engine](std::size_t max_length, int lowest) {
     std::u16string text(std::uniform_int_distribution<std::size_t>(0, max_length)(engine), u'\0');
@@ -279,79 +261,68 @@ TEST(ValueCoding, EncodedLinesKeepTheirLayoutAndComeBack) {
       c = static_cast<char16_t>(std::uniform_int_distribution(lowest, 255)(engine));
     return text;
   };
+  // The file text of `content`, which reads back the same, cut into lines.
+  const auto lines_of = [](IVCardValue* value, const std::u16string& content) {
+    EXPECT_EQ(value->put_DecodedValue(Content(content)), S_OK);
+    const std::string encoded = Encoded(value);
+    EXPECT_EQ(PutEncoded(value, encoded.c_str()), S_OK);
+    EXPECT_TRUE(Decoded(value) == content);
+    std::vector<std::string> lines(1);
+    for (char c : encoded) c == '\n' ? lines.emplace_back() : (lines.back() += c);
+    return lines;
+  };
   for (int i = 0; i <= 300; ++i) {
     const std::size_t max_length = i < 300 ? 1000 : 1 << 20;
-    auto property = MakeProperty(u"NOTE", kLatin1QP);
-    auto value = ValueOf(property);
-    const std::u16string text = random(max_length, 1);
-    ASSERT_EQ(value->put_DecodedValue(Content(text)), S_OK);
-    std::string encoded = Encoded(value);
-    std::vector<std::string> lines = SplitLines(encoded);
+    auto latin1 = MakeProperty(u"NOTE", kLatin1QP);  // the bytes change its parameters
+    auto value = ValueOf(latin1);
+    std::vector<std::string> lines = lines_of(value, random(max_length, 1));
     for (std::size_t n = 0; n + 1 < lines.size(); ++n) {
-      ASSERT_FALSE(lines[n].empty());
-      ASSERT_EQ(lines[n].back(), '=') << "a hard line break in " << encoded;
+      ASSERT_TRUE(lines[n].ends_with('=')) << "a hard line break at line " << n;
       ASSERT_LE(lines[n].size(), 77u);
       ASSERT_GT(lines[n].size() - 1 + (lines[n + 1][0] == '=' ? 3 : 1), 76u);
     }
     ASSERT_LE(lines.back().size(), 76u);
-    ASSERT_EQ(PutEncoded(value, encoded.c_str()), S_OK);
-    ASSERT_TRUE(Decoded(value) == text);
-
     const std::u16string bytes = u"bytes:" + random(max_length, 0);
-    ASSERT_EQ(value->put_DecodedValue(Content(bytes)), S_OK);
-    encoded = Encoded(value);
-    lines = SplitLines(encoded);
+    lines = lines_of(value, bytes);
     const std::size_t size = bytes.size() - 6;
     ASSERT_EQ(lines.size(), size == 0 ? 1 : (size + 50) / 51);
     std::size_t characters = 0;
     for (std::size_t n = 0; n < lines.size(); ++n) {
       ASSERT_EQ(lines[n].substr(0, 4), "    ");
-      if (n + 1 < lines.size()) {
-        ASSERT_EQ(lines[n].size(), 72u);
-      }
+      ASSERT_EQ(lines[n].size(), n + 1 < lines.size() ? 72u : lines[n].size());
       characters += lines[n].size() - 4;
     }
     ASSERT_EQ(characters, (size + 2) / 3 * 4);
-    ASSERT_EQ(PutEncoded(value, encoded.c_str()), S_OK);
-    ASSERT_TRUE(Decoded(value) == bytes);
   }
 }
 
-TEST(ValueCoding, EachPutReadsTheParametersAsTheyAreThen) {
-  auto property = MakeProperty(u"NOTE", u"CHARSET=UTF-8,ENCODING=QUOTED-PRINTABLE");
-  auto value = ValueOf(property);
-  CComPtr<IVCardParameterColl> parameters;
-  ASSERT_EQ(property->get_Parameters(&parameters), S_OK);
-  ASSERT_EQ(PutEncoded(value, "=C3=A9"), S_OK);
-  EXPECT_EQ(Decoded(value), u"\u00E9");
-  ASSERT_EQ(parameters->Remove(0), S_OK);
-  ASSERT_EQ(PutEncoded(value, "=C3=A9"), S_OK);
-  EXPECT_EQ(Decoded(value), u"\u00C3\u00A9");
-  CComPtr<IVCardParameter> encoding;
-  ASSERT_EQ(parameters->Item(0, &encoding), S_OK);
-  ASSERT_EQ(encoding->put_Value(CComBSTR(u"8BIT")), S_OK);
-  ASSERT_EQ(PutEncoded(value, "=C3=A9"), S_OK);
-  EXPECT_EQ(Decoded(value), u"=C3=A9");
-}
-
-// Parameters and parents that the library did not make are asked through
-// their interfaces, in order; a foreign CHARSET first steers.
-TEST(ValueCoding, ForeignParameterAndParentAreAskedThroughTheirInterfaces) {
+// Each put reads the parameters as they are then. Parameters and parents that
+// the library did not make are asked through their interfaces, in order; a
+// foreign CHARSET first steers.
+TEST(ValueCoding, EachPutAsksTheParametersAsTheyAreThen) {
   StubParameter charset(VCARD_PARAM_CHARSET, u"CHARSET", u"UTF-8");
   {
-    auto property = MakeProperty(u"NOTE");
-    CComPtr<IVCardParameterColl> parameters;
-    ASSERT_EQ(property->get_Parameters(&parameters), S_OK);
-    ASSERT_EQ(parameters->Add(&charset), S_OK);
-    ASSERT_EQ(parameters->Add(MakeParameter(u"ENCODING", u"QUOTED-PRINTABLE")), S_OK);
-    ASSERT_EQ(parameters->Add(MakeParameter(u"CHARSET", u"ISO-8859-1")), S_OK);
+    auto property = MakeProperty(u"NOTE", u"CHARSET=UTF-8,ENCODING=QUOTED-PRINTABLE");
     auto value = ValueOf(property);
-    ASSERT_EQ(PutEncoded(value, "=C3=A9"), S_OK);
-    EXPECT_EQ(Decoded(value), u"\u00E9");
+    CComPtr<IVCardParameterColl> parameters = Get(property.p, &IVCardProperty::get_Parameters);
+    CComPtr<IVCardParameter> encoding;
+    const auto read = [&value] {
+      EXPECT_EQ(PutEncoded(value, "=C3=A9"), S_OK);
+      return Decoded(value);
+    };
+    EXPECT_EQ(read(), u"\u00E9");
+    ASSERT_EQ(parameters->Remove(0), S_OK);
+    EXPECT_EQ(read(), u"\u00C3\u00A9");
+    ASSERT_EQ(parameters->Item(0, &encoding), S_OK);
+    ASSERT_EQ(encoding->put_Value(CComBSTR(u"8BIT")), S_OK);
+    EXPECT_EQ(read(), u"=C3=A9");
+    ASSERT_EQ(encoding->put_Value(CComBSTR(u"QUOTED-PRINTABLE")), S_OK);
+    ASSERT_EQ(parameters->InsertAt(0, &charset), S_OK);
+    ASSERT_EQ(parameters->Add(MakeParameter(u"CHARSET", u"ISO-8859-1")), S_OK);
+    EXPECT_EQ(read(), u"\u00E9");
     EXPECT_EQ(charset.type_queries, 1);  // one walk finds ENCODING and CHARSET
   }
   EXPECT_EQ(charset.refs, 1u);
-
   auto property = MakeProperty(u"N", u"ENCODING=QUOTED-PRINTABLE,CHARSET=UTF-8");
   ForeignProperty foreign(property);
   auto value = ValueOf(&foreign);
@@ -442,12 +413,11 @@ TEST(ValueCoding, EmbeddedCardsAreHeldByReference) {
   EXPECT_EQ(Refs(card), before);
 }
 
-// The parent is not counted. Once the property is gone, every value that
-// named it reads it as unset, wherever the value is held (by a client, in
-// another collection, or never added), and cannot be coded until it has a
-// new parent. A value that moved to another property or died first is off
-// the property's list: a new value made at once likely takes the dead one's
-// memory, and a property still listing it would stop at it.
+// The parent is not counted. Once it is gone, every value that named it (held
+// by a client, in another collection, never added) reads it as unset and cannot
+// be coded until it has a new parent. A value that moved or died first is off
+// its list: a new value likely takes a dead one's memory, where a list still
+// holding it would stop.
 TEST(VCardValue, ParentIsNotHeldAndNeverDangles) {
   auto other = Create<IVCardValueColl>(CLSID_VCardValueColl);
   auto second = MakeProperty(u"TEL");
