@@ -15,8 +15,8 @@ class VCardQueries : public ::testing::Test {
     ASSERT_EQ(card->get_Properties(&properties), S_OK);
   }
 
-  CComPtr<IVCardProperty> Add(const char16_t* name, const char16_t* parameters = u"") {
-    auto property = MakeProperty(name, parameters);
+  CComPtr<IVCardProperty> Add(std::u16string_view line) {
+    auto property = MakeProperty(line);
     EXPECT_EQ(properties->Add(property), S_OK);
     return property;
   }
@@ -85,19 +85,19 @@ TEST_F(VCardQueries, NewCardHasNoPathsAndEveryQueryIsEmpty) {
 // whole text is cut into tokens, whatever its length: a token behind its
 // 259th byte still counts.
 TEST_F(VCardQueries, SelectTheCardsOwnPropertiesInCardOrder) {
-  for (const char16_t* parameters : {u"TYPE=HOME,TYPE=VOICE", u"TYPE=HOME", u"type=home,TYPE=voice",
-                                     u"TYPE=HOME,TYPE=HOME", u""}) {
-    Add(u"TEL", parameters);  // 0 to 4
+  for (const char16_t* line : {u"TEL;TYPE=HOME;TYPE=VOICE", u"TEL;TYPE=HOME",
+                               u"TEL;type=home;TYPE=voice", u"TEL;TYPE=HOME;TYPE=HOME", u"TEL"}) {
+    Add(line);  // 0 to 4
   }
-  Add(u"EMAIL", u"TYPE=HOME");
+  Add(u"EMAIL;TYPE=HOME");
   Add(u"X-ICQ");
   Add(u"X-icq");
   properties->Add(Create<IVCardProperty>(CLSID_VCardProperty));  // 8, never named
-  Add(u"TEL", u"ENCODING=quoted-printable");
-  Add(u"TEL", u"ENCODING=BASE64");
-  Add(u"NOTE", u"ENCODING=QUOTED-PRINTABLE");
+  Add(u"TEL;ENCODING=quoted-printable");
+  Add(u"TEL;ENCODING=BASE64");
+  Add(u"NOTE;ENCODING=QUOTED-PRINTABLE");
   const std::u16string long_token(300, u'A'), separators(400, u';');
-  Add(u"TEL", (u"TYPE=" + long_token + u",TYPE=HOME").c_str());
+  Add(u"TEL;TYPE=" + long_token + u";TYPE=HOME");
   const CComBSTR tel(u"TEL"), qp(u"QUOTED-PRINTABLE");
 #define QUERY(expression) #expression, [&](IVCardPropertyColl * *r) { return expression; }
   const struct {
