@@ -418,7 +418,6 @@ TEST(VCardValue, ParentIsNotHeldAndNeverDangles) {
   auto other = Create<IVCardValueColl>(CLSID_VCardValueColl);
   auto second = MakeProperty(u"TEL");
   CComPtr<IVCardValue> kept, elsewhere, orphan, moved, successor;
-  CComPtr<IVCardProperty> parent;
   {
     auto property = MakeProperty(u"NOTE");
     const ULONG before = Refs(property);
@@ -430,14 +429,10 @@ TEST(VCardValue, ParentIsNotHeldAndNeverDangles) {
     moved = AddTextValue(property, u"moves");
     ASSERT_EQ(moved->putref_Parent(second), S_OK);
     AddTextValue(property, u"dies first");
-    CComPtr<IVCardValueColl> values;
-    ASSERT_EQ(property->get_Values(&values), S_OK);
-    ASSERT_EQ(values->Remove(3), S_OK);
+    ASSERT_EQ(Get(property.p, &IVCardProperty::get_Values)->Remove(3), S_OK);
     successor = Create<IVCardValue>(CLSID_VCardValue);
     EXPECT_EQ(Refs(property), before);
-    ASSERT_EQ(kept->get_Parent(&parent), S_OK);
-    EXPECT_EQ(parent, property);
-    parent.Release();
+    EXPECT_EQ(Get(kept.p, &IVCardValue::get_Parent), property);
   }
   for (IVCardValue* value : {kept.p, elsewhere.p, orphan.p}) {
     IVCardProperty* gone = reinterpret_cast<IVCardProperty*>(1);
@@ -446,8 +441,7 @@ TEST(VCardValue, ParentIsNotHeldAndNeverDangles) {
   }
   CComVariant encoded;
   EXPECT_EQ(kept->get_EncodedValue(&encoded), E_POINTER);
-  ASSERT_EQ(moved->get_Parent(&parent), S_OK);
-  EXPECT_EQ(parent, second);
+  EXPECT_EQ(Get(moved.p, &IVCardValue::get_Parent), second);
   ASSERT_EQ(kept->putref_Parent(second), S_OK);
   EXPECT_EQ(Encoded(kept), "held by a client");
 }
