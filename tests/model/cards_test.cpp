@@ -71,7 +71,7 @@ TEST(Cards, PartsOfNameAddressAndOrganisationByName) {
 }
 
 // Text, dates and bytes set through the face come back the same from the
-// saved text.
+// saved text (how they are written: value_test.cpp, tests/writer/golden_test.cpp).
 TEST(Cards, ValuesComeBackFromTheSavedText) {
   tc::Cards book;
   tc::Card card = book.Add(tc::Card::New());
@@ -86,10 +86,7 @@ TEST(Cards, ValuesComeBackFromTheSavedText) {
   photo.SetText("");
   photo.GetValues()[0].SetBytes(bytes);
 
-  const std::string text = book.ToVCard();
-  EXPECT_NE(text.find("CHARSET=UTF-8:=C3=85sa"), std::string::npos) << text;
-  EXPECT_NE(text.find("BDAY:19960415T083005\r\n"), std::string::npos) << text;
-  const tc::Cards again = tc::Cards::Parse(text);
+  const tc::Cards again = tc::Cards::Parse(book.ToVCard());
   ASSERT_EQ(again.size(), 1u);
   EXPECT_EQ(again[0].Text("FN"), "Åsa Öberg ☕");
   EXPECT_EQ(again[0].Find("FN")[0].GetValues()[0].Text16(), u"Åsa Öberg ☕");

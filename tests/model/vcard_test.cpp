@@ -8,46 +8,9 @@
 namespace tarvovcard::testing {
 namespace {
 
-class VCardQueries : public ::testing::Test {
- protected:
-  void SetUp() override {
-    card = Create<IVCard>(CLSID_VCard);
-    ASSERT_EQ(card->get_Properties(&properties), S_OK);
-  }
-
-  CComPtr<IVCardProperty> Add(const char16_t* name, const char16_t* parameters = u"") {
-    auto property = MakeProperty(name, parameters);
-    EXPECT_EQ(properties->Add(property), S_OK);
-    return property;
-  }
-
-  HRESULT Named(const char16_t* name, IVCardPropertyColl** result) {
-    return card->QueryPropertyByName(name ? CComBSTR(name) : CComBSTR(), result);
-  }
-  HRESULT Tel(const std::u16string& values, IVCardPropertyColl** result) {
-    return card->QueryPropertyByParameter(VCARD_PROP_TEL, VCARD_PARAM_TYPE,
-                                          CComBSTR(values.c_str()), result);
-  }
-  // The positions in the card of what a query selected, as "0 2 3".
-  std::string Selected(IVCardPropertyColl* result) {
-    std::string positions;
-    for (LONG i = 0; i < CountOf(result); ++i) {
-      CComPtr<IVCardProperty> item, own;
-      EXPECT_EQ(result->Item(i, &item), S_OK);
-      LONG at = 0;
-      for (; at < CountOf(properties); ++at, own.Release()) {
-        if (SUCCEEDED(properties->Item(at, &own)) && own == item) break;
-      }
-      positions += (positions.empty() ? "" : " ") + std::to_string(at);
-    }
-    return positions;
-  }
-
-  CComPtr<IVCard> card;
-  CComPtr<IVCardPropertyColl> properties;
-};
-
-TEST_F(VCardQueries, NewCardHasNoPathsAndEveryQueryIsEmpty) {
+TEST(VCardQueries, NewCardHasNoPathsAndEveryQueryIsEmpty) {
+  auto card = Create<IVCard>(CLSID_VCard);
+  CComPtr<IVCardPropertyColl> properties = Get(card.p, &IVCard::get_Properties);
   BSTR folder = reinterpret_cast<BSTR>(1), file = reinterpret_cast<BSTR>(1);
   CComPtr<IVCardPropertyColl> a, b, c, d, again;
   ExpectStatuses({
@@ -64,9 +27,8 @@ TEST_F(VCardQueries, NewCardHasNoPathsAndEveryQueryIsEmpty) {
   EXPECT_EQ(folder, nullptr);
   EXPECT_EQ(file, nullptr);
   EXPECT_EQ(again, properties);
-  for (IVCardPropertyColl* result : {properties.p, a.p, b.p, c.p, d.p}) {
+  for (IVCardPropertyColl* result : {properties.p, a.p, b.p, c.p, d.p})
     EXPECT_EQ(CountOf(result), 0);
-  }
   CComBSTR folder_set, file_set;
   ASSERT_EQ(card->put_FolderPath(CComBSTR(u"/tmp/cards")), S_OK);
   ASSERT_EQ(card->put_Filename(CComBSTR(u"a.vcf")), S_OK);
@@ -84,20 +46,36 @@ TEST_F(VCardQueries, NewCardHasNoPathsAndEveryQueryIsEmpty) {
 // so a twice-given HOME passes HOME;WORK. No tokens: every TEL passes. The
 // whole text is cut into tokens, whatever its length: a token behind its
 // 259th byte still counts.
-TEST_F(VCardQueries, SelectTheCardsOwnPropertiesInCardOrder) {
-  for (const char16_t* parameters : {u"TYPE=HOME,TYPE=VOICE", u"TYPE=HOME", u"type=home,TYPE=voice",
-                                     u"TYPE=HOME,TYPE=HOME", u""}) {
-    Add(u"TEL", parameters);  // 0 to 4
-  }
-  Add(u"EMAIL", u"TYPE=HOME");
-  Add(u"X-ICQ");
-  Add(u"X-icq");
-  properties->Add(Create<IVCardProperty>(CLSID_VCardProperty));  // 8, never named
-  Add(u"TEL", u"ENCODING=quoted-printable");
-  Add(u"TEL", u"ENCODING=BASE64");
-  Add(u"NOTE", u"ENCODING=QUOTED-PRINTABLE");
+TEST(VCardQueries, SelectTheCardsOwnPropertiesInCardOrder) {
   const std::u16string long_token(300, u'A'), separators(400, u';');
-  Add(u"TEL", (u"TYPE=" + long_token + u",TYPE=HOME").c_str());
+  CardBuilder builder;  // 0 to 12; 8 is never named
+  auto card = builder.Build(
+      u"TEL;TYPE=HOME;TYPE=VOICE / TEL;TYPE=HOME / TEL;type=home;TYPE=voice / "
+      u"TEL;TYPE=HOME;TYPE=HOME / TEL / EMAIL;TYPE=HOME / X-ICQ / X-icq /  / "
+      u"TEL;ENCODING=quoted-printable / TEL;ENCODING=BASE64 / NOTE;ENCODING=QUOTED-PRINTABLE / "
+      u"TEL;TYPE=" +
+      long_token + u";TYPE=HOME");
+  CComPtr<IVCardPropertyColl> properties = Get(card.p, &IVCard::get_Properties);
+  const auto named = [&card](const char16_t* name, IVCardPropertyColl** result) {
+    return card->QueryPropertyByName(name ? CComBSTR(name) : CComBSTR(), result);
+  };
+  const auto types = [&card](const std::u16string& values, IVCardPropertyColl** result) {
+    return card->QueryPropertyByParameter(VCARD_PROP_TEL, VCARD_PARAM_TYPE,
+                                          CComBSTR(values.c_str()), result);
+  };
+  // The positions in the card of what a query selected, as "0 2 3".
+  const auto found = [&properties](IVCardPropertyColl* result) {
+    std::string positions;
+    for (LONG i = 0; i < CountOf(result); ++i) {
+      CComPtr<IVCardProperty> item, own;
+      EXPECT_EQ(result->Item(i, &item), S_OK);
+      LONG at = 0;
+      for (; at < CountOf(properties); ++at, own.Release())
+        if (SUCCEEDED(properties->Item(at, &own)) && own == item) break;
+      positions += (positions.empty() ? "" : " ") + std::to_string(at);
+    }
+    return positions;
+  };
   const CComBSTR tel(u"TEL"), qp(u"QUOTED-PRINTABLE");
 #define QUERY(expression) #expression, [&](IVCardPropertyColl * *r) { return expression; }
   const struct {
@@ -108,20 +86,20 @@ TEST_F(VCardQueries, SelectTheCardsOwnPropertiesInCardOrder) {
       {QUERY(card->QueryPropertyByType(VCARD_PROP_TEL, r)), "0 1 2 3 4 9 10 12"},
       {QUERY(card->QueryPropertyByType(VCARD_PROP_UNKNOWN, r)), "8"},
       {QUERY(card->QueryPropertyByType(VCARD_PROP_X, r)), "6 7"},
-      {QUERY(Named(u"X-ICQ", r)), "6"},
-      {QUERY(Named(u"tel", r)), ""},
-      {QUERY(Named(u"TEL", r)), "0 1 2 3 4 9 10 12"},
-      {QUERY(Named(u"", r)), "8"},
-      {QUERY(Named(nullptr, r)), "8"},
-      {QUERY(Tel(u"HOME;VOICE", r)), "0 2 3"},
-      {QUERY(Tel(u"HOME;WORK", r)), "3"},
-      {QUERY(Tel(u"HOME", r)), "0 1 2 3 12"},
-      {QUERY(Tel(u"", r)), "0 1 2 3 4 9 10 12"},
-      {QUERY(Tel(u";;", r)), "0 1 2 3 4 9 10 12"},
-      {QUERY(Tel(u";;HOME;;;VOICE;", r)), "0 2 3"},  // runs of separators count as one
-      {QUERY(Tel(long_token + u";HOME", r)), "3 12"},
-      {QUERY(Tel(separators + u"HOME;WORK", r)), "3"},
-      {QUERY(Tel(separators + u"HOME", r)), "0 1 2 3 12"},
+      {QUERY(named(u"X-ICQ", r)), "6"},
+      {QUERY(named(u"tel", r)), ""},
+      {QUERY(named(u"TEL", r)), "0 1 2 3 4 9 10 12"},
+      {QUERY(named(u"", r)), "8"},
+      {QUERY(named(nullptr, r)), "8"},
+      {QUERY(types(u"HOME;VOICE", r)), "0 2 3"},
+      {QUERY(types(u"HOME;WORK", r)), "3"},
+      {QUERY(types(u"HOME", r)), "0 1 2 3 12"},
+      {QUERY(types(u"", r)), "0 1 2 3 4 9 10 12"},
+      {QUERY(types(u";;", r)), "0 1 2 3 4 9 10 12"},
+      {QUERY(types(u";;HOME;;;VOICE;", r)), "0 2 3"},  // runs of separators count as one
+      {QUERY(types(long_token + u";HOME", r)), "3 12"},
+      {QUERY(types(separators + u"HOME;WORK", r)), "3"},
+      {QUERY(types(separators + u"HOME", r)), "0 1 2 3 12"},
       {QUERY(card->QueryPropertyByParameter(VCARD_PROP_TEL, VCARD_PARAM_TYPE, nullptr, r)),
        "0 1 2 3 4 9 10 12"},
       {QUERY(card->QueryPropertyByNameAndParameter(tel, VCARD_PARAM_ENCODING, qp, r)), "9"},
@@ -130,7 +108,7 @@ TEST_F(VCardQueries, SelectTheCardsOwnPropertiesInCardOrder) {
   for (const auto& c : cases) {
     CComPtr<IVCardPropertyColl> result;
     ASSERT_EQ(c.run(&result), S_OK) << c.query;
-    EXPECT_EQ(Selected(result), c.selected) << c.query;
+    EXPECT_EQ(found(result), c.selected) << c.query;
     if (CountOf(result) > 0) {
       ASSERT_EQ(result->Remove(0), S_OK);
     }
@@ -138,11 +116,11 @@ TEST_F(VCardQueries, SelectTheCardsOwnPropertiesInCardOrder) {
   }
 }
 
-TEST_F(VCardQueries, AFailingPropertyStopsTheQueryWithItsCode) {
+TEST(VCardQueries, AFailingPropertyStopsTheQueryWithItsCode) {
   auto inner = MakeProperty(u"TEL");
   ForeignProperty failing(inner, E_ACCESSDENIED);
-  Add(u"TEL");
-  ASSERT_EQ(properties->Add(&failing), S_OK);
+  CComPtr<IVCard> card = CardBuilder().Build(u"TEL");
+  ASSERT_EQ(Get(card.p, &IVCard::get_Properties)->Add(&failing), S_OK);
   IVCardPropertyColl* by_type = reinterpret_cast<IVCardPropertyColl*>(1);
   IVCardPropertyColl* by_name = reinterpret_cast<IVCardPropertyColl*>(1);
   EXPECT_EQ(card->QueryPropertyByType(VCARD_PROP_TEL, &by_type), E_ACCESSDENIED);
@@ -150,7 +128,6 @@ TEST_F(VCardQueries, AFailingPropertyStopsTheQueryWithItsCode) {
   EXPECT_EQ(by_type, nullptr);
   EXPECT_EQ(by_name, nullptr);
   card.Release();
-  properties.Release();
   EXPECT_EQ(failing.refs, 1u);
 }
 
@@ -158,12 +135,8 @@ TEST(VCardLifetime, PropertiesNobodyElseHoldsGoWithTheCard) {
   CComPtr<IVCardProperty> survivor;
   ASSERT_EQ(DllCanUnloadNow(), S_OK);
   {
-    auto card = Create<IVCard>(CLSID_VCard);
-    CComPtr<IVCardPropertyColl> properties;
-    card->get_Properties(&properties);
-    survivor = MakeProperty(u"FN");
-    properties->Add(survivor);
-    properties->Add(MakeProperty(u"TEL"));
+    CardBuilder builder;
+    ASSERT_EQ(Get(builder.Build(u"FN / TEL").p, &IVCard::get_Properties)->Item(0, &survivor), S_OK);
   }
   EXPECT_EQ(DllCanUnloadNow(), S_FALSE);
   EVCardProperty type;

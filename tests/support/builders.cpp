@@ -73,6 +73,10 @@ CComPtr<IVCardProperty> CardBuilder::Property(std::u16string_view text, IVCard* 
   return property;
 }
 
+CComPtr<IVCardProperty> MakeProperty(std::u16string_view line) {
+  return CardBuilder().Property(line, nullptr);
+}
+
 void CardBuilder::Set(IVCardValue* value, std::u16string_view text, IVCard* card) {
   const std::size_t colon = text.find(u':');
   const std::u16string_view kind = text.substr(0, colon == text.npos ? 0 : colon + 1);

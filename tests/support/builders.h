@@ -99,37 +99,6 @@ inline CComPtr<IVCardParameter> MakeParameter(std::u16string_view name, std::u16
   return parameter;
 }
 
-// A property with a name and the parameters of a list "NAME=VALUE,...".
-inline CComPtr<IVCardProperty> MakeProperty(const char16_t* name,
-                                            std::u16string_view parameters = u"") {
-  auto property = Create<IVCardProperty>(CLSID_VCardProperty);
-  EXPECT_EQ(property->put_Name(CComBSTR(name)), S_OK);
-  CComPtr<IVCardParameterColl> collection = Get(property.p, &IVCardProperty::get_Parameters);
-  while (!parameters.empty()) {
-    const std::u16string_view item = parameters.substr(0, parameters.find(u','));
-    parameters.remove_prefix(std::min(parameters.size(), item.size() + 1));
-    const std::size_t equals = item.find(u'=');
-    EXPECT_EQ(collection->Add(MakeParameter(item.substr(0, equals), item.substr(equals + 1))),
-              S_OK);
-  }
-  return property;
-}
-
-// The property's parameters as a list "NAME=VALUE,..." in order.
-inline std::u16string ParametersOf(IVCardProperty* property) {
-  CComPtr<IVCardParameterColl> parameters = Get(property, &IVCardProperty::get_Parameters);
-  std::u16string list;
-  for (LONG i = 0; i < CountOf(parameters); ++i) {
-    CComPtr<IVCardParameter> parameter;
-    CComBSTR name, value;
-    EXPECT_EQ(parameters->Item(i, &parameter), S_OK);
-    parameter->get_Name(&name);
-    parameter->get_Value(&value);
-    list += (list.empty() ? u"" : u",") + Str(name) + u"=" + Str(value);
-  }
-  return list;
-}
-
 // A text value of the property, appended the way the reader does it: parent
 // first, then the content, then Add.
 inline CComPtr<IVCardValue> AddTextValue(IVCardProperty* property, const char16_t* text) {
@@ -174,6 +143,7 @@ inline CComVariant Bytes(std::u16string_view units) {
 // A backslash in a name takes the next character as it is.
 class CardBuilder {
  public:
+  friend CComPtr<IVCardProperty> MakeProperty(std::u16string_view line);
   ~CardBuilder();  // Breaks the loops, so that their cards can go.
   CComPtr<IVCard> Build(std::u16string_view text);
   std::vector<CComPtr<IVCard>> cards;  // Every card built, outermost first.
@@ -185,6 +155,8 @@ class CardBuilder {
   CComPtr<IVCard> last_;
   std::vector<CComPtr<IVCardValue>> loops_;
 };
+// One property of that form, built alone (so no value may be "self").
+CComPtr<IVCardProperty> MakeProperty(std::u16string_view line);
 
 // One line of a status table: the call as written and the status it must
 // give. The calls run in order, so a line may rely on the ones before it.

@@ -1,7 +1,7 @@
 #include "support/corpus.h"
 
+#include <algorithm>
 #include <array>
-#include <cstdio>
 
 namespace tarvovcard::testing {
 namespace {
@@ -65,8 +65,7 @@ class Writer {
   }
 
   void Card(int index) {
-    text_ += "BEGIN:VCARD";
-    text_ += Eol();
+    text_ += std::string("BEGIN:VCARD") + Eol();
     properties_in_card_ = 0;
     const char* given = random_.Pick(kGiven);
     const char* family = random_.Pick(kFamily);
@@ -76,37 +75,24 @@ class Writer {
     Line(std::string("N:") + family + ";" + given + ";;Dr.;", 0, 5);
     Line(std::string("FN:") + given + " " + family + " " + n, 0, 1);
     if (random_.OneIn(3)) {
-      Line(std::string("item") + n + ".TEL;" + random_.Pick(kTelTypes) + ":+1 555 " + n, 0, 1);
-      counts_->parameters += ParameterCount(text_);
+      const std::string types = random_.Pick(kTelTypes);
+      Line("item" + n + ".TEL;" + types + ":+1 555 " + n, 1 + std::ranges::count(types, ';'), 1);
     } else {
       // Lower-case names are read under their canonical names.
       Line("tel;home:+44 20 " + n, 1, 1);
     }
     Line(std::string("EMAIL;INTERNET:") + given + "." + family + "@example.com", 1, 1);
-    if (random_.OneIn(2)) {
+    if (random_.OneIn(2))
       Line("ADR;WORK;POSTAL:;Suite " + n + ";12 Main St.;Springfield;IL;62701;USA", 2, 7);
-    }
     Line("ORG:Example Corp;R\\;D", 0, 2);
-    if (random_.OneIn(2)) {
-      // Quoted-printable with a soft line break.
-      text_ += "NOTE;ENCODING=QUOTED-PRINTABLE:First line=0D=0ASecond line of card ";
-      text_ += n;
-      text_ += " is long enough to be =";
-      text_ += Eol();
-      text_ += "wrapped=3D";
-      text_ += Eol();
-      ++properties_in_card_;
-      counts_->parameters += 1;
-      counts_->values += 1;
-    }
+    if (random_.OneIn(2))  // Quoted-printable with a soft line break.
+      Line("NOTE;ENCODING=QUOTED-PRINTABLE:First line=0D=0ASecond line of card " + n +
+               " is long enough to be =" + Eol() + "wrapped=3D",
+           1, 1);
     if (random_.OneIn(3)) Line(std::string("X-ANSI-NAME:") + random_.Pick(kAnsiNames), 0, 1);
-    if (random_.OneIn(3)) {
+    if (random_.OneIn(3))
       Line(std::string("X-UTF8-NAME;CHARSET=UTF-8:") + random_.Pick(kUtf8Names), 1, 1);
-    }
-    if (random_.OneIn(4)) {
-      // A blank line between property lines is skipped.
-      text_ += Eol();
-    }
+    if (random_.OneIn(4)) text_ += Eol();  // A blank line between property lines is skipped.
     Line("X-MS-OL-DEFAULT-POSTAL-ADDRESS;X-FOO-BAR=baz:2", 1, 1);
     if (random_.OneIn(2)) Line("BDAY:19" + std::to_string(50 + random_.Below(50)) + "0412", 0, 1);
     Line("REV:19951031T222710Z", 0, 1);
@@ -115,41 +101,24 @@ class Writer {
     counts_->properties += properties_in_card_;
     counts_->properties_per_card.push_back(properties_in_card_);
     ++counts_->cards;
-    text_ += "END:VCARD";
-    text_ += Eol();
-  }
-
-  // The parameters of the TEL line just written, counted from its text.
-  static int ParameterCount(const std::string& text) {
-    std::size_t start = text.rfind(".TEL;");
-    int count = 0;
-    for (std::size_t i = start + 4; i < text.size() && text[i] != ':'; ++i) count += text[i] == ';';
-    return count;
+    text_ += std::string("END:VCARD") + Eol();
   }
 
   void Photo() {
-    text_ += "PHOTO;ENCODING=BASE64;TYPE=JPEG:";
-    text_ += Eol();
-    int groups = options_.photo_bytes / 3;
+    std::string block = std::string("PHOTO;ENCODING=BASE64;TYPE=JPEG:") + Eol();
+    const int groups = options_.photo_bytes / 3;
     for (int g = 0; g < groups; ++g) {
-      if (g % 19 == 0) text_ += "    ";
-      for (int k = 0; k < 4; ++k) text_ += kBase64Alphabet[random_.Below(64)];
-      if (g % 19 == 18 || g == groups - 1) text_ += Eol();
+      if (g % 19 == 0) block += "    ";
+      for (int k = 0; k < 4; ++k) block += kBase64Alphabet[random_.Below(64)];
+      if (g % 19 == 18 || g == groups - 1) block += Eol();
     }
-    text_ += Eol();  // the blank line that ends the block
-    ++properties_in_card_;
-    counts_->parameters += 2;
-    counts_->values += 1;
+    Line(block, 2, 1);  // and the blank line that ends the block
   }
 
   void Agent(int index) {
-    text_ += "AGENT:";
-    text_ += Eol();
-    ++properties_in_card_;
-    counts_->values += 1;  // the nested card
-    text_ += "BEGIN:VCARD";
-    text_ += Eol();
-    int outer = properties_in_card_;
+    Line("AGENT:", 0, 1);  // the nested card is its value
+    text_ += std::string("BEGIN:VCARD") + Eol();
+    const int outer = properties_in_card_;
     properties_in_card_ = 0;
     Line("VERSION:2.1", 0, 1);
     Line("FN:Assistant of " + std::to_string(index), 0, 1);
@@ -157,8 +126,7 @@ class Writer {
     counts_->nested_properties += properties_in_card_;
     ++counts_->nested_cards;
     properties_in_card_ = outer;
-    text_ += "END:VCARD";
-    text_ += Eol();
+    text_ += std::string("END:VCARD") + Eol();
   }
 
   const CorpusOptions& options_;

@@ -26,7 +26,7 @@ std::string Escaped(BSTR text) {
   return out;
 }
 
-std::string Describe(IVCard* card, Detail detail);
+std::string DescribeCard(IVCard* card, Detail detail);
 
 std::string DescribeValue(IVCardValue* value, Detail detail) {
   const bool everything = detail == Detail::kEverything;
@@ -49,41 +49,13 @@ std::string DescribeValue(IVCardValue* value, Detail detail) {
   if (decoded.vt != VT_UNKNOWN) return "empty";
   CComPtr<IVCard> card;
   EXPECT_EQ(decoded.punkVal->QueryInterface(IID_IVCard, reinterpret_cast<void**>(&card)), S_OK);
-  return "card{" + Describe(card, detail) + "}";
+  return "card{" + DescribeCard(card, detail) + "}";
 }
 
-std::string Describe(IVCard* card, Detail detail) {
-  const bool everything = detail == Detail::kEverything;
+std::string DescribeCard(IVCard* card, Detail detail) {
   std::string out;
-  const char* separator = "";
-  for (IVCardProperty* property : ItemsOf<IVCardProperty>(Get(card, &IVCard::get_Properties).p)) {
-    CComBSTR name, group;
-    EVCardProperty type = VCARD_PROP_UNKNOWN;
-    CComPtr<IVCardParameterColl> parameters;
-    CComPtr<IVCardValueColl> values;
-    property->get_Name(&name);
-    property->get_Group(&group);
-    property->get_Type(&type);
-    property->get_Parameters(&parameters);
-    property->get_Values(&values);
-    out += separator + (everything ? std::to_string(type) + "#" : "") + Utf8(name) +
-           (group.Length() ? "[" + Utf8(group) + "]" : "") +
-           (type == VCARD_PROP_UNKNOWN ? "?" : "");
-    for (IVCardParameter* parameter : ItemsOf<IVCardParameter>(parameters.p)) {
-      CComBSTR pname, pvalue;
-      EVCardParameter ptype = VCARD_PARAM_UNKNOWN;
-      parameter->get_Name(&pname);
-      parameter->get_Value(&pvalue);
-      parameter->get_Type(&ptype);
-      out +=
-          ";" + (everything ? std::to_string(ptype) + ":" : "") + Utf8(pname) + "=" + Utf8(pvalue);
-    }
-    out += ":";
-    const char* bar = "";
-    for (IVCardValue* value : ItemsOf<IVCardValue>(values.p))
-      out += std::exchange(bar, "|") + DescribeValue(value, detail);
-    separator = " / ";
-  }
+  for (IVCardProperty* property : ItemsOf<IVCardProperty>(Get(card, &IVCard::get_Properties).p))
+    out += (out.empty() ? "" : " / ") + Describe(property, detail);
   return out;
 }
 
@@ -113,6 +85,35 @@ long CountCard(IVCard* card, bool nested, CorpusCounts& counts) {
 
 }  // namespace
 
+std::string Describe(IVCardProperty* property, Detail detail) {
+  const bool everything = detail == Detail::kEverything;
+  CComBSTR name, group;
+  EVCardProperty type = VCARD_PROP_UNKNOWN;
+  CComPtr<IVCardParameterColl> parameters;
+  CComPtr<IVCardValueColl> values;
+  property->get_Name(&name);
+  property->get_Group(&group);
+  property->get_Type(&type);
+  property->get_Parameters(&parameters);
+  property->get_Values(&values);
+  std::string out = (everything ? std::to_string(type) + "#" : "") + Utf8(name) +
+                    (group.Length() ? "[" + Utf8(group) + "]" : "") +
+                    (type == VCARD_PROP_UNKNOWN ? "?" : "");
+  for (IVCardParameter* parameter : ItemsOf<IVCardParameter>(parameters.p)) {
+    CComBSTR pname, pvalue;
+    EVCardParameter ptype = VCARD_PARAM_UNKNOWN;
+    parameter->get_Name(&pname);
+    parameter->get_Value(&pvalue);
+    parameter->get_Type(&ptype);
+    out += ";" + (everything ? std::to_string(ptype) + ":" : "") + Utf8(pname) + "=" + Utf8(pvalue);
+  }
+  out += ":";
+  const char* bar = "";
+  for (IVCardValue* value : ItemsOf<IVCardValue>(values.p))
+    out += std::exchange(bar, "|") + DescribeValue(value, detail);
+  return out;
+}
+
 CorpusCounts CountLoaded(IVCardColl* collection) {
   CorpusCounts counts;
   for (IVCard* card : ItemsOf<IVCard>(collection))
@@ -132,7 +133,7 @@ std::string Text(std::u16string_view text) {
 
 std::vector<std::string> DescribeAll(IVCardColl* collection, Detail detail) {
   std::vector<std::string> all;
-  for (IVCard* card : ItemsOf<IVCard>(collection)) all.push_back(Describe(card, detail));
+  for (IVCard* card : ItemsOf<IVCard>(collection)) all.push_back(DescribeCard(card, detail));
   return all;
 }
 

@@ -27,6 +27,8 @@ enum class Detail {
   // dates to the last digit and the bytes themselves.
   kEverything,
 };
+// One property in the form of a card's.
+std::string Describe(IVCardProperty* property, Detail detail = Detail::kReadable);
 std::vector<std::string> DescribeAll(IVCardColl* collection, Detail detail = Detail::kReadable);
 // The cards (kReadable) on one line, separated by " // ".
 std::string Model(IVCardColl* collection);
