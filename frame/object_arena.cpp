@@ -31,13 +31,11 @@ namespace {
 constexpr std::size_t kPage = 4096;
 // A thread's first chunks, under malloc's threshold for a mapping of its own,
 // so that a program that makes a few objects takes little memory; then
-// blocks holding one 2 MiB extent the kernel may back with a huge page
+// mappings of one 2 MiB extent the kernel may back with a huge page
 // (object_arena.h says why).
 constexpr std::size_t kSmallChunkBytes = 32 * kPage - 64;
 constexpr int kSmallChunks = 8;
-constexpr std::size_t kHugePage = std::size_t{2} << 20;
-constexpr std::size_t kLargeChunkBytes = kLargestChunk;  // holds one aligned extent
-static_assert(kLargeChunkBytes >= 2 * kHugePage);
+constexpr std::size_t kHugePage = kLargestChunk;
 constexpr std::size_t kAlignment = kObjectAlignment;
 constexpr std::size_t kPageHeader = 16;  // the chunk's address, padded
 // The count a chunk starts with while its thread takes blocks from it: the
@@ -47,9 +45,30 @@ constexpr std::int64_t kOwnerBias = std::int64_t{1} << 40;
 
 struct Chunk {
   std::atomic<std::int64_t> count{kOwnerBias};
-  void* block;        // as malloc returned it
-  std::size_t bytes;  // its size
+  void* block;        // as malloc or mmap returned it
+  std::size_t bytes;  // its size; kHugePage for a mapping
 };
+
+// Every live chunk's bytes (ArenaBytes).
+std::atomic<std::size_t> g_chunk_bytes{0};
+
+// A mapping of kHugePage bytes aligned to kHugePage, or null. Twice the size
+// is mapped and the unaligned ends are given back at once. The advice is only
+// advice: where the kernel has no huge page to give, or huge pages are off,
+// the extent is made of ordinary pages all the same.
+void* MapExtent() noexcept {
+  void* raw =
+      ::mmap(nullptr, 2 * kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (raw == MAP_FAILED) return nullptr;
+  const auto start = reinterpret_cast<std::uintptr_t>(raw);
+  const std::uintptr_t aligned = (start + kHugePage - 1) & ~(kHugePage - 1);
+  if (aligned > start) ::munmap(raw, aligned - start);
+  if (const std::size_t tail = start + kHugePage - aligned; tail > 0) {
+    ::munmap(reinterpret_cast<void*>(aligned + kHugePage), tail);
+  }
+  ::madvise(reinterpret_cast<void*>(aligned), kHugePage, MADV_HUGEPAGE);
+  return reinterpret_cast<void*>(aligned);
+}
 constexpr std::size_t kFirstPageHeader = kPageHeader + sizeof(Chunk);
 static_assert(kFirstPageHeader % kAlignment == 0);
 static_assert(kLargestObject <= kPage - kFirstPageHeader);
@@ -73,8 +92,14 @@ struct Cursor {
 void Release(Chunk* chunk, std::int64_t count) noexcept {
   if (chunk->count.fetch_sub(count, std::memory_order_acq_rel) != count) return;
   void* block = chunk->block;
-  TARVOVCARD_UNPOISON(block, chunk->bytes);
-  std::free(block);
+  const std::size_t bytes = chunk->bytes;
+  TARVOVCARD_UNPOISON(block, bytes);
+  g_chunk_bytes.fetch_sub(bytes, std::memory_order_relaxed);
+  if (bytes == kHugePage) {
+    ::munmap(block, bytes);
+  } else {
+    std::free(block);
+  }
 }
 
 // The thread gives up its current chunk: the count becomes the number of
@@ -122,25 +147,14 @@ bool NextPage(Cursor& cursor) noexcept {
   }
   Retire(cursor);
   const bool large = cursor.chunks >= kSmallChunks;
-  const std::size_t bytes = large ? kLargeChunkBytes : kSmallChunkBytes;
-  void* block = std::malloc(bytes);
+  const std::size_t bytes = large ? kHugePage : kSmallChunkBytes;
+  void* block = large ? MapExtent() : std::malloc(bytes);
   if (!block) return false;
   if (!large) ++cursor.chunks;
+  g_chunk_bytes.fetch_add(bytes, std::memory_order_relaxed);
   const auto start = reinterpret_cast<std::uintptr_t>(block);
-  char* first;
-  std::size_t pages;
-  if (large) {
-    // Only the aligned extent inside the block is used; the rest is never
-    // touched, so it takes address space but no memory. The advice is only
-    // advice: where the kernel has no huge page to give, or huge pages are
-    // off, the extent is made of ordinary pages all the same.
-    first = reinterpret_cast<char*>((start + kHugePage - 1) & ~(kHugePage - 1));
-    pages = kHugePage / kPage;
-    ::madvise(first, kHugePage, MADV_HUGEPAGE);
-  } else {
-    first = reinterpret_cast<char*>((start + kPage - 1) & ~(kPage - 1));
-    pages = (start + bytes - reinterpret_cast<std::uintptr_t>(first)) / kPage;
-  }
+  char* first = reinterpret_cast<char*>((start + kPage - 1) & ~(kPage - 1));
+  const std::size_t pages = (start + bytes - reinterpret_cast<std::uintptr_t>(first)) / kPage;
   Chunk* chunk = new (first + kPageHeader) Chunk;
   chunk->block = block;
   chunk->bytes = bytes;
@@ -167,6 +181,10 @@ void* AllocateObject(std::size_t size) noexcept {
   ++cursor.taken;
   TARVOVCARD_UNPOISON(block, size);
   return block;
+}
+
+std::size_t ArenaBytes() noexcept {
+  return g_chunk_bytes.load(std::memory_order_relaxed);
 }
 
 void FreeObject(void* block, std::size_t size) noexcept {

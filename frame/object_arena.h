@@ -8,13 +8,14 @@
 // decrement of the chunk's count, from whatever thread.
 //
 // Invariants:
-// - A chunk is one malloc block (so a failure to get one is an ordinary lack
-//   of memory, E_OUTOFMEMORY). A thread's first eight are about 124 KiB; its
-//   later ones are 4 MiB blocks of which only the 2 MiB extent aligned for a
-//   huge page is used (advised as such; the rest is never touched), because
-//   on a virtual machine a page fault costs more than filling the page, and a
-//   large Load faulted in every page it used. A chunk's usable part is whole
-//   4 KiB pages, and
+// - A thread's first eight chunks are malloc blocks of about 124 KiB; its
+//   later ones are mappings of their own, 2 MiB aligned for a huge page and
+//   advised as such, because on a virtual machine a page fault costs more
+//   than filling the page, and a large Load faulted in every page it used.
+//   (Carved from malloc blocks, the extents left malloc the unaligned rest,
+//   which it filled and kept resident: a process that loaded again and again
+//   grew.) A failure to get a chunk is an ordinary lack of memory,
+//   E_OUTOFMEMORY. A chunk's usable part is whole 4 KiB pages, and
 //   every page starts with a pointer to the chunk's header, which is how a
 //   block finds its chunk. A block never crosses a page.
 // - The count of a chunk is its live blocks plus one while it is its
@@ -34,9 +35,12 @@
 namespace tarvovcard::frame {
 
 inline constexpr std::size_t kLargestObject = 1024;
-// The most a thread's current chunk takes of the heap (its later chunks; the
-// first ones take 124 KiB).
-inline constexpr std::size_t kLargestChunk = std::size_t{4} << 20;
+// The size of a thread's later chunks, the largest (its first ones take
+// 124 KiB).
+inline constexpr std::size_t kLargestChunk = std::size_t{2} << 20;
+
+// The memory the arena holds now: every live chunk, whole.
+std::size_t ArenaBytes() noexcept;
 inline constexpr std::size_t kObjectAlignment = 8;
 
 // A block of `size` bytes (at most kLargestObject), or null when memory is
