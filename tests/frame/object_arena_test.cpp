@@ -21,6 +21,10 @@
 #endif
 #ifdef ARENA_TEST_ASAN
 #include <sanitizer/asan_interface.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cerrno>
 // The sanitizer runtime's count of allocated bytes (declared by hand: not
 // every compiler ships the header that declares it).
 extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
@@ -28,6 +32,18 @@ extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 
 namespace tarvovcard::frame {
 namespace {
+
+#ifdef ARENA_TEST_ASAN
+// A freed block must fault when touched: either the sanitizer has poisoned
+// it, or its chunk (a mapping of its own) has already been unmapped.
+bool Inaccessible(const void* at) {
+  if (__asan_address_is_poisoned(at)) return true;
+  const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+  unsigned char resident = 0;
+  void* start = reinterpret_cast<void*>(reinterpret_cast<std::uintptr_t>(at) & ~(page - 1));
+  return ::mincore(start, 1, &resident) != 0 && errno == ENOMEM;
+}
+#endif
 
 std::size_t HeapInUse() {
 #ifdef ARENA_TEST_ASAN
@@ -78,7 +94,7 @@ TEST(ObjectArena, BlocksAreAlignedApartAndTheirChunksGoWithTheLastOfThem) {
       const std::size_t i = c.backwards ? c.count - 1 - n : n;
       FreeObject(blocks[i], c.size);
 #ifdef ARENA_TEST_ASAN
-      EXPECT_TRUE(__asan_address_is_poisoned(blocks[i]));
+      EXPECT_TRUE(Inaccessible(blocks[i])) << i;
 #endif
     }
     // Only this thread's current chunk may remain; a thread that has ended
