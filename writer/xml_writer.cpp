@@ -345,7 +345,19 @@ std::u16string XmlElementName(std::u16string_view name) {
 
 void AppendXmlEscaped(std::u16string& out, std::u16string_view text, XmlContext context) {
   const bool attribute = context == XmlContext::kAttribute;
+  // Most text needs no escape at all: such runs are appended whole.
+  auto plain = [](char16_t unit) {
+    return unit >= 0x20 && unit != u'&' && unit != u'<' && unit != u'>' && unit != u'"' &&
+           (unit < 0xD800 || (unit > 0xDFFF && unit < 0xFFFE));
+  };
   for (std::size_t i = 0; i < text.size(); ++i) {
+    std::size_t end = i;
+    while (end < text.size() && plain(text[end])) ++end;
+    if (end > i) {
+      out.append(text.substr(i, end - i));
+      if (end == text.size()) break;
+      i = end;
+    }
     const char16_t unit = text[i];
     switch (unit) {
       case u'&':
