@@ -10,6 +10,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "tarvovcard/tarvovcard.h"
@@ -79,12 +80,27 @@ LONG CountOf(const Items& collection) {
   EXPECT_EQ(collection->get_Count(&n), S_OK);
   return n;
 }
-// What a getter of an object gives, or null after a failed test.
-template <class Object, class Item>
-CComPtr<Item> Get(Object* object, HRESULT (Object::*get)(Item**)) {
-  CComPtr<Item> item;
-  EXPECT_EQ((object->*get)(&item), S_OK);
-  return item;
+// What a getter gives: an interface, held; a text in UTF-16, "<null>" for a
+// null string and "<unset>" when the getter wrote none; else the value.
+template <class Object, class Out>
+auto Get(Object* object, HRESULT (Object::*get)(Out*)) {
+  if constexpr (std::is_same_v<Out, BSTR>) {
+    static OLECHAR unset[] = u"";
+    BSTR text = unset;
+    EXPECT_EQ((object->*get)(&text), S_OK);
+    if (text == unset) return std::u16string(u"<unset>");
+    CComBSTR held;
+    held.Attach(text);
+    return held ? Str(held) : u"<null>";
+  } else if constexpr (std::is_pointer_v<Out>) {
+    CComPtr<std::remove_pointer_t<Out>> item;
+    EXPECT_EQ((object->*get)(&item), S_OK);
+    return item;
+  } else {
+    Out out{};
+    EXPECT_EQ((object->*get)(&out), S_OK);
+    return out;
+  }
 }
 inline CComPtr<IVCard> CardAt(IVCardColl* collection, LONG index) {
   CComPtr<IVCard> card;
