@@ -70,12 +70,10 @@ TEST(CollectionScripts, KeepOrderReferencesAndTheCursor) {
   };
   for (const auto& script : scripts) {
     std::string released;
-    std::vector<StubParameter> stubs;
-    stubs.reserve(6);  // the stubs must not move
-    for (char tag = 'a'; tag < 'g'; ++tag) {
-      stubs.emplace_back(VCARD_PARAM_TYPE, u"TYPE", u"");
-      stubs.back().released = &released;
-      stubs.back().tag = tag;
+    std::vector<StubParameter> stubs(6, StubParameter(VCARD_PARAM_TYPE, u"TYPE", u""));
+    for (char tag = 'a'; auto& one : stubs) {
+      one.released = &released;
+      one.tag = tag++;
     }
     const auto stub = [&](char name) { return static_cast<IVCardParameter*>(&stubs[name - 'a']); };
     auto collection = Create<IVCardParameterColl>(CLSID_VCardParameterColl);
@@ -111,12 +109,11 @@ TEST(CollectionScripts, KeepOrderReferencesAndTheCursor) {
         EXPECT_EQ(enumerator->Reset(), S_OK);
       } else if (step.starts_with("skip")) {
         EXPECT_EQ(enumerator->Skip(5), step == "skip" ? S_OK : E_INVALIDARG);
-      } else if (step == "enum") {
-        CComPtr<IUnknown> fresh, identity1, identity2;
-        ASSERT_EQ(collection->get__NewEnum(&fresh), S_OK);
-        fresh.QueryInterface(&identity1);  // the enumerator is the collection itself
-        collection.QueryInterface(&identity2);
-        EXPECT_EQ(identity1, identity2);
+      } else if (step == "enum") {  // the enumerator is the collection itself
+        CComPtr<IUnknown> fresh = Get(collection.p, &IVCardParameterColl::get__NewEnum), a, b;
+        fresh.QueryInterface(&a);
+        collection.QueryInterface(&b);
+        EXPECT_EQ(a, b);
       } else {
         ASSERT_EQ(CountOf(collection), static_cast<LONG>(expected.size()));
         for (LONG i = 0; i < static_cast<LONG>(expected.size()); ++i) {
