@@ -1,6 +1,5 @@
-// Builders of the tests: objects created by class identity, strings and file
-// names in the forms the interfaces take, parameters, properties and values,
-// whole cards from one line of text, Loads, and tables of call statuses.
+// Builders of the tests: objects by class identity, strings and file names as
+// the interfaces take them, whole cards from one line, and status tables.
 #pragma once
 
 #include <gtest/gtest.h>
