@@ -126,8 +126,7 @@ inline CComPtr<IVCardValue> AddTextValue(IVCardProperty* property, const char16_
 
 // A value's file text, as put_EncodedValue takes it (the VARIANT borrows it).
 inline HRESULT PutEncoded(IVCardValue* value, const char* text) {
-  VARIANT encoded;
-  VariantInit(&encoded);
+  VARIANT encoded{};
   encoded.vt = VT_BYREF | VT_I1;
   encoded.pcVal = const_cast<char*>(text);
   return value->put_EncodedValue(encoded);
