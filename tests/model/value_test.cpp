@@ -28,8 +28,7 @@ CComPtr<IVCardValue> ValueOf(IVCardProperty* parent) {
 }
 
 std::string Encoded(IVCardValue* value) {
-  VARIANT out;
-  VariantInit(&out);
+  VARIANT out{};
   EXPECT_EQ(value->get_EncodedValue(&out), S_OK);
   EXPECT_EQ(out.vt, kEncodedTextType);
   std::string text = out.vt == kEncodedTextType && out.pcVal ? out.pcVal : "<none>";
@@ -375,9 +374,8 @@ TEST(ValueCoding, EmbeddedCardsAreHeldByReference) {
   auto card = Create<IVCard>(CLSID_VCard);
   auto parameter = Create<IVCardParameter>(CLSID_VCardParameter);
   const ULONG before = Refs(card);
-  const auto object = [](IUnknown* unknown) {
-    VARIANT v;  // borrows the object
-    VariantInit(&v);
+  const auto object = [](IUnknown* unknown) {  // a VARIANT that borrows it
+    VARIANT v{};
     v.vt = VT_UNKNOWN;
     v.punkVal = unknown;
     return v;
