@@ -1,7 +1,6 @@
-// What a value cannot show of the codecs and conversions: NUL bytes, null
-// text, and the date forms of BDAY and REV, which the reader and the writers
-// convert. Text in values, every byte and the encoders' layout are checked
-// through the value objects, in tests/model/value_test.cpp.
+// What a value cannot show of the codecs and conversions (the rest is in
+// tests/model/value_test.cpp): NUL bytes, null text, and the date forms of
+// BDAY and REV, which the reader and the writers convert.
 #include <limits>
 #include <string>
 #include <vector>
@@ -45,9 +44,7 @@ TEST(Coding, NulBytesAndNullText) {
   }
 }
 
-// The reader's golden table (tests/reader/golden_test.cpp) reads the plain
-// basic forms, empty text and text that is no date; the writers' one writes
-// the invalid date as nothing.
+// Beside the reader's golden table (plain basic forms, empty text, no date).
 TEST(ParseDateText, ReadsTheFormsOfBdayAndRev) {
   const DATE day = MakeDate(1996, 4, 15);
   const DATE morning = MakeDate(1996, 4, 15, 8, 30);
@@ -65,9 +62,7 @@ TEST(ParseDateText, ReadsTheFormsOfBdayAndRev) {
       // A zone offset is not applied: the date keeps the clock time as written.
       {"1996-04-15T08:30:00-05:00", morning},
       {"19960415T083000+0500", morning},
-      // The sign of a negative offset is no date dash: the basic date still
-      // gets its dashes, and the date is kept rather than lost.
-      {"19960415T083000-0500", morning},
+      {"19960415T083000-0500", morning},  // the sign of the offset is no dash of the date
       {"20210314T023000", MakeDate(2021, 3, 14, 2, 30)},  // skipped in New York
       // Longer than the local buffer.
       {"1996-04-15T08:30:00Z" + padding, morning},
@@ -76,8 +71,7 @@ TEST(ParseDateText, ReadsTheFormsOfBdayAndRev) {
       {"199504", kInvalidDate},  // read as "1995-04-"
       {"1996-13-45", kInvalidDate},
       {"19960415-0500", kInvalidDate},
-      // Too short for the dashes and colons put into the basic forms: as
-      // unreadable as any other, so that the reader goes on with the next value.
+      // Too short for the dashes and colons of the basic forms: unreadable.
       {"\n", kInvalidDate},
       {"19954", kInvalidDate},
       {"19960415T08", kInvalidDate},
@@ -87,11 +81,10 @@ TEST(ParseDateText, ReadsTheFormsOfBdayAndRev) {
   EXPECT_EQ(ParseDateText(nullptr), kInvalidDate);
 }
 
-// The fields as stored, whatever the time zone and its daylight-saving rules
-// (CMake runs these tests again in two zones); weekday and day of the year
-// worked out from the date; four digits for a year below 1000, so that it
-// reads back as the same date; nothing for the zone, for a date outside the
-// years 100 to 9999 and for more than 4095 characters.
+// The fields as stored, whatever the time zone (CMake runs these tests again
+// in two); weekday and day of the year from the date; four digits for a year
+// below 1000, to read back the same; nothing for the zone, for a date outside
+// the years 100 to 9999 and for more than 4095 characters.
 TEST(FormatDateText, PrintsTheStoredFields) {
   const std::string stamp = "%Y%m%dT%H%M%S";
   const DATE day = MakeDate(1996, 4, 15);

@@ -28,8 +28,7 @@ CComPtr<IVCardValue> ValueOf(IVCardProperty* parent) {
 }
 
 std::string Encoded(IVCardValue* value) {
-  VARIANT out;
-  VariantInit(&out);
+  VARIANT out{};
   EXPECT_EQ(value->get_EncodedValue(&out), S_OK);
   EXPECT_EQ(out.vt, kEncodedTextType);
   std::string text = out.vt == kEncodedTextType && out.pcVal ? out.pcVal : "<none>";
@@ -42,9 +41,8 @@ std::string Encoded(IVCardValue* value) {
 // byte; the value's Type must agree with it.
 std::u16string Decoded(IVCardValue* value) {
   CComVariant decoded;
-  EVCardValue kind;
   EXPECT_EQ(value->get_DecodedValue(&decoded), S_OK);
-  EXPECT_EQ(value->get_Type(&kind), S_OK);
+  const EVCardValue kind = Get(value, &IVCardValue::get_Type);
   if (decoded.vt == VT_BSTR) {
     EXPECT_EQ(kind, VCARD_VALUE_STRING);
     EXPECT_NE(decoded.bstrVal, nullptr);  // empty text is an empty string
@@ -155,11 +153,12 @@ TEST(ValueCoding, FileTextDecodesAndEncodesBack) {
   }
 }
 
-// put DecodedValue, then the property (`after`; null: unchanged; the value
-// names it but is none of its values) and get EncodedValue. Text that needs Quoted-Printable (a
-// control character, or above 0x7F outside N, ADR, ORG and SOUND) and every byte array leave one
-// ENCODING at the end in place of all; text that the first CHARSET's set (the ANSI code page
-// without one) cannot hold leaves one CHARSET=UTF-8.
+// put DecodedValue (the value names the property but is none of its values),
+// then the property (`after`; null: unchanged) and get EncodedValue. Text
+// that needs Quoted-Printable (a control character, or above 0x7F outside N,
+// ADR, ORG and SOUND) and every byte array leave one ENCODING at the end in
+// place of all; text that the first CHARSET's set (the ANSI code page without
+// one) cannot hold leaves one CHARSET=UTF-8.
 struct DecodedCase {
   const char16_t* property;
   std::u16string decoded;
@@ -333,11 +332,10 @@ TEST(ValueCoding, EachPutAsksTheParametersAsTheyAreThen) {
 // the encoded out as it was passed.
 TEST(ValueCoding, WithoutParentTextIsStoredButReported) {
   auto value = Create<IVCardValue>(CLSID_VCardValue);
-  EVCardValue kind;
   IVCardProperty* parent = reinterpret_cast<IVCardProperty*>(1);
   CComVariant empty, passed(u"old"), date, out, untouched(LONG{42});
+  EXPECT_EQ(Get(value.p, &IVCardValue::get_Type), VCARD_VALUE_STRING);
   ExpectStatuses({
-      {CALL(value->get_Type(&kind)), S_OK},
       {CALL(value->get_Parent(&parent)), E_POINTER},
       {CALL(value->putref_Parent(nullptr)), E_POINTER},
       {CALL(value->get_EncodedValue(nullptr)), E_POINTER},
@@ -350,7 +348,6 @@ TEST(ValueCoding, WithoutParentTextIsStoredButReported) {
       {CALL(value->put_EncodedValue(CComVariant(u"x"))), E_INVALIDARG},  // no VT_BSTR
       {CALL(value->put_DecodedValue(CComVariant(LONG{1}))), E_INVALIDARG},
   });
-  EXPECT_EQ(kind, VCARD_VALUE_STRING);
   EXPECT_EQ(parent, nullptr);
   EXPECT_EQ(empty.vt, VT_EMPTY);
   EXPECT_EQ(Decoded(value), u"text");
@@ -359,10 +356,9 @@ TEST(ValueCoding, WithoutParentTextIsStoredButReported) {
   date.date = 36000.5;
   ASSERT_EQ(value->put_EncodedValue(date), S_OK);
   ASSERT_EQ(value->get_EncodedValue(&out), S_OK);
-  ASSERT_EQ(value->get_Type(&kind), S_OK);
   EXPECT_EQ(out.vt, VT_DATE);
   EXPECT_EQ(out.date, 36000.5);
-  EXPECT_EQ(kind, VCARD_VALUE_DATE);
+  EXPECT_EQ(Get(value.p, &IVCardValue::get_Type), VCARD_VALUE_DATE);
   auto property = MakeProperty(u"NOTE");
   ASSERT_EQ(ValueOf(property)->get_EncodedValue(&untouched), S_OK);
   EXPECT_EQ(untouched.vt, VT_I4);
@@ -378,19 +374,16 @@ TEST(ValueCoding, EmbeddedCardsAreHeldByReference) {
   auto card = Create<IVCard>(CLSID_VCard);
   auto parameter = Create<IVCardParameter>(CLSID_VCardParameter);
   const ULONG before = Refs(card);
-  const auto object = [](IUnknown* unknown) {
-    VARIANT v;  // borrows the object
-    VariantInit(&v);
+  const auto object = [](IUnknown* unknown) {  // a VARIANT that borrows it
+    VARIANT v{};
     v.vt = VT_UNKNOWN;
     v.punkVal = unknown;
     return v;
   };
   CComVariant out, decoded;
-  EVCardValue kind;
   ASSERT_EQ(value->put_DecodedValue(object(card)), S_OK);
   EXPECT_EQ(Refs(card), before + 1);
-  ASSERT_EQ(value->get_Type(&kind), S_OK);
-  EXPECT_EQ(kind, VCARD_VALUE_VCARD);
+  EXPECT_EQ(Get(value.p, &IVCardValue::get_Type), VCARD_VALUE_VCARD);
   ASSERT_EQ(value->get_EncodedValue(&out), S_OK);
   EXPECT_EQ(out.vt, VT_UNKNOWN);
   out.Clear();
@@ -423,8 +416,7 @@ TEST(VCardValue, ParentIsNotHeldAndNeverDangles) {
     kept = AddTextValue(property, u"held by a client");
     elsewhere = AddTextValue(property, u"also in another collection");
     ASSERT_EQ(other->Add(elsewhere), S_OK);
-    orphan = Create<IVCardValue>(CLSID_VCardValue);
-    ASSERT_EQ(orphan->putref_Parent(property), S_OK);
+    orphan = ValueOf(property);
     moved = AddTextValue(property, u"moves");
     ASSERT_EQ(moved->putref_Parent(second), S_OK);
     AddTextValue(property, u"dies first");

@@ -1,5 +1,10 @@
-// The card and its four queries, the pair-counting parameter test included.
+// The card and its four queries, the pair-counting parameter test included;
+// the ordered collection shared by the four collection classes: indexing,
+// insertion and removal, the shared enumeration cursor, and the references it
+// takes and gives back; and the interfaces of every class.
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "server/entry.h"
 #include "support/builders.h"
@@ -11,31 +16,24 @@ namespace {
 TEST(VCardQueries, NewCardHasNoPathsAndEveryQueryIsEmpty) {
   auto card = Create<IVCard>(CLSID_VCard);
   CComPtr<IVCardPropertyColl> properties = Get(card.p, &IVCard::get_Properties);
-  BSTR folder = reinterpret_cast<BSTR>(1), file = reinterpret_cast<BSTR>(1);
-  CComPtr<IVCardPropertyColl> a, b, c, d, again;
+  CComPtr<IVCardPropertyColl> a, b, c, d;
   ExpectStatuses({
-      {CALL(card->get_FolderPath(&folder)), S_OK},
-      {CALL(card->get_Filename(&file)), S_OK},
       {CALL(card->QueryPropertyByType(VCARD_PROP_TEL, &a)), S_OK},
       {CALL(card->QueryPropertyByName(CComBSTR(u"TEL"), &b)), S_OK},
       {CALL(card->QueryPropertyByParameter(VCARD_PROP_TEL, VCARD_PARAM_TYPE, nullptr, &c)), S_OK},
       {CALL(card->QueryPropertyByNameAndParameter(nullptr, VCARD_PARAM_TYPE, nullptr, &d)), S_OK},
       {CALL(card->QueryPropertyByType(VCARD_PROP_TEL, nullptr)), E_POINTER},
       {CALL(card->QueryPropertyByName(nullptr, nullptr)), E_POINTER},
-      {CALL(card->get_Properties(&again)), S_OK},
   });
-  EXPECT_EQ(folder, nullptr);
-  EXPECT_EQ(file, nullptr);
-  EXPECT_EQ(again, properties);
+  EXPECT_EQ(Get(card.p, &IVCard::get_FolderPath), u"<null>");
+  EXPECT_EQ(Get(card.p, &IVCard::get_Filename), u"<null>");
+  EXPECT_EQ(Get(card.p, &IVCard::get_Properties), properties);
   for (IVCardPropertyColl* result : {properties.p, a.p, b.p, c.p, d.p})
     EXPECT_EQ(CountOf(result), 0);
-  CComBSTR folder_set, file_set;
   ASSERT_EQ(card->put_FolderPath(CComBSTR(u"/tmp/cards")), S_OK);
   ASSERT_EQ(card->put_Filename(CComBSTR(u"a.vcf")), S_OK);
-  card->get_FolderPath(&folder_set);
-  card->get_Filename(&file_set);
-  EXPECT_EQ(Str(folder_set), u"/tmp/cards");
-  EXPECT_EQ(Str(file_set), u"a.vcf");
+  EXPECT_EQ(Get(card.p, &IVCard::get_FolderPath), u"/tmp/cards");
+  EXPECT_EQ(Get(card.p, &IVCard::get_Filename), u"a.vcf");
 }
 
 // The queries select the card's own objects, not copies, in card order, in
@@ -139,11 +137,167 @@ TEST(VCardLifetime, PropertiesNobodyElseHoldsGoWithTheCard) {
     ASSERT_EQ(Get(builder.Build(u"FN / TEL").p, &IVCard::get_Properties)->Item(0, &survivor), S_OK);
   }
   EXPECT_EQ(DllCanUnloadNow(), S_FALSE);
-  EVCardProperty type;
-  EXPECT_EQ(survivor->get_Type(&type), S_OK);
-  EXPECT_EQ(type, VCARD_PROP_FN);
+  EXPECT_EQ(Get(survivor.p, &IVCardProperty::get_Type), VCARD_PROP_FN);
   survivor.Release();
   EXPECT_EQ(DllCanUnloadNow(), S_OK);
+}
+
+TEST(Collection, RefusedArgumentsChangeNothing) {
+  StubParameter a(VCARD_PARAM_TYPE, u"TYPE", u"A"), d(VCARD_PARAM_TYPE, u"TYPE", u"D");
+  auto collection = Create<IVCardParameterColl>(CLSID_VCardParameterColl);
+  auto empty = Create<IVCardParameterColl>(CLSID_VCardParameterColl);
+  auto values = Create<IVCardValueColl>(CLSID_VCardValueColl);
+  for (int i = 0; i < 3; ++i) ASSERT_EQ(collection->Add(&a), S_OK);
+  CComPtr<IEnumVARIANT> enumerator;
+  ASSERT_EQ(collection.QueryInterface(&enumerator), S_OK);
+  IVCardParameter* item = nullptr;
+  IVCardValue* value = nullptr;
+  IEnumVARIANT* clone = reinterpret_cast<IEnumVARIANT*>(1);
+  CComVariant v;
+  ULONG fetched = 7;
+  ExpectStatuses({
+      {CALL(collection->Item(-1, &item)), E_INVALIDARG},
+      {CALL(collection->Item(3, &item)), E_INVALIDARG},
+      {CALL(collection->Item(0, nullptr)), E_POINTER},
+      {CALL(values->Item(0, &value)), E_INVALIDARG},
+      {CALL(collection->Add(nullptr)), E_POINTER},
+      {CALL(collection->InsertAt(0, nullptr)), E_POINTER},
+      {CALL(collection->get_Count(nullptr)), E_POINTER},
+      {CALL(collection->InsertAt(3, &d)), E_INVALIDARG},  // the end is no position
+      {CALL(collection->InsertAt(-1, &d)), E_INVALIDARG},
+      {CALL(empty->InsertAt(0, &d)), E_INVALIDARG},
+      {CALL(collection->Remove(3)), E_INVALIDARG},
+      {CALL(collection->Remove(-1)), E_INVALIDARG},
+      {CALL(enumerator->Next(2, &v, &fetched)), E_INVALIDARG},
+      {CALL(enumerator->Clone(&clone)), E_NOTIMPL},
+  });
+  EXPECT_EQ(item, nullptr);
+  EXPECT_EQ(fetched, 0u);
+  EXPECT_EQ(CountOf(collection), 3);
+  EXPECT_EQ(d.refs, 1u);
+  EXPECT_EQ(a.refs, 4u);
+  enumerator.Release();
+  collection.Release();
+  EXPECT_EQ(a.refs, 1u);
+}
+
+// Scripts of steps on a collection of stubs a..f, checked against a plain
+// sequence: "+a" adds a, "a@1" inserts it at 1, "-1" removes position 1, "?"
+// checks every position and every count; ">a" is a Next that gives a (">."
+// the end), "0>a" a Next for no element, which fetches one all the same;
+// "reset", "skip" and "skip!" (refused behind the last), and "enum", a new
+// _NewEnum. The first two elements live inside the collection object, the
+// rest in storage of its own. The one cursor is shared by every enumeration,
+// goes back to 0 with each _NewEnum, moves one whatever Skip's count, and is
+// left on the position where Remove or InsertAt acted. The collection's end
+// releases every element it holds, from the front.
+TEST(CollectionScripts, KeepOrderReferencesAndTheCursor) {
+  const std::vector<std::vector<std::string>> scripts = {
+      {"+a", "b@0", "?",  "c@1", "?",   "+d", "e@0", "+e", "f@5", "?",  "-0", "-5", "-2", "?",
+       "-0", "-2",  "-0", "?",   "c@0", "+b", "?",   "-2", "-0",  "-0", "?",  "+f", "?"},
+      {"+a",  "+b",    "+c",   ">a",   ">b",    ">c",    ">.", "enum",  ">a", "0>b",
+       "?",   "reset", "skip", "skip", "skip!", "skip!", ">.", "reset", "-1", ">c",
+       "d@1", ">d",    "-1",   "-1",   ">.",    "?",     "+b", "+a",    "+c", "?"},
+  };
+  for (const auto& script : scripts) {
+    std::string released;
+    std::vector<StubParameter> stubs(6, StubParameter(VCARD_PARAM_TYPE, u"TYPE", u""));
+    for (char tag = 'a'; auto& one : stubs) {
+      one.released = &released;
+      one.tag = tag++;
+    }
+    const auto stub = [&](char name) { return static_cast<IVCardParameter*>(&stubs[name - 'a']); };
+    auto collection = Create<IVCardParameterColl>(CLSID_VCardParameterColl);
+    CComPtr<IEnumVARIANT> enumerator;
+    ASSERT_EQ(collection.QueryInterface(&enumerator), S_OK);
+    std::vector<IVCardParameter*> expected;
+    for (const std::string& step : script) {
+      SCOPED_TRACE(step);
+      const std::size_t arrow = step.find('>');
+      if (step[0] == '+') {
+        ASSERT_EQ(collection->Add(stub(step[1])), S_OK);
+        expected.push_back(stub(step[1]));
+      } else if (step[0] == '-') {
+        ASSERT_EQ(collection->Remove(step[1] - '0'), S_OK);
+        expected.erase(expected.begin() + (step[1] - '0'));
+      } else if (step[1] == '@') {
+        ASSERT_EQ(collection->InsertAt(step[2] - '0', stub(step[0])), S_OK);
+        expected.insert(expected.begin() + (step[2] - '0'), stub(step[0]));
+      } else if (arrow != std::string::npos) {
+        const bool end = step[arrow + 1] == '.';
+        VARIANT v;
+        v.vt = VT_I4;  // Next initialises it
+        ULONG fetched = 7;
+        ASSERT_EQ(enumerator->Next(arrow == 0, &v, arrow == 0 ? &fetched : nullptr),
+                  end ? S_FALSE : S_OK);
+        ASSERT_EQ(v.vt, end ? VT_EMPTY : VT_DISPATCH);
+        EXPECT_EQ(fetched, arrow != 0 ? 7u : end ? 0u : 1u);
+        if (!end) {
+          EXPECT_EQ(reinterpret_cast<IUnknown*>(v.pdispVal), stub(step[arrow + 1]));
+        }
+        VariantClear(&v);
+      } else if (step == "reset") {
+        EXPECT_EQ(enumerator->Reset(), S_OK);
+      } else if (step.starts_with("skip")) {
+        EXPECT_EQ(enumerator->Skip(5), step == "skip" ? S_OK : E_INVALIDARG);
+      } else if (step == "enum") {  // the enumerator is the collection itself
+        CComPtr<IUnknown> fresh = Get(collection.p, &IVCardParameterColl::get__NewEnum), a, b;
+        fresh.QueryInterface(&a);
+        collection.QueryInterface(&b);
+        EXPECT_EQ(a, b);
+      } else {
+        ASSERT_EQ(CountOf(collection), static_cast<LONG>(expected.size()));
+        for (LONG i = 0; i < static_cast<LONG>(expected.size()); ++i) {
+          CComPtr<IVCardParameter> item;
+          ASSERT_EQ(collection->Item(i, &item), S_OK);
+          EXPECT_EQ(item.p, expected[i]) << "position " << i;
+        }
+        for (auto& one : stubs)
+          EXPECT_EQ(one.refs, 1 + std::count(expected.begin(), expected.end(), &one));
+      }
+    }
+    std::string order;
+    for (IVCardParameter* one : expected) order += static_cast<StubParameter*>(one)->tag;
+    released.clear();
+    enumerator.Release();
+    collection.Release();
+    EXPECT_EQ(released, order);
+    for (auto& one : stubs) EXPECT_EQ(one.refs, 1u);
+  }
+}
+
+// The collections also enumerate, none offers IDispatch, and each class says
+// it reports errors for its main interface and not for IEnumVARIANT.
+TEST(ClassInterfaces, CollectionsEnumerateAndNoClassDispatches) {
+  const struct {
+    const CLSID* clsid;
+    const IID* iid;
+    HRESULT enumerates;
+  } cases[] = {
+      {&CLSID_VCard, &IID_IVCard, E_NOINTERFACE},
+      {&CLSID_VCardProperty, &IID_IVCardProperty, E_NOINTERFACE},
+      {&CLSID_VCardParameter, &IID_IVCardParameter, E_NOINTERFACE},
+      {&CLSID_VCardValue, &IID_IVCardValue, E_NOINTERFACE},
+      {&CLSID_VCardColl, &IID_IVCardColl, S_OK},
+      {&CLSID_VCardPropertyColl, &IID_IVCardPropertyColl, S_OK},
+      {&CLSID_VCardParameterColl, &IID_IVCardParameterColl, S_OK},
+      {&CLSID_VCardValueColl, &IID_IVCardValueColl, S_OK},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(&c - cases);
+    CComPtr<IUnknown> object;
+    ASSERT_EQ(
+        CoCreateInstance(*c.clsid, nullptr, CLSCTX_ALL, *c.iid, reinterpret_cast<void**>(&object)),
+        S_OK);
+    CComPtr<IEnumVARIANT> enumerator;
+    CComPtr<IDispatch> dispatch;
+    CComPtr<ISupportErrorInfo> error_info;
+    EXPECT_EQ(object.QueryInterface(&enumerator), c.enumerates);
+    EXPECT_EQ(object.QueryInterface(&dispatch), E_NOINTERFACE);
+    ASSERT_EQ(object.QueryInterface(&error_info), S_OK);
+    EXPECT_EQ(error_info->InterfaceSupportsErrorInfo(*c.iid), S_OK);
+    EXPECT_EQ(error_info->InterfaceSupportsErrorInfo(IID_IEnumVARIANT), S_FALSE);
+  }
 }
 
 }  // namespace

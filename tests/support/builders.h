@@ -1,6 +1,5 @@
-// Builders of the tests: objects created by class identity, strings and file
-// names in the forms the interfaces take, parameters, properties and values,
-// whole cards from one line of text, Loads, and tables of call statuses.
+// Builders of the tests: objects by class identity, strings and file names as
+// the interfaces take them, whole cards from one line, and status tables.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,6 +9,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "tarvovcard/tarvovcard.h"
@@ -79,12 +79,27 @@ LONG CountOf(const Items& collection) {
   EXPECT_EQ(collection->get_Count(&n), S_OK);
   return n;
 }
-// What a getter of an object gives, or null after a failed test.
-template <class Object, class Item>
-CComPtr<Item> Get(Object* object, HRESULT (Object::*get)(Item**)) {
-  CComPtr<Item> item;
-  EXPECT_EQ((object->*get)(&item), S_OK);
-  return item;
+// What a getter gives: an interface, held; a text in UTF-16, "<null>" for a
+// null string and "<unset>" when the getter wrote none; else the value.
+template <class Object, class Out>
+auto Get(Object* object, HRESULT (Object::*get)(Out*)) {
+  if constexpr (std::is_same_v<Out, BSTR>) {
+    static OLECHAR unset[] = u"";
+    BSTR text = unset;
+    EXPECT_EQ((object->*get)(&text), S_OK);
+    if (text == unset) return std::u16string(u"<unset>");
+    CComBSTR held;
+    held.Attach(text);
+    return held ? Str(held) : u"<null>";
+  } else if constexpr (std::is_pointer_v<Out>) {
+    CComPtr<std::remove_pointer_t<Out>> item;
+    EXPECT_EQ((object->*get)(&item), S_OK);
+    return item;
+  } else {
+    Out out{};
+    EXPECT_EQ((object->*get)(&out), S_OK);
+    return out;
+  }
 }
 inline CComPtr<IVCard> CardAt(IVCardColl* collection, LONG index) {
   CComPtr<IVCard> card;
@@ -111,8 +126,7 @@ inline CComPtr<IVCardValue> AddTextValue(IVCardProperty* property, const char16_
 
 // A value's file text, as put_EncodedValue takes it (the VARIANT borrows it).
 inline HRESULT PutEncoded(IVCardValue* value, const char* text) {
-  VARIANT encoded;
-  VariantInit(&encoded);
+  VARIANT encoded{};
   encoded.vt = VT_BYREF | VT_I1;
   encoded.pcVal = const_cast<char*>(text);
   return value->put_EncodedValue(encoded);

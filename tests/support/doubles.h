@@ -1,6 +1,5 @@
-// Test doubles: elements implemented outside the library, as a client writes
-// them, whose counts catch stray AddRef and Release; and the library's file
-// calls failing on request.
+// Test doubles: elements written outside the library, as a client writes
+// them, counting references; and the library's file calls failing on request.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -18,10 +17,9 @@
 
 namespace tarvovcard::testing {
 
-// The IUnknown of a stack-allocated element implemented outside the library:
-// it answers IUnknown and its interface, and counts the references that a
-// test checks at its end (back to 1). With `released` set, each Release
-// appends `tag` to it, so that a test sees the order of the releases.
+// The IUnknown of a stack-allocated element: it answers IUnknown and its
+// interface and counts references (a test checks they are back to 1). With
+// `released` set, each Release appends `tag` to it, to show their order.
 template <class Interface>
 struct Counted : Interface {
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
@@ -108,12 +106,11 @@ struct ForeignProperty : Counted<IVCardProperty> {
   int parameter_queries = 0;
 };
 
-// The file calls of the library (frame/file_calls.h), counted, with the
-// failures asked for, for the lifetime of the object. A failure is the nth
-// call of its kind, counted from 0, or every one (kEvery); with `file` set,
-// only calls on a file of that name count (open and read, of the reader, and
-// fopen, sync and rename). The call fails with `error` in errno. One at a
-// time: the seam is process-wide.
+// The library's file calls (frame/file_calls.h), counted, failing as asked
+// while the object lives: the nth call of a kind (from 0) or every one
+// (kEvery), with `error` in errno; with `file` set, only calls on a file of
+// that name count (open, read, fopen, sync, rename). One at a time: the seam
+// is process-wide.
 enum class Call { kNone, kOpen, kWrite, kClose, kSync, kRename, kOpenFd, kRead };
 struct Failure {
   static constexpr int kEvery = -1;
@@ -130,8 +127,6 @@ class FailingFiles {
     seen_.resize(failures_.size());
   }
   ~FailingFiles() { current_ = nullptr; }
-  FailingFiles(const FailingFiles&) = delete;
-  FailingFiles& operator=(const FailingFiles&) = delete;
   int Count(Call call) const { return counts_[static_cast<int>(call)]; }
   std::vector<std::string> modes;  // Of every fopen.
 

@@ -1,7 +1,5 @@
-// Files for every test: scratch folders, whole files, and the bytes of 8-bit
-// and UTF-16 text as files hold them. Free of the library's headers, so that
-// the tests of the command-line tool, which reach the library only through
-// its program, can use it too.
+// Scratch folders, whole files, and 8-bit and UTF-16 text as files hold it.
+// Free of the library's headers, for the tests of the command-line tool too.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -16,9 +14,8 @@
 
 namespace tarvovcard::testing {
 
-// A fresh folder, removed with everything in it. It lies under the build tree
-// where the program knows it, so that a failed run leaves its files where the
-// build is, else in the system's temporary folder.
+// A fresh folder, removed with everything in it: under the build tree when
+// the program knows it, else in the system's temporary folder.
 class ScratchDir {
  public:
   ScratchDir() {
@@ -61,8 +58,8 @@ inline bool FileExists(const std::string& name) {
   return std::filesystem::exists(name);
 }
 
-// A path in a scratch folder of the process's own, which lasts until exit;
-// the file written there byte for byte.
+// A path in the process's own scratch folder (it lasts until exit), and a
+// file written there byte for byte.
 inline std::string TestPath(const std::string& name) {
   static const ScratchDir folder;
   return folder / name;

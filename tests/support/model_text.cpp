@@ -28,6 +28,13 @@ std::string Escaped(BSTR text) {
 
 std::string DescribeCard(IVCard* card, Detail detail);
 
+// The card that a decoded value of type VT_UNKNOWN holds.
+CComPtr<IVCard> NestedCard(const VARIANT& decoded) {
+  CComPtr<IVCard> card;
+  EXPECT_EQ(decoded.punkVal->QueryInterface(IID_IVCard, reinterpret_cast<void**>(&card)), S_OK);
+  return card;
+}
+
 std::string DescribeValue(IVCardValue* value, Detail detail) {
   const bool everything = detail == Detail::kEverything;
   CComVariant decoded;
@@ -47,9 +54,7 @@ std::string DescribeValue(IVCardValue* value, Detail detail) {
                            : std::to_string(size));
   }
   if (decoded.vt != VT_UNKNOWN) return "empty";
-  CComPtr<IVCard> card;
-  EXPECT_EQ(decoded.punkVal->QueryInterface(IID_IVCard, reinterpret_cast<void**>(&card)), S_OK);
-  return "card{" + DescribeCard(card, detail) + "}";
+  return "card{" + DescribeCard(NestedCard(decoded), detail) + "}";
 }
 
 std::string DescribeCard(IVCard* card, Detail detail) {
@@ -70,14 +75,9 @@ long CountCard(IVCard* card, bool nested, CorpusCounts& counts) {
     const auto values = ItemsOf<IVCardValue>(Get(property, &IVCardProperty::get_Values).p);
     counts.values += long(values.size());
     for (IVCardValue* value : values) {
-      EVCardValue kind;
-      value->get_Type(&kind);
-      if (kind != VCARD_VALUE_VCARD) continue;
       CComVariant decoded;
-      value->get_DecodedValue(&decoded);
-      CComPtr<IVCard> inner;
-      decoded.punkVal->QueryInterface(IID_IVCard, reinterpret_cast<void**>(&inner));
-      CountCard(inner, true, counts);
+      EXPECT_EQ(value->get_DecodedValue(&decoded), S_OK);
+      if (decoded.vt == VT_UNKNOWN) CountCard(NestedCard(decoded), true, counts);
     }
   }
   return long(properties.size());
@@ -88,28 +88,23 @@ long CountCard(IVCard* card, bool nested, CorpusCounts& counts) {
 std::string Describe(IVCardProperty* property, Detail detail) {
   const bool everything = detail == Detail::kEverything;
   CComBSTR name, group;
-  EVCardProperty type = VCARD_PROP_UNKNOWN;
-  CComPtr<IVCardParameterColl> parameters;
-  CComPtr<IVCardValueColl> values;
   property->get_Name(&name);
   property->get_Group(&group);
-  property->get_Type(&type);
-  property->get_Parameters(&parameters);
-  property->get_Values(&values);
+  const EVCardProperty type = Get(property, &IVCardProperty::get_Type);
   std::string out = (everything ? std::to_string(type) + "#" : "") + Utf8(name) +
                     (group.Length() ? "[" + Utf8(group) + "]" : "") +
                     (type == VCARD_PROP_UNKNOWN ? "?" : "");
-  for (IVCardParameter* parameter : ItemsOf<IVCardParameter>(parameters.p)) {
+  for (IVCardParameter* parameter :
+       ItemsOf<IVCardParameter>(Get(property, &IVCardProperty::get_Parameters).p)) {
     CComBSTR pname, pvalue;
-    EVCardParameter ptype = VCARD_PARAM_UNKNOWN;
     parameter->get_Name(&pname);
     parameter->get_Value(&pvalue);
-    parameter->get_Type(&ptype);
+    const EVCardParameter ptype = Get(parameter, &IVCardParameter::get_Type);
     out += ";" + (everything ? std::to_string(ptype) + ":" : "") + Utf8(pname) + "=" + Utf8(pvalue);
   }
   out += ":";
   const char* bar = "";
-  for (IVCardValue* value : ItemsOf<IVCardValue>(values.p))
+  for (IVCardValue* value : ItemsOf<IVCardValue>(Get(property, &IVCardProperty::get_Values).p))
     out += std::exchange(bar, "|") + DescribeValue(value, detail);
   return out;
 }

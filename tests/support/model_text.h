@@ -33,17 +33,16 @@ std::vector<std::string> DescribeAll(IVCardColl* collection, Detail detail = Det
 // The cards (kReadable) on one line, separated by " // ".
 std::string Model(IVCardColl* collection);
 
-// A Load of one file: its status, the model, the report (a line a problem of
-// IVCardLoadReport, "LINE lost|repaired: message [text]") and what went to
-// standard error. Nothing may go to standard output.
+// A Load of one file: its status, the model, the report (a line a problem,
+// "LINE lost|repaired: message [text]") and standard error; standard output
+// must stay empty.
 struct Read {
   HRESULT status;
   std::string model, report, err;
 };
 Read LoadFile(const std::string& path, IVCardColl* into = nullptr);
 
-// What the collection holds in the terms of CorpusCounts, nested cards
-// included, to compare with what GenerateCorpus wrote.
+// What the collection holds in the terms of CorpusCounts, nested cards included.
 CorpusCounts CountLoaded(IVCardColl* collection);
 
 }  // namespace tarvovcard::testing
