@@ -16,7 +16,8 @@
 namespace tarvovcard::reader {
 namespace {
 
-using tarvovcard::testing::CorpusCounts;
+using testing::CorpusCounts;
+using testing::GenerateCorpus;
 
 auto Key(const CorpusCounts& c) {
   return std::tie(c.cards, c.nested_cards, c.properties, c.nested_properties, c.parameters,
@@ -24,12 +25,11 @@ auto Key(const CorpusCounts& c) {
 }
 
 TEST(ConcurrentLoad, EachReadsWhatItReadsAlone) {
-  const tarvovcard::testing::CorpusOptions crlf{.seed = 7, .cards = 1500},
-      lf{.seed = 8, .cards = 1100, .crlf = false};
   CorpusCounts expected[2];
   const std::string paths[] = {
-      testing::WriteTestFile("crlf.vcf", tarvovcard::testing::GenerateCorpus(crlf, &expected[0])),
-      testing::WriteTestFile("lf.vcf", tarvovcard::testing::GenerateCorpus(lf, &expected[1])),
+      testing::WriteTestFile("crlf.vcf", GenerateCorpus({.seed = 7, .cards = 1500}, &expected[0])),
+      testing::WriteTestFile(
+          "lf.vcf", GenerateCorpus({.seed = 8, .cards = 1100, .crlf = false}, &expected[1])),
       testing::WriteTestFile("bad.vcf",
                              "BEGIN:VCARD\nFN:a\nEND:VCARD\nBEGIN:VCARD\nTEL;HOME 1\nEND:VCARD\n")};
   struct {
@@ -41,16 +41,14 @@ TEST(ConcurrentLoad, EachReadsWhatItReadsAlone) {
     for (int round = 0; round < rounds; ++round)
       read->status = testing::LoadOne(collection, paths[i]);
     read->cards = testing::DescribeAll(collection);
-    const CorpusCounts counts = tarvovcard::testing::CountLoaded(collection);
-    EXPECT_TRUE(i == 2 || Key(counts) == Key(expected[i])) << i;
+    EXPECT_TRUE(i == 2 || Key(testing::CountLoaded(collection)) == Key(expected[i])) << i;
   };
-  std::thread a(load, 0, 3, &together[0]), b(load, 1, 4, &together[1]),
-      c(load, 2, 50, &together[2]);
-  a.join();
-  b.join();
-  c.join();
-  for (int i = 0; i < 3; ++i) load(i, 1, &alone[i]);
+  {
+    std::jthread a(load, 0, 3, &together[0]), b(load, 1, 4, &together[1]),
+        c(load, 2, 50, &together[2]);
+  }
   for (int i = 0; i < 3; ++i) {
+    load(i, 1, &alone[i]);
     EXPECT_EQ(together[i].status, i < 2 ? S_OK : HRESULT_FROM_WIN32(ERROR_INVALID_DATA)) << i;
     EXPECT_EQ(together[i].status, alone[i].status) << i;
     EXPECT_TRUE(together[i].cards == alone[i].cards) << i;

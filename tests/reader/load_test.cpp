@@ -169,14 +169,9 @@ std::vector<Row> Rows() {
        "6 repaired: an empty value before a nested card dropped [END:VCARD]"},
       // Text that its character set could not write back the same (bytes the
       // set does not define) puts its property in UTF-8.
-      {C("NOTE;CHARSET=ISO-2022-JP:a\xFF"
-         "b\n"),
-       S_OK,
-       "NOTE;CHARSET=UTF-8:a\xEF\xBF\xBD"
-       "b",
+      {C("NOTE;CHARSET=ISO-2022-JP:a\xFFz\n"), S_OK, "NOTE;CHARSET=UTF-8:a\xEF\xBF\xBDz",
        "2 repaired: text the character set cannot write back; the property kept in UTF-8 "
-       "[NOTE;CHARSET=ISO-2022-JP:a\xC3\xBF"
-       "b]"},
+       "[NOTE;CHARSET=ISO-2022-JP:a\xC3\xBFz]"},
       // Components of N, ADR, ORG and SOUND, each in its place; "\;" stays
       // inside one. "Begin" in a value is text.
       {C("N:;;\nN:Aa;Bb;;Cc.;\nN:a\\;b;c\nADR:;;1 Main St;Town;;;\nORG:Acme\\;Co;R&D\nSOUND:s\n"
@@ -389,7 +384,7 @@ TEST(Load, ArgumentsListsOfFilesAndTheStatusOfTheLast) {
   testing::FailingFiles files({{Call::kOpenFd, kEvery, EACCES, "denied.vcf"},
                                {Call::kOpenFd, kEvery, EMFILE, "emfile.vcf"},
                                {Call::kRead, kEvery, EIO, "unreadable.vcf"}});
-  const std::string eof = "*** ERROR/EOF: syntax error\n", eio = "input in flex scanner failed\n";
+  const std::string eof = kEofError, eio = "input in flex scanner failed\n";
   const struct {
     std::vector<std::string> names;
     HRESULT status;

@@ -1,9 +1,8 @@
-// Load when memory runs out: every allocation of a Load is made to fail in
-// turn, and each time the Load either reads the whole file or ends with
-// E_OUTOFMEMORY, keeping only cards that are complete.
-//
-// The program replaces malloc, calloc and realloc, which operator new and the
-// runtime's BSTR and SAFEARRAY blocks go through.
+// Load when memory runs out: from each allocation of a Load on, in turn, every
+// one fails (the program replaces malloc, calloc and realloc, which operator
+// new and the runtime's BSTR and SAFEARRAY blocks go through), and each time
+// the Load either reads the whole file or ends with E_OUTOFMEMORY, keeping only
+// cards that are complete.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -21,11 +20,10 @@ void* __libc_calloc(std::size_t count, std::size_t size);
 void* __libc_realloc(void* block, std::size_t size);
 }
 
-// While armed, allocations are counted, and from the one numbered fail_at
-// on (0: none) every one fails, as under a memory limit.
+// While armed, allocations are counted, and from the one numbered fail_at on
+// (0: none) every one fails.
 static bool g_armed = false;
 static long g_count = 0, g_fail_at = 0;
-
 static bool FailThisOne() {
   return g_armed && ++g_count >= g_fail_at && g_fail_at > 0;
 }
@@ -54,7 +52,6 @@ TEST(LoadOutOfMemory, EndsWithItsStatusAndKeepsOnlyCompleteCards) {
                              "AGENT:\r\nBEGIN:VCARD\r\nFN:Agent\r\nEND:VCARD\r\n"
                              "BDAY:1970-01-02\r\nX-A;X-B=c:d\r\nEND:VCARD\r\n"
                              "BEGIN:VCARD\r\nFN:Second\r\nTEL;WORK;VOICE:+1 555\r\nEND:VCARD\r\n");
-  // The status and the cards of a Load whose allocations fail from fail_at on.
   auto load = [&path](long fail_at, std::vector<std::string>* cards) {
     CComPtr<IVCardColl> collection = testing::Collection();
     const CComVariant argument(testing::Wide(path));
