@@ -1,7 +1,8 @@
 // Load: the golden table of one file's bytes (status, cards, report, standard
-// error, and the same cards again after Save), the sample damaged at every
-// byte, and what is more than the bytes of one file: the argument and lists
-// of files, files that cannot be read, the folder and name of the cards.
+// error, the folder and name of the cards, and the same cards again after
+// Save), the sample damaged at every byte, what is more than the bytes of one
+// file (the argument and lists of files, files that cannot be read), and Loads
+// on several threads at once.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,6 +10,8 @@
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <thread>
+#include <tuple>
 #include <vector>
 
 #include "support/builders.h"
@@ -19,6 +22,7 @@
 namespace tarvovcard::reader {
 namespace {
 
+using testing::GenerateCorpus;
 using testing::Model;
 using testing::Read;
 using testing::WriteTestFile;
@@ -456,6 +460,48 @@ TEST(Load, ArgumentsListsOfFilesAndTheStatusOfTheLast) {
   SafeArrayDestroy(refused[4].parray);
   SafeArrayDestroy(refused[5].parray);
   EXPECT_EQ(Model(collection), "FN:b1");
+}
+
+// Collections load files on three threads at once, each Load many times: each
+// must read what it reads alone, every card, property, parameter and value
+// the generator wrote, and an unreadable line counts for its own file only.
+// Built once more with ThreadSanitizer (CMakeLists.txt), so that any state two
+// Loads share shows up as a data race.
+auto Key(const testing::CorpusCounts& c) {
+  return std::tie(c.cards, c.nested_cards, c.properties, c.nested_properties, c.parameters,
+                  c.values, c.properties_per_card);
+}
+
+TEST(ConcurrentLoad, EachReadsWhatItReadsAlone) {
+  testing::CorpusCounts expected[2];
+  const std::string paths[] = {
+      WriteTestFile("crlf.vcf", GenerateCorpus({.seed = 7, .cards = 1500}, &expected[0])),
+      WriteTestFile("lf.vcf",
+                    GenerateCorpus({.seed = 8, .cards = 1100, .crlf = false}, &expected[1])),
+      WriteTestFile("bad.vcf",
+                    "BEGIN:VCARD\nFN:a\nEND:VCARD\nBEGIN:VCARD\nTEL;HOME 1\nEND:VCARD\n")};
+  struct {
+    HRESULT status;
+    std::vector<std::string> cards;
+  } together[3], alone[3];
+  auto load = [&](int i, int rounds, auto* read) {
+    CComPtr<IVCardColl> collection = testing::Collection();
+    for (int round = 0; round < rounds; ++round)
+      read->status = testing::LoadOne(collection, paths[i]);
+    read->cards = testing::DescribeAll(collection);
+    EXPECT_TRUE(i == 2 || Key(testing::CountLoaded(collection)) == Key(expected[i])) << i;
+  };
+  {
+    std::jthread a(load, 0, 3, &together[0]), b(load, 1, 4, &together[1]),
+        c(load, 2, 50, &together[2]);
+  }
+  for (int i = 0; i < 3; ++i) {
+    load(i, 1, &alone[i]);
+    EXPECT_EQ(together[i].status, i < 2 ? S_OK : HRESULT_FROM_WIN32(ERROR_INVALID_DATA)) << i;
+    EXPECT_EQ(together[i].status, alone[i].status) << i;
+    EXPECT_TRUE(together[i].cards == alone[i].cards) << i;
+  }
+  EXPECT_EQ(alone[2].cards, (std::vector<std::string>{"FN:a", ""}));
 }
 
 }  // namespace
