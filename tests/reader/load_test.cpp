@@ -204,7 +204,7 @@ std::vector<Row> Rows() {
        "KEY;ENCODING=BASE64:bytes:3 / PHOTO;ENCODING=BASE64:bytes:3 / FN:x / "
        "PHOTO;ENCODING=BASE64;TYPE=GIF:bytes:0 / FN:Ann / LOGO;ENCODING=BASE64:bytes:0 // FN:y",
        "30 lost: unreadable line skipped [N;BASE64:]", std::string(kSyntax) + "359\n"},
-      // Character sets: any case, any set iconv knows (value_coding_test.cpp
+      // Character sets: any case, any set iconv knows (tests/model/value_test.cpp
       // has how they decode), unknown ones, a code page after the name; a
       // language tag.
       {C("FN;CHARSET=utf-8:caf\xC3\xA9\nN;CHARSET=ISO-8859-2;ENCODING=8BIT:\xA3\xF3"
@@ -218,7 +218,7 @@ std::vector<Row> Rows() {
        "[TITLE;CHARSET=X-NOPE:\xC3\xA9t\xC3\xA9]\n"
        "5 repaired: unknown character set: values read as Windows-1252 "
        "[NOTE;CHARSET=UTF-8:1234:abc]"},
-      // Dates; text that is no date (tests/coding/conversions_test.cpp has
+      // Dates; text that is no date (tests/coding/coding_test.cpp has
       // which) is kept as text; an empty date is the invalid-date marker.
       {C("BDAY:19960415\nREV:19951031T222710Z\nBDAY:\nBDAY:--0415\nREV:1\n"), S_OK,
        "BDAY:date:35170.000000 / REV:date:35003.935532 / BDAY:date:-657435.000000 / "
