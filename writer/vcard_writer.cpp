@@ -49,6 +49,15 @@ class TextWriter {
   }
   void PutWide(BSTR text) { Put(coding::WideToNarrow(text, false)); }
   void PutWide(std::u16string_view text) { Put(coding::WideViewToAnsi(text)); }
+  // A group, name or parameter goes on the property's line as it is (only
+  // values have an encoding), so a line feed or a CR in one would split the
+  // line, and an end-of-text character would end the file for the reader:
+  // what Load read back would be other properties. Such a card (a client can
+  // build one; no file gives one) is refused rather than written broken.
+  static void RefuseLineBreaks(std::u16string_view text) {
+    if (text.find_first_of(u"\n\r\x1A") != std::u16string_view::npos)
+      _com_issue_error(E_INVALIDARG);
+  }
 
   void WriteProperty(IVCardProperty* property);
   void WriteValue(const VARIANT& encoded, bool base64);
@@ -83,9 +92,11 @@ void TextWriter::WriteProperty(IVCardProperty* property) {
   CheckError(property->get_Name(&name));
   CheckError(property->get_Group(&group));
   if (group.Length() > 0) {
+    RefuseLineBreaks(BstrView(group));
     PutWide(group);
     Put(".");
   }
+  RefuseLineBreaks(BstrView(name));
   PutWide(name);
 
   CComBSTR name_holder, value_holder;
@@ -98,9 +109,11 @@ void TextWriter::WriteProperty(IVCardProperty* property) {
     // name looked like in the file it came from; but among bare words a tab
     // is white space, so a value holding one keeps its name ("TYPE=a<TAB>b").
     if (type != VCARD_PARAM_TYPE || parameter_value.find(u'\t') != std::u16string_view::npos) {
+      RefuseLineBreaks(parameter_name);
       PutWide(parameter_name);
       Put("=");
     }
+    RefuseLineBreaks(parameter_value);
     PutWide(parameter_value);
     return true;
   });

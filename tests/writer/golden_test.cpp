@@ -165,6 +165,13 @@ std::vector<Row> Rows() {
       {u"FN:Loop / AGENT:self", "FN:Loop\nAGENT:\n", u"<FN>Loop</FN>\n<AGENT>\n", E_INVALIDARG},
       {u"AGENT:card{FN:Loop / AGENT:self}", "AGENT:\nBEGIN:VCARD\nFN:Loop\nAGENT:\n",
        u"<AGENT>\n<vCard version=\"2.1\">\n<FN>Loop</FN>\n<AGENT>\n", E_INVALIDARG},
+      // So is one whose group, name or parameter holds a line break or an
+      // end-of-text character, which would split its line or end the file.
+      {u"FN:kept / TEL;X-P=a\nb:1 / TITLE:never", "FN:kept\nTEL;X-P=", u"*", E_INVALIDARG},
+      {u"TEL;TYPE=HO\rME:1", "TEL;", u"*", E_INVALIDARG},
+      {u"TEL;X-P\r=a:1", "TEL;", u"*", E_INVALIDARG},
+      {u"FN:kept / NOTE[g\nh]:x", "FN:kept\n", u"*", E_INVALIDARG},
+      {u"X-A\x1A:x", "", u"*", E_INVALIDARG},
   };
 }
 
