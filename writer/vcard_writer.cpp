@@ -96,8 +96,6 @@ void TextWriter::WriteProperty(IVCardProperty* property) {
     PutWide(group);
     Put(".");
   }
-  // A line without a name reads back as no property at all.
-  if (name.Length() == 0) _com_issue_error(E_INVALIDARG);
   RefuseLineBreaks(BstrView(name));
   PutWide(name);
 
