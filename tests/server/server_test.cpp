@@ -1,7 +1,6 @@
-// The server: the stored type library against the client header, the class
-// objects and creation with and without aggregation, the registrar's scripts,
-// and registration of the whole library. The lock count is seen where a
-// client sees it: the library unloads or not (registered_activation_test.cpp).
+// The server: the stored type library against the client header, the class objects and
+// aggregation, the registrar's scripts, and registration of the library. The lock count is seen
+// where a client sees it: the library unloads or not (registered_activation_test.cpp).
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -84,29 +83,26 @@ TEST(TypeLibrary, AgreesWithTheClientHeaderAndTheClasses) {
   ASSERT_TRUE(ReadIdl(stored.value_or(""), &lib, &error)) << error;
   EXPECT_EQ(lib.name, "TARVOVCARDLib");
   EXPECT_EQ(lib.lcid, 0x409);
-  ASSERT_EQ(header_interfaces.size(), kInterfaces.size());
   ASSERT_EQ(lib.interfaces.size(), kInterfaces.size());
+  decltype(header_interfaces) interfaces;
+  decltype(header_enums) enums;
   std::map<std::string, std::vector<long>> ids;
   for (const auto& itf : lib.interfaces) {
-    SCOPED_TRACE(itf.name);
-    ASSERT_TRUE(kInterfaces.count(itf.name));
-    EXPECT_EQ(itf.uuid, GuidText(*kInterfaces.at(itf.name)));
-    EXPECT_EQ(itf.base, "IUnknown");
-    std::vector<std::string> names;
-    for (const auto& m : itf.methods) names.push_back(m.name), ids[itf.name].push_back(m.dispid);
-    EXPECT_EQ(names, header_interfaces.at(itf.name));
+    ASSERT_TRUE(kInterfaces.count(itf.name)) << itf.name;
+    EXPECT_EQ(itf.uuid, GuidText(*kInterfaces.at(itf.name))) << itf.name;
+    EXPECT_EQ(itf.base, "IUnknown") << itf.name;
+    for (const auto& m : itf.methods)
+      interfaces[itf.name].push_back(m.name), ids[itf.name].push_back(m.dispid);
   }
+  EXPECT_EQ(interfaces, header_interfaces);
   ASSERT_EQ(lib.enums.size(), 3u);
-  ASSERT_EQ(header_enums.size(), 3u);
   for (const auto& e : lib.enums) {
-    SCOPED_TRACE(e.name);
-    std::vector<std::pair<std::string, long>> members;
     for (const auto& m : e.members) {
-      members.emplace_back(m.name, m.value);
+      enums[e.name].emplace_back(m.name, m.value);
       EXPECT_FALSE(m.helpstring.empty()) << m.name;
     }
-    EXPECT_EQ(members, header_enums[e.name]);
   }
+  EXPECT_EQ(enums, header_enums);
   EXPECT_EQ(lib.enums[0].members.back().helpstring, "Custom property: X-{property name}");
   EXPECT_EQ(lib.enums[2].members[3].helpstring,
             "Value of a property is a VT_ARRAY|VT_UI1, a byte array");
