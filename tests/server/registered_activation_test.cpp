@@ -40,7 +40,7 @@ HRESULT Call(const char* entry, const std::string& file = kLibrary) {
   });
 }
 
-class RegisteredActivation : public ::testing::Test {
+class RegisteredActivation : public ScratchRegistryTest {
  protected:
   void SetUp() override {
     ASSERT_FALSE(LibraryLoaded());
@@ -51,8 +51,6 @@ class RegisteredActivation : public ::testing::Test {
     CoFreeUnusedLibraries();
     EXPECT_FALSE(LibraryLoaded());
   }
-
-  ScratchRegistry scratch_;
 };
 
 // Each row takes a card collection or the class object of a card, changes the

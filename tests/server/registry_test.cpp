@@ -1,6 +1,5 @@
-// The registry stand-in: the key tree, its values, its file, updates and
-// concurrent writers. A write that fails is one of the registrar's failure
-// rows (server_test.cpp).
+// The registry stand-in: the key tree, its values, its file, updates and concurrent writers.
+// A write that fails is one of the registrar's failure rows (server_test.cpp).
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -28,10 +27,7 @@ LONG Open(const char16_t* path, HKEY* h) {
   return RegOpenKeyExW(HKEY_CLASSES_ROOT, path, 0, KEY_READ, h);
 }
 
-class Registry : public ::testing::Test {
- protected:
-  ScratchRegistry scratch_;
-};
+using Registry = ScratchRegistryTest;
 
 TEST_F(Registry, KeysAndValuesAreFoundWithoutRegardToCaseKeepTheirCaseAndAreDeleted) {
   HKEY h = nullptr, gamma = nullptr;

@@ -2,6 +2,8 @@
 // reads or changes the user's registry; and short ways to read and write it.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
 
 #include "support/files.h"
@@ -24,6 +26,12 @@ class ScratchRegistry {
  private:
   tarvovcard::testing::ScratchDir dir_;
   std::string path_ = dir_ / "registry";
+};
+
+// A test with a scratch registry of its own.
+class ScratchRegistryTest : public ::testing::Test {
+ protected:
+  ScratchRegistry scratch_;
 };
 
 // A value of HKCR\key (the default value for a null name); "<none>" when the

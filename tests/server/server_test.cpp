@@ -193,10 +193,7 @@ TEST_F(Module, EveryClassObjectIsKeptChecksItsArgumentsAndAggregates) {
   EXPECT_EQ(DllGetClassObject(CLSID_VCard, IID_IClassFactory, nullptr), E_POINTER);
 }
 
-class Registrar : public ::testing::Test {
- protected:
-  ScratchRegistry scratch_;
-};
+using Registrar = ScratchRegistryTest;
 
 TEST_F(Registrar, ScriptsRegisterAndUnregisterAsTheirFlagsSay) {
   // What others registered, and what is left of an older registration.
