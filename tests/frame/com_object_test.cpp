@@ -34,10 +34,9 @@ class Thing : public ComObjectRoot, public IUnknown {
   ~Thing() { ++g_destroyed; }
 };
 
-// Each way a construction step can end, alone and aggregated, and the lifetime
-// that follows: the instance and its module lock live exactly as long as its
-// references (an aggregated one's, the outer's), or a failed step destroys it
-// at once.
+// Each way a construction step can end, alone and aggregated, and the lifetime that follows: the
+// instance and its module lock live exactly as long as its references (an aggregated one's, the
+// outer's), or a failed step destroys it at once.
 TEST(ComObject, CreationAndLifetime) {
   const struct {
     HRESULT (*step_ends)();

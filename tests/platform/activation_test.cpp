@@ -138,8 +138,7 @@ TEST_F(Activation, RevokedModuleIsNoLongerFound) {
   EXPECT_EQ(kept[1].refs, 1u);
 }
 
-// Each failure with the pointer it must clear; a class object's own failure
-// is passed on unchanged.
+// Each failure with the pointer it must clear; a class object's own failure is passed on unchanged.
 TEST_F(Activation, FailuresAndArguments) {
   auto create = [](REFCLSID clsid, DWORD context, IUnknown* outer = nullptr) {
     void* out = &out;

@@ -83,9 +83,8 @@ TEST(Bstr, Allocation) {
 constexpr GUID kSample = {
     0x12345678, 0x9ABC, 0xDEF0, {0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF}};
 
-// Text read as a GUID: in either case, and null as the null GUID. The text
-// written (upper case with braces) is compared with the type library's
-// identifiers (tests/server/server_test.cpp).
+// Text read as a GUID: in either case, and null as the null GUID. The text written (upper case with
+// braces) is compared with the type library's identifiers (tests/server/server_test.cpp).
 TEST(GuidText, Parses) {
   const struct {
     const char16_t* text;
@@ -239,10 +238,9 @@ TEST(CodePage, LengthsBuffersAndBadArguments) {
   EXPECT_EQ(GetLastError(), ERROR_DISK_FULL);
 }
 
-// "/" and "\" both separate; a root stays. Input, what PathRemoveFileSpec
-// leaves and returns, what PathStripPath leaves (null: not checked). Append
-// joins with one separator; a folder and a name with none between them, or no
-// folder at all, are joined by Save (tests/writer/save_test.cpp).
+// "/" and "\" both separate; a root stays. Input, what PathRemoveFileSpec leaves and returns, what
+// PathStripPath leaves (null: not checked). Append joins with one separator; a folder and a name
+// with none between them, or no folder at all, are joined by Save (tests/writer/save_test.cpp).
 TEST(Path, SplitJoinAndExists) {
   const struct {
     std::string path, folder;

@@ -102,8 +102,7 @@ TEST_F(Registry, KeysAndValuesAreFoundWithoutRegardToCaseKeepTheirCaseAndAreDele
 }
 
 TEST_F(Registry, EveryChangeIsInTheFileAndAnyTextComesBack) {
-  // Separators, escapes, control characters, non-ASCII, a surrogate pair and
-  // an unpaired surrogate.
+  // Separators, escapes, control characters, non-ASCII, a surrogate pair and an unpaired surrogate.
   const std::u16string odd = u"a=b%c\\d\ne\tf \u00e9\U0001F600\xD800!";
   ASSERT_EQ(RegPut(u"Odd name = 100%", odd.c_str(), u"v=1"), ERROR_SUCCESS);
   ASSERT_EQ(RegPut(u"Odd name = 100%\\child", u"x"), ERROR_SUCCESS);

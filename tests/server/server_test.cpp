@@ -149,10 +149,9 @@ class Module : public ::testing::Test {
   void TearDown() override { EXPECT_EQ(DllCanUnloadNow(), S_OK) << "a lock was left behind"; }
 };
 
-// Each class object is made once and kept, and refuses bad creation
-// arguments; each class aggregates for IUnknown: its interfaces count on the
-// outer and ask it for anything else. An aggregated property serves as a
-// value's parent, and the value forgets it when the aggregate goes.
+// Each class object is made once and kept, and refuses bad creation arguments; each class
+// aggregates for IUnknown: its interfaces count on the outer and ask it for anything else. An
+// aggregated property serves as a value's parent, and the value forgets it when the aggregate goes.
 TEST_F(Module, EveryClassObjectIsKeptChecksItsArgumentsAndAggregates) {
   const CComPtr<IVCardValue> value = testing::Create<IVCardValue>(CLSID_VCardValue);
   for (const auto& k : kClasses) {
@@ -288,9 +287,8 @@ TEST_F(Registrar, FailuresChangeNothing) {
   EXPECT_TRUE(RegKeyExists(u"Lost"));
 }
 
-// Every key the library writes, with the text of its default value or of the
-// named one; every one of them goes on unregistering, the shared keys and
-// others' keys stay.
+// Every key the library writes, with the text of its default value or of the named one; every one
+// of them goes on unregistering, the shared keys and others' keys stay.
 TEST_F(Registrar, TheLibraryRegistersEveryClassItsProgIdsAndTheTypeLibrary) {
   ASSERT_EQ(DllRegisterServer(), S_OK);
   const std::u16string libid = U16(GuidText(LIBID_TARVOVCARDLib)), typelib = u"TypeLib\\" + libid;
