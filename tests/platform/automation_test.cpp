@@ -253,8 +253,7 @@ TEST(Date, ConvertsBothWays) {
       {35170.0 + 8.5 / 24, "1996-04-15 08:30:00.000 day 1", true},
       {36585.0, "2000-02-29 00:00:00.000 day 2", true},
       {-109511.0, "1600-03-01 00:00:00.000 day 3", true},
-      // A negative date keeps the time of day as a fraction: -1.25 is 29
-      // December 06:00, not 28 December 18:00.
+      // A negative date keeps the time of day: -1.25 is 29 December 06:00, not 28 December 18:00.
       {-1.25, "1899-12-29 06:00:00.000 day 5", true},
       {-0.5, "1899-12-30 12:00:00.000 day 6"},  // between -1 and 0: 30 December itself
       {-657434.0, "0100-01-01 00:00:00.000 day 5", true},
