@@ -1,9 +1,6 @@
-// The object frame's creation of an instance: the construction step with
-// its extra reference, the operation boundary that turns what the step throws
-// into its status, and the module lock that each instance holds from
-// construction to destruction. How an aggregated instance counts on its outer
-// and asks it for what it lacks is seen on the library's own classes
-// (tests/server/server_test.cpp).
+// The object frame's creation of an instance: the construction step with its extra reference,
+// the boundary that turns what the step throws into its status, and the module lock. How an
+// aggregated instance counts on its outer is seen on the library's classes (server_test.cpp).
 #include "frame/com_object.h"
 
 #include <gtest/gtest.h>
@@ -37,9 +34,9 @@ class Thing : public ComObjectRoot, public IUnknown {
   ~Thing() { ++g_destroyed; }
 };
 
-// Each way a construction step can end, and the lifetime that follows: the
-// instance lives exactly as long as its references, or a failed step
-// destroys it at once.
+// Each way a construction step can end, alone and aggregated, and the lifetime that follows: the
+// instance and its module lock live exactly as long as its references (an aggregated one's, the
+// outer's), or a failed step destroys it at once.
 TEST(ComObject, CreationAndLifetime) {
   const struct {
     HRESULT (*step_ends)();
@@ -51,46 +48,39 @@ TEST(ComObject, CreationAndLifetime) {
       {[]() -> HRESULT { throw std::bad_alloc(); }, E_OUTOFMEMORY},
       {[]() -> HRESULT { throw 42; }, E_UNEXPECTED},
   };
+  StubUnknown outer;
   ASSERT_EQ(ModuleLockCount(), 0);
   for (const auto& c : cases) {
-    SCOPED_TRACE(&c - cases);
-    g_step_ends = c.step_ends;
-    g_destroyed = 0;
-    IUnknown* object = nullptr;
-    ASSERT_EQ(
-        Creator<Thing>::CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(&object)),
-        c.hr);
-    EXPECT_EQ(g_refs_in_step, 1u);  // the creator's, so that the step may drop what it hands out
-    if (FAILED(c.hr)) {
-      EXPECT_EQ(object, nullptr);
+    for (IUnknown* aggregate : {static_cast<IUnknown*>(nullptr), static_cast<IUnknown*>(&outer)}) {
+      SCOPED_TRACE(::testing::Message() << (&c - cases) << (aggregate ? " aggregated" : ""));
+      g_step_ends = c.step_ends;
+      g_destroyed = 0;
+      IUnknown* object = nullptr;
+      ASSERT_EQ(Creator<Thing>::CreateInstance(aggregate, IID_IUnknown,
+                                               reinterpret_cast<void**>(&object)),
+                c.hr);
+      if (!aggregate) {  // the creator's, so that the step may drop what it hands out
+        EXPECT_EQ(g_refs_in_step, 1u);
+      }
+      EXPECT_EQ(ModuleLockCount(), SUCCEEDED(c.hr) ? 1 : 0);
+      EXPECT_EQ(g_destroyed, SUCCEEDED(c.hr) ? 0 : 1);
+      if (FAILED(c.hr)) {
+        EXPECT_EQ(object, nullptr);
+        continue;
+      }
+      if (!aggregate) {
+        EXPECT_EQ(ImplFrom<Thing>(object), object);  // the private identity query adds no reference
+        EXPECT_EQ(object->AddRef(), 2u);
+        EXPECT_EQ(object->Release(), 1u);
+      }
+      EXPECT_EQ(object->Release(), 0u);
       EXPECT_EQ(g_destroyed, 1);
       EXPECT_EQ(ModuleLockCount(), 0);
-      continue;
     }
-    EXPECT_EQ(ModuleLockCount(), 1);
-    EXPECT_EQ(g_destroyed, 0);
-    EXPECT_EQ(ImplFrom<Thing>(object), object);  // the private identity query adds no reference
-    EXPECT_EQ(object->AddRef(), 2u);
-    EXPECT_EQ(object->Release(), 1u);
-    EXPECT_EQ(object->Release(), 0u);
-    EXPECT_EQ(g_destroyed, 1);
-    EXPECT_EQ(ModuleLockCount(), 0);
   }
+  EXPECT_EQ(outer.refs, 1u);
   EXPECT_EQ(ImplFrom<Thing>(static_cast<IUnknown*>(nullptr)), nullptr);
   EXPECT_EQ(ComBoundary([] { return S_FALSE; }), S_FALSE);  // a success is passed on too
-
-  // An aggregated instance holds its lock too, for as long as the outer holds it.
-  g_step_ends = [] { return S_OK; };
-  g_destroyed = 0;
-  StubUnknown outer;
-  IUnknown* inner = nullptr;
-  ASSERT_EQ(Creator<Thing>::CreateInstance(&outer, IID_IUnknown, reinterpret_cast<void**>(&inner)),
-            S_OK);
-  EXPECT_EQ(ModuleLockCount(), 1);
-  EXPECT_EQ(inner->Release(), 0u);
-  EXPECT_EQ(g_destroyed, 1);
-  EXPECT_EQ(ModuleLockCount(), 0);
-  EXPECT_EQ(outer.refs, 1u);
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// A stack-allocated IUnknown whose counts catch stray AddRef and Release.
+// A stack-allocated IUnknown whose count catches stray AddRef and Release: a
+// test ends with it back at 1, the creator's reference.
 #pragma once
 
 #include "tarvovcard/platform/unknwn.h"
@@ -6,15 +7,12 @@
 struct StubUnknown : IUnknown {
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
     if (!ppv) return E_POINTER;
-    *ppv = nullptr;
-    if (!IsEqualIID(riid, IID_IUnknown)) return E_NOINTERFACE;
-    *ppv = static_cast<IUnknown*>(this);
-    AddRef();
-    return S_OK;
+    const bool known = IsEqualIID(riid, IID_IUnknown);
+    *ppv = known ? static_cast<IUnknown*>(this) : nullptr;
+    if (known) AddRef();
+    return known ? S_OK : E_NOINTERFACE;
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
   ULONG STDMETHODCALLTYPE Release() override { return --refs; }
-
-  // The creator's reference; a test ends with this back at 1.
   ULONG refs = 1;
 };

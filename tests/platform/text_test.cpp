@@ -1,9 +1,6 @@
-// Text of the runtime stand-in: BSTR, GUID text, code pages, paths, the
-// per-thread last error. What a card's text shows of the code pages (UTF-8
-// and Windows-1252 values, every byte there and back) is tested through
-// values (tests/model/value_test.cpp); how Load splits a full file name of
-// any length at its last "/" or "\" into FolderPath and Filename, through
-// Load (tests/reader/load_test.cpp).
+// Text of the runtime stand-in: BSTR, GUID text, code pages, paths, the per-thread last error.
+// The code pages as a card's values show them are tested in tests/model/value_test.cpp, the
+// split of a file name into FolderPath and Filename in tests/reader/load_test.cpp.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -86,9 +83,8 @@ TEST(Bstr, Allocation) {
 constexpr GUID kSample = {
     0x12345678, 0x9ABC, 0xDEF0, {0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF}};
 
-// Text read as a GUID: in either case, and null as the null GUID. The text
-// written (upper case with braces) is compared with the type library's
-// identifiers (tests/server/server_test.cpp).
+// Text read as a GUID: in either case, and null as the null GUID. The text written (upper case with
+// braces) is compared with the type library's identifiers (tests/server/server_test.cpp).
 TEST(GuidText, Parses) {
   const struct {
     const char16_t* text;
@@ -186,7 +182,7 @@ TEST(CodePage, Conversions) {
 }
 
 // Lengths with and without the terminator, and the failures with their last
-// error (0: the call succeeds and leaves it alone).
+// error (0: the call succeeds and leaves it alone), which is the thread's own.
 TEST(CodePage, LengthsBuffersAndBadArguments) {
   char16_t wide[9];
   EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "abc", -1, wide, 4), 4);
@@ -232,9 +228,6 @@ TEST(CodePage, LengthsBuffersAndBadArguments) {
   // An explicit length stops there, NUL or not.
   EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, "a\0b", 3, wide, 4), 3);
   EXPECT_EQ(std::u16string_view(wide, 3), std::u16string_view(u"a\0b", 3));
-}
-
-TEST(LastError, IsPerThread) {
   SetLastError(ERROR_DISK_FULL);
   DWORD seen = 1;
   std::thread([&] {
@@ -245,12 +238,12 @@ TEST(LastError, IsPerThread) {
   EXPECT_EQ(GetLastError(), ERROR_DISK_FULL);
 }
 
-// "/" and "\" both separate; a root stays. Input, what PathRemoveFileSpec
-// leaves and returns, what PathStripPath leaves (null: not checked).
-TEST(Path, RemoveFileSpecAndStripPath) {
+// "/" and "\" both separate; a root stays. Input, what PathRemoveFileSpec leaves and returns, what
+// PathStripPath leaves (null: not checked). Append joins with one separator; a folder and a name
+// with none between them, or no folder at all, are joined by Save (tests/writer/save_test.cpp).
+TEST(Path, SplitJoinAndExists) {
   const struct {
-    std::string path;
-    std::string folder;
+    std::string path, folder;
     BOOL removed;
     const char* name;
   } cases[] = {
@@ -275,30 +268,22 @@ TEST(Path, RemoveFileSpecAndStripPath) {
   }
   EXPECT_FALSE(PathRemoveFileSpecA(nullptr));
   PathStripPathA(nullptr);
-}
-
-// A folder and a name with no separator between them, or no folder at all,
-// are joined by Save (tests/writer/save_test.cpp) through the wide form.
-TEST(Path, AppendJoinsWithOneSeparator) {
   const struct {
     const char *path, *more, *joined;
-  } cases[] = {
+  } joins[] = {
       {"C:\\dir\\", "x.vcf", "C:\\dir\\x.vcf"},
       {"/home/u/", "/x.vcf", "/home/u/x.vcf"},
       {"/home/u", "\\x.vcf", "/home/u/x.vcf"},
       {"/home/u", "", "/home/u"},
   };
   char buffer[64];
-  for (const auto& c : cases) {
+  for (const auto& c : joins) {
     std::snprintf(buffer, sizeof buffer, "%s", c.path);
     EXPECT_TRUE(PathAppendA(buffer, c.more));
     EXPECT_STREQ(buffer, c.joined);
   }
   EXPECT_FALSE(PathAppendA(nullptr, "x"));
   EXPECT_FALSE(PathAppendA(buffer, nullptr));
-}
-
-TEST(Path, FileExistsChecksTheFileSystem) {
   EXPECT_TRUE(PathFileExistsA(TARVOVCARD_SOURCE_DIR "/CMakeLists.txt"));
   EXPECT_TRUE(PathFileExistsA(TARVOVCARD_SOURCE_DIR));
   SetLastError(0);

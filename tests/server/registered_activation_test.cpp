@@ -1,9 +1,7 @@
-// The registered path, as a client program sees it: this program does not
-// link the library. It registers the built library file into a scratch
-// registry, reaches the classes by their ProgIDs (the runtime loads the file
-// InprocServer32 names), and sees CoFreeUnusedLibraries unload the library
-// once no instance, class object or server lock holds it. Loading and saving
-// through the registered library is the client's --progid row (cli_test.cpp).
+// The registered path, as a client program that does not link the library sees it: the built
+// library registered in a scratch registry, its classes reached by ProgID, and the library
+// unloaded by CoFreeUnusedLibraries once nothing holds it. Loading and saving through it is the
+// client's --progid row (cli_test.cpp).
 #include <dlfcn.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,6 +17,7 @@
 namespace {
 
 constexpr const char* kLibrary = TARVOVCARD_LIBRARY_FILE;
+constexpr DWORD kIn = CLSCTX_INPROC_SERVER;
 
 bool LibraryLoaded() {
   void* h = dlopen(kLibrary, RTLD_NOW | RTLD_NOLOAD);
@@ -41,7 +40,7 @@ HRESULT Call(const char* entry, const std::string& file = kLibrary) {
   });
 }
 
-class RegisteredActivation : public ::testing::Test {
+class RegisteredActivation : public ScratchRegistryTest {
  protected:
   void SetUp() override {
     ASSERT_FALSE(LibraryLoaded());
@@ -52,8 +51,6 @@ class RegisteredActivation : public ::testing::Test {
     CoFreeUnusedLibraries();
     EXPECT_FALSE(LibraryLoaded());
   }
-
-  ScratchRegistry scratch_;
 };
 
 // Each row takes a card collection or the class object of a card, changes the
@@ -81,15 +78,10 @@ TEST_F(RegisteredActivation, AnInstanceAClassObjectOrALockKeepsTheLibraryLoaded)
   for (const auto& s : steps) {
     SCOPED_TRACE(&s - steps);
     CComPtr<IUnknown> held;
-    if (s.class_object) {
-      ASSERT_EQ(CoGetClassObject(card_class, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
-                                 reinterpret_cast<void**>(&held)),
-                S_OK);
-    } else {
-      ASSERT_EQ(CoCreateInstance(coll_class, nullptr, CLSCTX_INPROC_SERVER, coll_iid,
-                                 reinterpret_cast<void**>(&held)),
-                S_OK);
-    }
+    void** out = reinterpret_cast<void**>(&held);
+    ASSERT_EQ(s.class_object ? CoGetClassObject(card_class, kIn, nullptr, IID_IClassFactory, out)
+                             : CoCreateInstance(coll_class, nullptr, kIn, coll_iid, out),
+              S_OK);
     for (int i = 0; i < std::abs(s.lock); ++i)
       EXPECT_EQ(static_cast<IClassFactory*>(held.p)->LockServer(s.lock > 0), S_OK);
     if (!s.keep) held.Release();
@@ -120,13 +112,10 @@ TEST_F(RegisteredActivation, ProgIdsAreLookedUpAndBrokenRegistrationsFail) {
       {std::u16string(platform.begin(), platform.end()), CO_E_ERRORINDLL},
   };
   for (const auto& [server, hr] : servers) {
-    if (!server.empty()) {
-      ASSERT_EQ(
-          RegPut(u"CLSID\\{12345678-1234-1234-0102-030405060708}\\InprocServer32", server.c_str()),
-          ERROR_SUCCESS);
-    }
+    const std::u16string key = u"CLSID\\{12345678-1234-1234-0102-030405060708}\\InprocServer32";
+    ASSERT_EQ(server.empty() ? LONG{ERROR_SUCCESS} : RegPut(key, server.c_str()), ERROR_SUCCESS);
     void* object = &clsid;
-    EXPECT_EQ(CoCreateInstance(unknown, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &object), hr);
+    EXPECT_EQ(CoCreateInstance(unknown, nullptr, kIn, IID_IUnknown, &object), hr);
     EXPECT_EQ(object, nullptr);
   }
 }

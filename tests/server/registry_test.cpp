@@ -1,6 +1,5 @@
-// The registry stand-in: the key tree, its values, its file, updates and
-// concurrent writers. A write that fails is one of the registrar's failure
-// rows (server_test.cpp).
+// The registry stand-in: the key tree, its values, its file, updates and concurrent writers.
+// A write that fails is one of the registrar's failure rows (server_test.cpp).
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -28,10 +27,7 @@ LONG Open(const char16_t* path, HKEY* h) {
   return RegOpenKeyExW(HKEY_CLASSES_ROOT, path, 0, KEY_READ, h);
 }
 
-class Registry : public ::testing::Test {
- protected:
-  ScratchRegistry scratch_;
-};
+using Registry = ScratchRegistryTest;
 
 TEST_F(Registry, KeysAndValuesAreFoundWithoutRegardToCaseKeepTheirCaseAndAreDeleted) {
   HKEY h = nullptr, gamma = nullptr;
@@ -106,8 +102,7 @@ TEST_F(Registry, KeysAndValuesAreFoundWithoutRegardToCaseKeepTheirCaseAndAreDele
 }
 
 TEST_F(Registry, EveryChangeIsInTheFileAndAnyTextComesBack) {
-  // Separators, escapes, control characters, non-ASCII, a surrogate pair and
-  // an unpaired surrogate.
+  // Separators, escapes, control characters, non-ASCII, a surrogate pair and an unpaired surrogate.
   const std::u16string odd = u"a=b%c\\d\ne\tf \u00e9\U0001F600\xD800!";
   ASSERT_EQ(RegPut(u"Odd name = 100%", odd.c_str(), u"v=1"), ERROR_SUCCESS);
   ASSERT_EQ(RegPut(u"Odd name = 100%\\child", u"x"), ERROR_SUCCESS);

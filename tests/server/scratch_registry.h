@@ -1,47 +1,37 @@
-// A registry file of the test's own in a fresh folder, so that no test ever
+// A registry file of the test's own in a scratch folder, so that no test ever
 // reads or changes the user's registry; and short ways to read and write it.
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
+#include "support/files.h"
 #include "tarvovcard/platform/winreg.h"
 
 class ScratchRegistry {
  public:
   ScratchRegistry() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tvreg-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    dir_ = pattern;
-    path_ = dir_ + "/registry";
     if (RegSetRegistryFile(path_.c_str()) != ERROR_SUCCESS)
       throw std::runtime_error("RegSetRegistryFile failed");
   }
-  ~ScratchRegistry() {
-    // Away from the user's file even after the test: a path that no longer
-    // exists reads as an empty registry.
-    RegSetRegistryFile((dir_ + "/gone/registry").c_str());
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
-  }
-  ScratchRegistry(const ScratchRegistry&) = delete;
-  ScratchRegistry& operator=(const ScratchRegistry&) = delete;
+  // Away from the user's file even after the test: a path that no longer
+  // exists reads as an empty registry.
+  ~ScratchRegistry() { RegSetRegistryFile((dir_ / "gone/registry").c_str()); }
 
   const std::string& path() const { return path_; }
-  const std::string& dir() const { return dir_; }
-  std::string Text() const {
-    std::ostringstream out;
-    out << std::ifstream(path_, std::ios::binary).rdbuf();
-    return out.str();
-  }
+  const std::string& dir() const { return dir_.path(); }
+  std::string Text() const { return tarvovcard::testing::ReadFile(path_); }
 
  private:
-  std::string dir_, path_;
+  tarvovcard::testing::ScratchDir dir_;
+  std::string path_ = dir_ / "registry";
+};
+
+// A test with a scratch registry of its own.
+class ScratchRegistryTest : public ::testing::Test {
+ protected:
+  ScratchRegistry scratch_;
 };
 
 // A value of HKCR\key (the default value for a null name); "<none>" when the
@@ -58,8 +48,7 @@ inline std::u16string RegText(const std::u16string& key, const char16_t* name = 
 
 inline bool RegKeyExists(const std::u16string& key) {
   HKEY h = nullptr;
-  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &h)) return false;
-  return RegCloseKey(h) == ERROR_SUCCESS;
+  return !RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &h) && !RegCloseKey(h);
 }
 
 // Creates HKCR\key with a value (none for a null text).

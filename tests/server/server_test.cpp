@@ -1,17 +1,14 @@
-// The server: the stored type library against the client header, the class
-// objects and creation with and without aggregation, the registrar's scripts,
-// and registration of the whole library. The lock count is seen where a
-// client sees it: the library unloads or not (registered_activation_test.cpp).
+// The server: the stored type library against the client header, the class objects and
+// aggregation, the registrar's scripts, and registration of the library. The lock count is seen
+// where a client sees it: the library unloads or not (registered_activation_test.cpp).
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <fstream>
 #include <functional>
 #include <map>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -20,7 +17,7 @@
 #include "server/module.h"
 #include "server/registrar.h"
 #include "server/scratch_registry.h"
-#include "tarvovcard/tarvovcard.h"
+#include "support/builders.h"
 
 extern "C" HRESULT DllRegisterServer();
 extern "C" HRESULT DllUnregisterServer();
@@ -63,10 +60,8 @@ std::u16string U16(const std::string& s) {
 // the same interfaces (methods in slot order) and enumerations; the library's
 // classes are the creatable ones, and its dispatch identifiers the documented.
 TEST(TypeLibrary, AgreesWithTheClientHeaderAndTheClasses) {
-  std::stringstream header;
-  header << std::ifstream(TARVOVCARD_SOURCE_DIR "/model/include/tarvovcard/automation_types.h")
-                .rdbuf();
-  const std::string text = header.str();
+  const std::string text =
+      testing::ReadFile(TARVOVCARD_SOURCE_DIR "/model/include/tarvovcard/automation_types.h");
   std::map<std::string, std::vector<std::string>> header_interfaces;
   std::map<std::string, std::vector<std::pair<std::string, long>>> header_enums;
   const std::regex block(R"((struct|enum) (\w+) : (IUnknown|LONG) \{([^}]*)\};)");
@@ -88,29 +83,26 @@ TEST(TypeLibrary, AgreesWithTheClientHeaderAndTheClasses) {
   ASSERT_TRUE(ReadIdl(stored.value_or(""), &lib, &error)) << error;
   EXPECT_EQ(lib.name, "TARVOVCARDLib");
   EXPECT_EQ(lib.lcid, 0x409);
-  ASSERT_EQ(header_interfaces.size(), kInterfaces.size());
   ASSERT_EQ(lib.interfaces.size(), kInterfaces.size());
+  decltype(header_interfaces) interfaces;
+  decltype(header_enums) enums;
   std::map<std::string, std::vector<long>> ids;
   for (const auto& itf : lib.interfaces) {
-    SCOPED_TRACE(itf.name);
-    ASSERT_TRUE(kInterfaces.count(itf.name));
-    EXPECT_EQ(itf.uuid, GuidText(*kInterfaces.at(itf.name)));
-    EXPECT_EQ(itf.base, "IUnknown");
-    std::vector<std::string> names;
-    for (const auto& m : itf.methods) names.push_back(m.name), ids[itf.name].push_back(m.dispid);
-    EXPECT_EQ(names, header_interfaces.at(itf.name));
+    ASSERT_TRUE(kInterfaces.count(itf.name)) << itf.name;
+    EXPECT_EQ(itf.uuid, GuidText(*kInterfaces.at(itf.name))) << itf.name;
+    EXPECT_EQ(itf.base, "IUnknown") << itf.name;
+    for (const auto& m : itf.methods)
+      interfaces[itf.name].push_back(m.name), ids[itf.name].push_back(m.dispid);
   }
+  EXPECT_EQ(interfaces, header_interfaces);
   ASSERT_EQ(lib.enums.size(), 3u);
-  ASSERT_EQ(header_enums.size(), 3u);
   for (const auto& e : lib.enums) {
-    SCOPED_TRACE(e.name);
-    std::vector<std::pair<std::string, long>> members;
     for (const auto& m : e.members) {
-      members.emplace_back(m.name, m.value);
+      enums[e.name].emplace_back(m.name, m.value);
       EXPECT_FALSE(m.helpstring.empty()) << m.name;
     }
-    EXPECT_EQ(members, header_enums[e.name]);
   }
+  EXPECT_EQ(enums, header_enums);
   EXPECT_EQ(lib.enums[0].members.back().helpstring, "Custom property: X-{property name}");
   EXPECT_EQ(lib.enums[2].members[3].helpstring,
             "Value of a property is a VT_ARRAY|VT_UI1, a byte array");
@@ -157,15 +149,11 @@ class Module : public ::testing::Test {
   void TearDown() override { EXPECT_EQ(DllCanUnloadNow(), S_OK) << "a lock was left behind"; }
 };
 
-// Each class object is made once and kept, and refuses bad creation
-// arguments; each class aggregates for IUnknown: its interfaces count on the
-// outer and ask it for anything else. An aggregated property serves as a
-// value's parent, and the value forgets it when the aggregate goes.
+// Each class object is made once and kept, and refuses bad creation arguments; each class
+// aggregates for IUnknown: its interfaces count on the outer and ask it for anything else. An
+// aggregated property serves as a value's parent, and the value forgets it when the aggregate goes.
 TEST_F(Module, EveryClassObjectIsKeptChecksItsArgumentsAndAggregates) {
-  CComPtr<IVCardValue> value;
-  ASSERT_EQ(CoCreateInstance(CLSID_VCardValue, nullptr, CLSCTX_ALL, IID_IVCardValue,
-                             reinterpret_cast<void**>(&value)),
-            S_OK);
+  const CComPtr<IVCardValue> value = testing::Create<IVCardValue>(CLSID_VCardValue);
   for (const auto& k : kClasses) {
     SCOPED_TRACE(k.name);
     CComPtr<IClassFactory> factory;
@@ -204,17 +192,13 @@ TEST_F(Module, EveryClassObjectIsKeptChecksItsArgumentsAndAggregates) {
   EXPECT_EQ(DllGetClassObject(CLSID_VCard, IID_IClassFactory, nullptr), E_POINTER);
 }
 
-class Registrar : public ::testing::Test {
- protected:
-  ScratchRegistry scratch_;
-};
+using Registrar = ScratchRegistryTest;
 
 TEST_F(Registrar, ScriptsRegisterAndUnregisterAsTheirFlagsSay) {
   // What others registered, and what is left of an older registration.
-  ASSERT_EQ(RegPut(u"CLSID\\{OTHER}", u"Other Class"), ERROR_SUCCESS);
-  ASSERT_EQ(RegPut(u"CLSID\\{MINE}\\Stale", u"old"), ERROR_SUCCESS);
-  ASSERT_EQ(RegPut(u"Shared\\Foreign", u"theirs"), ERROR_SUCCESS);
-  ASSERT_EQ(RegPut(u"Obsolete", u"x"), ERROR_SUCCESS);
+  for (const char16_t* key :
+       {u"CLSID\\{OTHER}", u"CLSID\\{MINE}\\Stale", u"Shared\\Foreign", u"Obsolete"})
+    ASSERT_EQ(RegPut(key, u"theirs"), ERROR_SUCCESS);
   const char* script = R"(
     hkcr {
       Mine.1 = s 'It''s %MODULE%, 100%%' { CLSID = s '{MINE}' Bare }
@@ -241,7 +225,7 @@ TEST_F(Registrar, ScriptsRegisterAndUnregisterAsTheirFlagsSay) {
   ASSERT_EQ(RunRegistrationScript(script, false, vars), S_OK);
   EXPECT_FALSE(RegKeyExists(u"Mine.1"));
   EXPECT_FALSE(RegKeyExists(u"CLSID\\{MINE}"));
-  EXPECT_EQ(RegText(u"CLSID\\{OTHER}"), u"Other Class");
+  EXPECT_EQ(RegText(u"CLSID\\{OTHER}"), u"theirs");
   // A key that still holds others' keys stays, without what the script wrote.
   EXPECT_TRUE(RegKeyExists(u"Shared\\Foreign"));
   EXPECT_FALSE(RegKeyExists(u"Shared\\Own"));
@@ -303,62 +287,57 @@ TEST_F(Registrar, FailuresChangeNothing) {
   EXPECT_TRUE(RegKeyExists(u"Lost"));
 }
 
+// Every key the library writes, with the text of its default value or of the named one; every one
+// of them goes on unregistering, the shared keys and others' keys stay.
 TEST_F(Registrar, TheLibraryRegistersEveryClassItsProgIdsAndTheTypeLibrary) {
   ASSERT_EQ(DllRegisterServer(), S_OK);
-  const std::u16string libid = U16(GuidText(LIBID_TARVOVCARDLib));
+  const std::u16string libid = U16(GuidText(LIBID_TARVOVCARDLib)), typelib = u"TypeLib\\" + libid;
   const std::u16string module =
       RegText(u"CLSID\\" + U16(GuidText(CLSID_VCardColl)) + u"\\InprocServer32");
   ASSERT_NE(module, u"<none>");
+  std::vector<std::pair<std::u16string, std::u16string>> rows = {
+      {typelib + u"\\1.0", u"TarvovCard 1.0 Type Library"},
+      {typelib + u"\\1.0\\0\\" + U16(kTypeLibPlatformKey), module},
+      {typelib + u"\\1.0\\FLAGS", u"0"},
+      {typelib + u"\\1.0\\HELPDIR", module.substr(0, module.rfind(u'/'))},
+  };
   for (const auto& k : kClasses) {
     const std::u16string name = U16(k.name), clsid = U16(GuidText(*k.clsid)),
-                         key = u"CLSID\\" + clsid;
+                         key = u"CLSID\\" + clsid, description = name + u" Class";
     const std::u16string prog_id = u"TarvovCard." + name + u".1",
                          independent = u"TarvovCard." + name;
-    const std::u16string description = name + u" Class";
-    const std::pair<std::u16string, std::u16string> values[] = {
-        {prog_id, description},
-        {prog_id + u"\\CLSID", clsid},
-        {independent, description},
-        {independent + u"\\CLSID", clsid},
-        {independent + u"\\CurVer", prog_id},
-        {key, description},
-        {key + u"\\ProgID", prog_id},
-        {key + u"\\VersionIndependentProgID", independent},
-        {key + u"\\InprocServer32", module},
-        {key + u"\\TypeLib", libid},
-    };
-    for (const auto& [path, want] : values)
-      EXPECT_EQ(RegText(path), want) << std::string(path.begin(), path.end());
+    rows.insert(rows.end(), {{prog_id, description},
+                             {prog_id + u"\\CLSID", clsid},
+                             {independent, description},
+                             {independent + u"\\CLSID", clsid},
+                             {independent + u"\\CurVer", prog_id},
+                             {key, description},
+                             {key + u"\\ProgID", prog_id},
+                             {key + u"\\VersionIndependentProgID", independent},
+                             {key + u"\\InprocServer32", module},
+                             {key + u"\\TypeLib", libid}});
     EXPECT_EQ(RegText(key + u"\\InprocServer32", u"ThreadingModel"), u"Apartment");
   }
-  const std::u16string typelib = u"TypeLib\\" + libid + u"\\1.0";
-  EXPECT_EQ(RegText(typelib), u"TarvovCard 1.0 Type Library");
-  EXPECT_EQ(RegText(typelib + u"\\0\\" + U16(kTypeLibPlatformKey)), module);
-  EXPECT_EQ(RegText(typelib + u"\\FLAGS"), u"0");
-  EXPECT_EQ(RegText(typelib + u"\\HELPDIR"), module.substr(0, module.rfind(u'/')));
   for (const auto& [name, iid] : kInterfaces) {
     const std::u16string key = u"Interface\\" + U16(GuidText(*iid));
-    EXPECT_EQ(RegText(key), U16(name));
-    EXPECT_EQ(RegText(key + u"\\TypeLib"), libid);
+    rows.insert(rows.end(),
+                {{key, U16(name)},
+                 {key + u"\\TypeLib", libid},
+                 {key + u"\\ProxyStubClsid32", u"{00020424-0000-0000-C000-000000000046}"}});
     EXPECT_EQ(RegText(key + u"\\TypeLib", u"Version"), u"1.0");
-    EXPECT_EQ(RegText(key + u"\\ProxyStubClsid32"), u"{00020424-0000-0000-C000-000000000046}");
   }
+  for (const auto& [key, want] : rows)
+    EXPECT_EQ(RegText(key), want) << std::string(key.begin(), key.end());
   const std::string text = scratch_.Text();
   ASSERT_EQ(DllRegisterServer(), S_OK);
   EXPECT_EQ(scratch_.Text(), text);  // once more changes nothing
 
-  // Unregistering removes all but the shared keys, and others' keys stay.
   ASSERT_EQ(RegPut(u"CLSID\\{OTHER}", u"Other Class"), ERROR_SUCCESS);
   ASSERT_EQ(DllUnregisterServer(), S_OK);
-  for (const auto& k : kClasses) {
-    const std::u16string name = U16(k.name);
-    EXPECT_FALSE(RegKeyExists(u"TarvovCard." + name + u".1"));
-    EXPECT_FALSE(RegKeyExists(u"TarvovCard." + name));
-    EXPECT_FALSE(RegKeyExists(u"CLSID\\" + U16(GuidText(*k.clsid))));
-  }
+  for (const auto& [key, want] : rows)
+    EXPECT_FALSE(RegKeyExists(key)) << std::string(key.begin(), key.end());
+  EXPECT_FALSE(RegKeyExists(typelib));
   EXPECT_EQ(RegText(u"CLSID\\{OTHER}"), u"Other Class");
-  EXPECT_FALSE(RegKeyExists(u"TypeLib\\" + libid));
-  EXPECT_FALSE(RegKeyExists(u"Interface\\" + U16(GuidText(IID_IVCardColl))));
   DWORD subkeys = 0;
   ASSERT_EQ(RegQueryInfoKeyW(HKEY_CLASSES_ROOT, nullptr, nullptr, nullptr, &subkeys, nullptr,
                              nullptr, nullptr, nullptr, nullptr, nullptr, nullptr),
