@@ -172,6 +172,7 @@ TEST(Collection, RefusedArgumentsChangeNothing) {
       {CALL(enumerator->Clone(&clone)), E_NOTIMPL},
   });
   EXPECT_EQ(item, nullptr);
+  EXPECT_EQ(clone, nullptr);  // a refused out-parameter holds no stale pointer
   EXPECT_EQ(fetched, 0u);
   EXPECT_EQ(CountOf(collection), 3);
   EXPECT_EQ(d.refs, 1u);
