@@ -48,6 +48,51 @@ std::string Narrow(BSTR text, const ValueCodingRules& rules, bool* lossless = nu
   return WideToNarrow(text, rules.utf8);
 }
 
+// Under an ENCODING other than the two, a structured component keeps its
+// escapes as read ("\;" stays in the text), and the file's "\;" is ASCII
+// whatever the character set. A set that cannot read that backslash (UTF-7
+// has no such character) would turn it into U+FFFD on the way in, and write
+// a backslash as a shifted sequence on the way out, so that the ";" after it
+// would split the component. For such a set the text is converted piece by
+// piece between the escapes, which stay as they are.
+constexpr std::string_view kEscape = "\\;";
+constexpr std::u16string_view kWideEscape = u"\\;";
+
+bool KeepsEscapesApart(const ValueCodingRules& rules) {
+  if (!rules.structured || rules.encoding != ValueEncoding::kOther || rules.charset.empty())
+    return false;
+  // Sets that read the byte as another character (Shift_JIS: a yen sign)
+  // write it back as the same byte, and keep their text whole.
+  return BstrView(CharsetToWide(kEscape.data(), rules.charset)).find(u'\uFFFD') !=
+         std::u16string_view::npos;
+}
+
+CComBSTR WidenApart(std::string_view text, const ValueCodingRules& rules) {
+  std::u16string wide;
+  for (std::size_t start = 0;;) {
+    const std::size_t escape = text.find(kEscape, start);
+    const std::string piece(text.substr(start, escape - start));
+    wide += BstrView(CharsetToWide(piece.c_str(), rules.charset));
+    if (escape == std::string_view::npos) break;
+    wide += kWideEscape;
+    start = escape + kEscape.size();
+  }
+  return CComBSTR(wide.data(), static_cast<UINT>(wide.size()));
+}
+
+std::string NarrowApart(std::u16string_view text, const ValueCodingRules& rules) {
+  std::string narrow;
+  for (std::size_t start = 0;;) {
+    const std::size_t escape = text.find(kWideEscape, start);
+    CComBSTR piece(text.data() + start, static_cast<UINT>(std::min(escape, text.size()) - start));
+    narrow += WideToCharset(piece, rules.charset);
+    if (escape == std::u16string_view::npos) break;
+    narrow += kEscape;
+    start = escape + kWideEscape.size();
+  }
+  return narrow;
+}
+
 }  // namespace
 
 ValueEncoding EncodingOf(std::u16string_view value) noexcept {
@@ -164,6 +209,9 @@ std::string EncodeStored(const VARIANT& stored, const ValueCodingRules& rules) {
     case ValueEncoding::kBase64:
       return EncodeBase64(std::string_view(text));
     case ValueEncoding::kOther:
+      if (BstrView(stored.bstrVal).find(kWideEscape) != std::u16string_view::npos &&
+          KeepsEscapesApart(rules))
+        return NarrowApart(BstrView(stored.bstrVal), rules);
       return text;
     case ValueEncoding::kNone:
       break;
@@ -205,7 +253,10 @@ void DecodeInto(const char* text, const ValueCodingRules& rules, VARIANT& stored
       }
       break;
   }
-  CComBSTR wide = Widen(text, rules);
+  CComBSTR wide = rules.encoding == ValueEncoding::kOther && std::strstr(text, kEscape.data()) &&
+                          KeepsEscapesApart(rules)
+                      ? WidenApart(text, rules)
+                      : Widen(text, rules);
   stored.vt = VT_BSTR;
   stored.bstrVal = wide.Detach();
 }

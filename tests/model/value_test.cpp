@@ -129,6 +129,10 @@ const EncodedCase kEncodedCases[] = {
     {u"N;CHARSET=koi8-r", "\xED\xC9\xD2", u"\u041C\u0438\u0440", nullptr},
     {u"N;CHARSET=Shift_JIS", "\x93\xFA\x96\x7B", u"\u65E5\u672C", nullptr},
     {u"N;CHARSET=x-unknown", "\xC3\xA9", u"\u00C3\u00A9", nullptr},
+    // A set that cannot read the backslash of "\;" (UTF-7) keeps the escape as
+    // read around its text; one that reads it as another character keeps that.
+    {u"N;ENCODING=8BIT;CHARSET=UTF-7", "Smith\\;Jr K+APY-ln", u"Smith\\;Jr K\u00F6ln", nullptr},
+    {u"N;ENCODING=8BIT;CHARSET=Shift_JIS", "a\\;b", u"a\u00A5;b", nullptr},
     {u"NOTE;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8", "=C5=81=C3=B3d=C5=BA", u"\u0141\u00F3d\u017A",
      nullptr},
     // Only the first ENCODING and the first CHARSET steer.
