@@ -138,6 +138,10 @@ struct Builder::OpenCard {
 };
 
 void Builder::FinishProperty(OpenCard& card) {
+  // A property whose value went with a refused line (a BASE64 block the
+  // grammar could not read) still stands for its line with an empty value:
+  // that is what Save writes for it and what Load then reads back.
+  if (card.latest && !card.values) AddTextValue(card, "");
   if (!card.wants_utf8) return;
   card.wants_utf8 = false;
   try {

@@ -70,8 +70,9 @@ class Builder final : public ParseEvents {
   OpenCard* LatestProperty();
   void AddTextValue(OpenCard& card, const char* text);
   void AddValue(OpenCard& card, const VARIANT& encoded);
-  // The end of the latest property's values: what they asked of its
-  // parameters is done.
+  // The end of the latest property's values: a property left without one
+  // gets its empty value, and what the values asked of its parameters is
+  // done.
   void FinishProperty(OpenCard& card);
   // Before the first nested card of the latest property: an only value that
   // is empty (no text, no byte) goes, since nothing written can stand for it

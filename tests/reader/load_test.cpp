@@ -269,6 +269,13 @@ std::vector<Row> Rows() {
               "2 repaired: property name outside the vocabulary kept as read [junk]\n"
               "2 lost: unreadable line skipped, with the 2 lines after it [junk]"),
       Refused(".TEL:1\n", "46", "2 lost: unreadable line skipped [.TEL:1]"),
+      // A property whose BASE64 block is refused keeps the empty value of its
+      // line, which is what Save writes and Load reads back.
+      {C("PHOTO;ENCODING=BASE64;TYPE=GIF:\n    BEGIN:B\nFN:z\n"), kInvalidData,
+       "PHOTO;ENCODING=BASE64;TYPE=GIF:bytes:0 / FN:z",
+       "3 lost: a byte that belongs to nothing dropped [BEGIN:B]\n"
+       "3 lost: unreadable line skipped [BEGIN:B]",
+       std::string(kSyntax) + "263\n"},
       Refused("a b\nTEL;HOME 1\n", "260",
               "2 repaired: property name outside the vocabulary kept as read [a b]\n"
               "2 lost: unreadable line skipped [a b]\n3 lost: unreadable line skipped [TEL;HOME 1]",
