@@ -253,13 +253,13 @@ std::vector<Row> Rows() {
          "N;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:(=D0=BF=D0=BE)=\n;=D0=90=D0=BD=D0=BD=D0=B0;;;\n"
          "FN;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:=D0=9A==\nD0=A1\n"
          "ORG;ENCODING=QUOTED-PRINTABLE:A\\;B;C\nPHOTO;ENCODING=BASE64:\n QUJD\nTEL:1\n"
-         "NOTE:long\n  continued\n\tand a tab\nADR:;;Main St 1;\n Town;;;\nAGENT:Call Olga\n"),
+         "NOTE:long\n  continued\n\tand a tab\nADR:;;Main St 1;\n Town\n \\;B;;;\nAGENT:Call Olga\n"),
        S_OK,
        "NOTE;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:Фав / TEL;TYPE=HOME:1 / "
        "N;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:(по)|Анна||| / "
        "FN;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:КС / ORG;ENCODING=QUOTED-PRINTABLE:A;B|C / "
        "PHOTO;ENCODING=BASE64:bytes:3 / TEL:1 / NOTE:long  continued\tand a tab / "
-       "ADR:||Main St 1| Town||| / AGENT:Call Olga"},
+       "ADR:||Main St 1| Town ;B||| / AGENT:Call Olga"},
       // A refused line is skipped alone: what it began is withdrawn, the
       // lines after it that start nothing go with it, and the reading
       // resumes at the next property, BEGIN or END.
