@@ -202,6 +202,10 @@ WantedParameters WantedFor(std::u16string_view text, const ValueCodingRules& rul
 
 std::string EncodeStored(const VARIANT& stored, const ValueCodingRules& rules) {
   if (stored.vt == kByteArrayType) return EncodeBase64(ArrayBytes(stored.parray));
+  const std::u16string_view stored_text = BstrView(stored.bstrVal);
+  if (rules.encoding == ValueEncoding::kOther &&
+      stored_text.find(kWideEscape) != std::u16string_view::npos && KeepsEscapesApart(rules))
+    return NarrowApart(stored_text, rules);
   std::string text = Narrow(stored.bstrVal, rules);
   switch (rules.encoding) {
     case ValueEncoding::kQuotedPrintable:
@@ -209,9 +213,6 @@ std::string EncodeStored(const VARIANT& stored, const ValueCodingRules& rules) {
     case ValueEncoding::kBase64:
       return EncodeBase64(std::string_view(text));
     case ValueEncoding::kOther:
-      if (BstrView(stored.bstrVal).find(kWideEscape) != std::u16string_view::npos &&
-          KeepsEscapesApart(rules))
-        return NarrowApart(BstrView(stored.bstrVal), rules);
       return text;
     case ValueEncoding::kNone:
       break;
