@@ -18,7 +18,6 @@ struct CorpusOptions {
   bool crlf = true;       // line ends CR LF, as most exporters write them, else LF
   int photo_every = 10;   // one card in photo_every has a BASE64 photo (0: none)
   int photo_bytes = 600;  // of this many bytes
-  int agent_every = 7;    // one card in agent_every has an AGENT with a nested card (0: none)
 };
 
 // What a reader finds in a corpus.
