@@ -25,7 +25,8 @@ namespace {
 using testing::GenerateCorpus;
 using testing::Model;
 using testing::Read;
-using testing::WriteTestFile;
+using testing::TestPath;
+using testing::WriteFile;
 
 constexpr HRESULT kInvalidData = HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
 constexpr HRESULT kNotFound = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
@@ -326,13 +327,13 @@ std::vector<Row> Rows() {
 TEST(ReaderGolden, BytesToStatusCardsReportAndDiagnostics) {
   std::string deep = "deep";
   for (char c = 'a'; c < 'g'; ++c) deep += "/" + std::string(100, c);
-  std::filesystem::create_directories(testing::TestPath(deep));
+  std::filesystem::create_directories(TestPath(deep));
   const std::string names[] = {"J\xC3\xBCrgen \xCE\xA9mega \xE6\x9D\xB1.vcf", "dir\\x.vcf",
                                deep + "/" + std::string(200, 'n')};
   int turn = 0;
   for (const Row& row : Rows()) {
     const std::string what = row.bytes.substr(0, 120),
-                      path = WriteTestFile(names[turn++ % 3], row.bytes);
+                      path = WriteFile(TestPath(names[turn++ % 3]), row.bytes);
     CComPtr<IVCardColl> collection = testing::Collection();
     const Read got = testing::LoadFile(path, collection);
     EXPECT_EQ(got.status, row.status) << what;
@@ -349,7 +350,7 @@ TEST(ReaderGolden, BytesToStatusCardsReportAndDiagnostics) {
     EXPECT_TRUE(row.report == "*" || got.report == row.report) << what << "\n" << got.report;
     EXPECT_TRUE(row.err == "*" || got.err == row.err) << what << "\n" << got.err.substr(0, 500);
     if (row.bytes.size() > 100000 || got.status != S_OK) continue;
-    const std::string saved = testing::TestPath("golden-saved.vcf");
+    const std::string saved = TestPath("golden-saved.vcf");
     ASSERT_EQ(collection->Save(CComVariant(testing::Wide(saved))), S_OK) << what;
     const Read again = testing::LoadFile(saved);
     EXPECT_EQ(again.status, S_OK) << what;
@@ -367,7 +368,7 @@ TEST(ReaderGolden, SampleCutOrDamagedAtEveryByte) {
       testing::ReadFile(std::string(TARVOVCARD_SOURCE_DIR) + "/examples/sample.vcf");
   auto cards = [](const std::string& bytes, HRESULT* status) {
     CComPtr<IVCardColl> collection = testing::Collection();
-    *status = testing::LoadFile(WriteTestFile("damaged.vcf", bytes), collection).status;
+    *status = testing::LoadFile(WriteFile(TestPath("damaged.vcf"), bytes), collection).status;
     return testing::DescribeAll(collection);
   };
   HRESULT status, cut_status;
@@ -401,12 +402,12 @@ TEST(ReaderGolden, SampleCutOrDamagedAtEveryByte) {
 // Each Load into the one collection replaces its cards and takes the status
 // of its last file; a file that fails does not disturb the next.
 TEST(Load, ArgumentsListsOfFilesAndTheStatusOfTheLast) {
-  WriteTestFile("a.vcf", C("FN:a1\n") + C("FN:a2\n"));
-  WriteTestFile("b.vcf", C("FN:b1\n"));
-  WriteTestFile("open.vcf", C("FN:o1\n") + "BEGIN:VCARD\nFN:o2\n");
+  WriteFile(TestPath("a.vcf"), C("FN:a1\n") + C("FN:a2\n"));
+  WriteFile(TestPath("b.vcf"), C("FN:b1\n"));
+  WriteFile(TestPath("open.vcf"), C("FN:o1\n") + "BEGIN:VCARD\nFN:o2\n");
   for (const char* name : {"denied.vcf", "emfile.vcf", "unreadable.vcf"})
-    WriteTestFile(name, C("FN:" + std::string(name) + "\n"));
-  ASSERT_TRUE(std::filesystem::create_directory(testing::TestPath("folder")));
+    WriteFile(TestPath(name), C("FN:" + std::string(name) + "\n"));
+  ASSERT_TRUE(std::filesystem::create_directory(TestPath("folder")));
   // Opens of denied.vcf and emfile.vcf fail with their error; reads of
   // unreadable.vcf fail with EIO (Load has one file open at a time).
   using testing::Call;
@@ -441,16 +442,16 @@ TEST(Load, ArgumentsListsOfFilesAndTheStatusOfTheLast) {
   for (const auto& step : steps) {
     std::vector<std::string> paths;
     for (const std::string& name : step.names)
-      paths.push_back(name.empty() ? "" : testing::TestPath(name));
+      paths.push_back(name.empty() ? "" : TestPath(name));
     const std::string what = ::testing::PrintToString(step.names);
     ::testing::internal::CaptureStderr();
-    EXPECT_EQ(testing::LoadList(collection, paths), step.status) << what;
+    EXPECT_EQ(collection->Load(testing::NameList(paths)), step.status) << what;
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), step.err) << what;
     EXPECT_EQ(Model(collection), step.cards) << what;
   }
   // An argument that names no files in a form Load takes is refused, and the
   // cards stay.
-  CComBSTR name = testing::Wide(testing::TestPath("a.vcf"));
+  CComBSTR name = testing::Wide(TestPath("a.vcf"));
   VARIANT refused[6] = {};
   refused[0].vt = VT_I4;
   refused[1].vt = VT_BYREF | VT_BSTR;
@@ -482,10 +483,10 @@ auto Key(const testing::CorpusCounts& c) {
 TEST(ConcurrentLoad, EachReadsWhatItReadsAlone) {
   testing::CorpusCounts expected[2];
   const std::string paths[] = {
-      WriteTestFile("crlf.vcf", GenerateCorpus({.seed = 7, .cards = 1500}, &expected[0])),
-      WriteTestFile("lf.vcf",
+      WriteFile(TestPath("crlf.vcf"), GenerateCorpus({.seed = 7, .cards = 1500}, &expected[0])),
+      WriteFile(TestPath("lf.vcf"),
                     GenerateCorpus({.seed = 8, .cards = 1100, .crlf = false}, &expected[1])),
-      WriteTestFile("bad.vcf",
+      WriteFile(TestPath("bad.vcf"),
                     "BEGIN:VCARD\nFN:a\nEND:VCARD\nBEGIN:VCARD\nTEL;HOME 1\nEND:VCARD\n")};
   struct {
     HRESULT status;

@@ -43,15 +43,15 @@ namespace {
 
 TEST(LoadOutOfMemory, EndsWithItsStatusAndKeepsOnlyCompleteCards) {
   const std::string path =
-      testing::WriteTestFile("oom.vcf",
-                             "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Doe;John;;;\r\nFN:John Doe\r\n"
-                             "ADR;HOME:;;1 Main St;Town;;12345;Land\r\n"
-                             "NOTE;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:Gr=C3=BC=\r\n=C3=9Fe\r\n"
-                             "PHOTO;ENCODING=BASE64;TYPE=GIF:\r\n    "
-                             "R0lGODlhAQABAIAAAAAAAP///yH5BAEAAAAALAAAAAABAAEAAAIBRAA7\r\n\r\n"
-                             "AGENT:\r\nBEGIN:VCARD\r\nFN:Agent\r\nEND:VCARD\r\n"
-                             "BDAY:1970-01-02\r\nX-A;X-B=c:d\r\nEND:VCARD\r\n"
-                             "BEGIN:VCARD\r\nFN:Second\r\nTEL;WORK;VOICE:+1 555\r\nEND:VCARD\r\n");
+      testing::WriteFile(testing::TestPath("oom.vcf"),
+                         "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Doe;John;;;\r\nFN:John Doe\r\n"
+                         "ADR;HOME:;;1 Main St;Town;;12345;Land\r\n"
+                         "NOTE;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:Gr=C3=BC=\r\n=C3=9Fe\r\n"
+                         "PHOTO;ENCODING=BASE64;TYPE=GIF:\r\n    "
+                         "R0lGODlhAQABAIAAAAAAAP///yH5BAEAAAAALAAAAAABAAEAAAIBRAA7\r\n\r\n"
+                         "AGENT:\r\nBEGIN:VCARD\r\nFN:Agent\r\nEND:VCARD\r\n"
+                         "BDAY:1970-01-02\r\nX-A;X-B=c:d\r\nEND:VCARD\r\n"
+                         "BEGIN:VCARD\r\nFN:Second\r\nTEL;WORK;VOICE:+1 555\r\nEND:VCARD\r\n");
   auto load = [&path](long fail_at, std::vector<std::string>* cards) {
     CComPtr<IVCardColl> collection = testing::Collection();
     const CComVariant argument(testing::Wide(path));

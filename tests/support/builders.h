@@ -59,12 +59,9 @@ inline CComVariant NameList(const std::vector<std::string>& names) {
     EXPECT_EQ(SafeArrayPutElement(list.parray, &i, Wide(names[std::size_t(i)]).m_str), S_OK);
   return list;
 }
-// Load with one name (VT_BSTR) or with an array of names (VT_ARRAY|VT_BSTR).
+// Load with one name (VT_BSTR).
 inline HRESULT LoadOne(IVCardColl* collection, const std::string& path) {
   return collection->Load(Name(path));
-}
-inline HRESULT LoadList(IVCardColl* collection, const std::vector<std::string>& paths) {
-  return collection->Load(NameList(paths));
 }
 
 // The count seen from outside: AddRef and Release return the new count.

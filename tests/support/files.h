@@ -51,23 +51,19 @@ inline std::string ReadFile(const std::string& name) {
   bytes << std::ifstream(name, std::ios::binary).rdbuf();
   return bytes.str();
 }
-inline void WriteFile(const std::string& name, const std::string& bytes) {
-  std::ofstream(name, std::ios::binary) << bytes;
+// Writes the file byte for byte; its name.
+inline std::string WriteFile(const std::string& name, const std::string& bytes) {
+  EXPECT_TRUE(std::ofstream(name, std::ios::binary) << bytes) << name;
+  return name;
 }
 inline bool FileExists(const std::string& name) {
   return std::filesystem::exists(name);
 }
 
-// A path in the process's own scratch folder (it lasts until exit), and a
-// file written there byte for byte.
+// A path in the process's own scratch folder (it lasts until exit).
 inline std::string TestPath(const std::string& name) {
   static const ScratchDir folder;
   return folder / name;
-}
-inline std::string WriteTestFile(const std::string& name, const std::string& bytes) {
-  const std::string path = TestPath(name);
-  EXPECT_TRUE(std::ofstream(path, std::ios::binary) << bytes) << path;
-  return path;
 }
 
 // 8-bit text with LF as CR LF.
