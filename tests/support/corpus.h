@@ -29,6 +29,7 @@ struct CorpusCounts {
   long parameters = 0;         // parameters of every property, nested included
   long values = 0;             // values of every property (a nested card is one), nested included
   std::vector<int> properties_per_card;  // of each top-level card, in order
+  bool operator==(const CorpusCounts&) const = default;
 };
 
 // The text of options.cards cards; counts (when given) receives what is in it.
