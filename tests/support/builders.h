@@ -43,9 +43,6 @@ inline CComBSTR Bstr(std::u16string_view text) {
 inline CComBSTR Wide(const std::string& utf8) {
   return Bstr(FromUtf8(utf8));
 }
-inline std::string Utf8(BSTR text) {
-  return ToUtf8(std::u16string_view(text, SysStringLen(text)));
-}
 
 // A file name (UTF-8) or a list of them as the VARIANT of Load and Save.
 inline CComVariant Name(const std::string& name) {

@@ -25,7 +25,8 @@ std::string DescribeValue(const cards::Value& value, Detail detail) {
   CComVariant decoded;
   EXPECT_EQ(value.Get()->get_DecodedValue(&decoded), S_OK);
   if (decoded.vt == VT_BSTR)
-    return everything ? Text(BstrView(decoded.bstrVal)) : Escaped(Utf8(decoded.bstrVal));
+    return everything ? Text(BstrView(decoded.bstrVal))
+                      : Escaped(ToUtf8(BstrView(decoded.bstrVal)));
   if (decoded.vt == VT_DATE) {
     char number[32];
     std::snprintf(number, sizeof number, everything ? "%.17g" : "%f", decoded.date);
