@@ -145,19 +145,18 @@ TEST(Save, WhereCardsGoAndWhatAFailureOfAnyFileCallLeaves) {
       std::filesystem::create_symlink(in("a"), in("l"));
       std::filesystem::create_symlink("/dev/full", in("f"));
       CardBuilder builder;
-      std::vector<CComPtr<IVCard>> built;
+      CComPtr<IVCardColl> collection = Collection();
       for (const char* c = row.cards; *c; ++c) {
         const std::u16string fn = u"FN:" + std::u16string(1, char16_t(std::toupper(*c)));
-        built.push_back(builder.Build(*c != 'b' ? fn
-                                      : xml     ? u"FN:B / N:date:1"
-                                                : u"FN:B / NOTE:orphan:x"));
+        CComPtr<IVCard> card = builder.Build(*c != 'b' ? fn
+                                             : xml     ? u"FN:B / N:date:1"
+                                                       : u"FN:B / NOTE:orphan:x");
+        EXPECT_EQ(collection->Add(card), S_OK);
         const int i = std::toupper(*c) - 'A';
         if (*c == 'x') continue;
-        built.back()->put_FolderPath(Name(i == 1 ? "" : i == 2 ? in("sub/..") : dir).bstrVal);
-        built.back()->put_Filename(Bstr(i == 1 ? u"sub/../b" : u"a"));
+        card->put_FolderPath(Name(i == 1 ? "" : i == 2 ? in("sub/..") : dir).bstrVal);
+        card->put_Filename(Bstr(i == 1 ? u"sub/../b" : u"a"));
       }
-      CComPtr<IVCardColl> collection = Collection();
-      for (IVCard* card : built) EXPECT_EQ(collection->Add(card), S_OK);
       HRESULT status;
       {
         FailingFiles files(row.fail);
@@ -186,7 +185,7 @@ TEST(Save, WhereCardsGoAndWhatAFailureOfAnyFileCallLeaves) {
       EXPECT_TRUE(std::filesystem::is_character_file(in("f")) ||
                   !std::filesystem::exists("/dev/full"));
       for (const char* c = row.untouched; *c; ++c)
-        EXPECT_TRUE(cards::Card(built[*c - 'A']).Find("VERSION").empty()) << *c;
+        EXPECT_TRUE(cards::Card(builder.cards[*c - 'A']).Find("VERSION").empty()) << *c;
     }
   }
   std::filesystem::current_path(previous);
