@@ -31,7 +31,7 @@ bool Glob(std::string_view pattern, std::string_view text) {
 // One run of the client: its exit status, the patterns of its standard output
 // and error, and of one file it leaves ("<none>": no such file). In every text
 // {dir} is the scratch folder, {reg} the option naming the scratch registry,
-// {regfile} that file, {lib} the built library file and {src} the sources.
+// {regfile} that file and {src} the sources.
 struct Row {
   std::string arguments;
   int exit_status;
@@ -43,7 +43,6 @@ class Cli : public ::testing::Test {
   std::string Fill(std::string text) const {
     for (const auto& [name, value] : {std::pair<std::string, std::string>{"{dir}", dir_.path()},
                                       {"{reg}", "--registry '" + registry_.path() + "'"},
-                                      {"{lib}", TARVOVCARD_LIBRARY_FILE},
                                       {"{regfile}", registry_.path()},
                                       {"{src}", TARVOVCARD_SOURCE_DIR}})
       for (std::size_t at; (at = text.find(name)) != std::string::npos;)
@@ -147,14 +146,11 @@ TEST_F(Cli, Commands) {
       // A failed load is reported, and what was read is saved all the same;
       // an earlier input that cannot be opened is reported too, though the
       // library's Load answers for the last one only.
-      {"to-vcard {dir}/out.vcf {dir}/a.vcf {dir}/missing.vcf", 1, "",
-       "tarvovcard: load {dir}/missing.vcf: " + no_such_file +
-           "tarvovcard: 1 card from 2 files, 0 problems; saved to {dir}/out.vcf\n",
-       "{dir}/out.vcf", kCardA},
-      {"to-vcard {dir}/out2.vcf {dir}/missing.vcf {dir} {dir}/a.vcf", 1, "",
+      {"to-vcard {dir}/out.vcf {dir}/missing.vcf {dir} {dir}/a.vcf {dir}/none.vcf", 1, "",
        "tarvovcard: load {dir}/missing.vcf: " + no_such_file + "tarvovcard: load {dir}: " +
-           cannot_open + "\ntarvovcard: 1 card from 3 files, 0 problems; saved to {dir}/out2.vcf\n",
-       "{dir}/out2.vcf", kCardA},
+           cannot_open + "\ntarvovcard: load {dir}/none.vcf: " + no_such_file +
+           "tarvovcard: 1 card from 4 files, 0 problems; saved to {dir}/out.vcf\n",
+       "{dir}/out.vcf", kCardA},
       // The library's own diagnostic of the syntax error comes first.
       {"to-xml {dir}/out.xml {dir}/cut.vcf", 1, "",
        "*\ntarvovcard: load {dir}/cut.vcf: 0x8007000D the text had errors\n*", "{dir}/out.xml",
@@ -171,20 +167,17 @@ TEST_F(Cli, Commands) {
       // spelling), and not an existing output when no input could be read.
       {"to-vcard {dir}/a.vcf {dir}/keep.vcf {dir}/./a.vcf", 2, "", "tarvovcard to-vcard: OUTPUT '*",
        "{dir}/a.vcf", kCardA},
-      {"to-xml {dir}/a.vcf {dir}/a.vcf", 2, "", "tarvovcard to-xml: OUTPUT '*", "{dir}/a.vcf",
-       kCardA},
       {"to-vcard {dir}/keep.vcf {dir}/missing.vcf", 1, "", "tarvovcard: load *", "{dir}/keep.vcf",
        kCardB},
       {"to-xml {dir}/keep.vcf {dir}/missing.vcf {dir}", 1, "", "tarvovcard: load *",
        "{dir}/keep.vcf", kCardB},
-      {"to-vcard --force {dir}/keep.vcf {dir}/missing.vcf", 1, "", "*", "{dir}/keep.vcf", ""},
+      {"to-vcard --force {dir}/keep.vcf {dir}/missing.vcf", 1, "", "*: 0 cards from 1 file*",
+       "{dir}/keep.vcf", ""},
       // A failed save names its status and cause.
       {"to-vcard {dir}/no/such/folder/out.vcf {dir}/a.vcf", 1, "",
        "tarvovcard: save {dir}/no/such/folder/out.vcf: " + cannot_open +
            " (the folder {dir}/no/such/folder does not exist)\n"},
-      {"to-xml {dir}/no/such/folder/out.vcf {dir}/a.vcf", 1, "",
-       "tarvovcard: save as XML {dir}/no/such/folder/out.vcf: " + cannot_open +
-           " (the folder {dir}/no/such/folder does not exist)\n"},
+      {"to-xml {dir}/no/out.xml {dir}/a.vcf", 1, "", "tarvovcard: save as XML {dir}/no/out.xml: *"},
       {"to-vcard {dir} {dir}/a.vcf", 1, "", "*(it is a folder)*"},
       {"to-vcard {dir}/a.vcf/out.vcf {dir}/a.vcf", 1, "", "*({dir}/a.vcf is not a folder)*"},
       // "-" is standard input and standard output; a problem there is "-".
@@ -193,17 +186,13 @@ TEST_F(Cli, Commands) {
       {"to-vcard - {dir}/a.vcf - <{dir}/a.vcf", 0, "BEGIN:VCARD*",
        "tarvovcard: 2 cards from 2 files*"},
       {"to-xml - - <{dir}/a.vcf", 0, "\xFF\xFE<*", "tarvovcard: 1 card from 1 file*"},
-      {"show - <{dir}/a.vcf", 0, "card 1: folder*", "tarvovcard: 1 card from 1 file, 0 problems\n"},
-      {"show - <{dir}/bad.vcf", 1, "*",
+      {"show - <{dir}/bad.vcf", 1, "card 1: folder*",
        "*-:2: unreadable line skipped\n*1 card from 1 file, 1 problem\n"},
       // The XML names the stylesheet; show prints the tree.
       {"to-xml --xsl=cards.xsl {dir}/b.xml {dir}/b.vcf", 0, "", "*", "{dir}/b.xml",
        XmlDocument(u"<vCard version=\"2.1\">\n<VERSION>2.1</VERSION>\n<FN>B</FN>\n</vCard>\n",
                    u"<?xml-stylesheet type=\"text/xsl\" href=\"cards.xsl\"?>\n")},
       {"show {dir}/show.vcf", 0, kShowTree, "tarvovcard: 1 card from 1 file, 0 problems\n"},
-      {"show {dir}/missing.vcf", 1, "",
-       "tarvovcard: load {dir}/missing.vcf: " + no_such_file +
-           "tarvovcard: 0 cards from 1 file, 0 problems\n"},
       // One CSV row per card, quoted as RFC 4180 says; the output is not an input.
       {"to-csv {dir}/c.csv {dir}/c.vcf", 0, "",
        "tarvovcard: 2 cards from 1 file, 0 problems; written to {dir}/c.csv\n", "{dir}/c.csv",
@@ -231,33 +220,28 @@ TEST_F(Cli, Commands) {
 // beside it.
 TEST_F(Cli, Registration) {
   WriteFile(dir_ / "in.vcf", "BEGIN:VCARD\r\nFN:Ann\r\nEND:VCARD\r\n");
+  WriteFile(dir_ / "libcopy.so", ReadFile(TARVOVCARD_LIBRARY_FILE));
   const std::string convert = " to-vcard {dir}/out.vcf {dir}/in.vcf";
   const std::string by_prog_id = "{reg} --progid TarvovCard.VCardColl" + convert;
-  Check({{"register {reg}", 0}});
-  EXPECT_EQ(RegText(u"TarvovCard.VCardColl\\CurVer"), u"TarvovCard.VCardColl.1");
   Check({
+      {"register {reg}", 0},
       {by_prog_id, 0, "*", "*", "{dir}/out.vcf", "*FN:Ann*"},
       {"{reg} --progid TarvovCard.Missing" + convert, 1, "*",
        "tarvovcard: look up the ProgID TarvovCard.Missing: 0x800401F3 *"},
-      {"unregister --registry={regfile}", 0},
-  });
-  EXPECT_FALSE(RegKeyExists(u"TarvovCard.VCardColl"));
-  Check({
+      {"unregister --registry={regfile}", 0, "*", "*", "{regfile}",
+       "TarvovCard registry 1\nK CLSID\nK Interface\nK TypeLib\n"},
       {by_prog_id, 1},
       {"register {reg} /nonexistent/libnothing.so", 1, "*",
        "*tarvovcard: register /nonexistent/libnothing.so: 0x800401F8 *"},
       {"register --bogus", 2, "*", "tarvovcard register: unknown option '--bogus'\n*--help*"},
       {"register {reg} a b", 2, "*", "tarvovcard register: only one LIBRARY may be given\n*"},
-      {"register {reg} {lib}", 0},
+      // Registered by a relative name: the registry still gets the full path.
+      {"register {reg} " + std::filesystem::relative(dir_ / "libcopy.so").string(), 0, "*", "*",
+       "{regfile}",
+       "*\\InprocServer32\nD " + std::filesystem::canonical(dir_.path()).string() +
+           "/libcopy.so\n*"},
+      {by_prog_id, 0},
   });
-  EXPECT_NE(RegText(u"TarvovCard.VCard.1\\CLSID"), u"<none>");
-  // Registered by a relative name: the registry still gets the full path.
-  WriteFile(dir_ / "libcopy.so", ReadFile(TARVOVCARD_LIBRARY_FILE));
-  Check({{"register {reg} " + std::filesystem::relative(dir_ / "libcopy.so").string(), 0}});
-  const std::string full = std::filesystem::canonical(dir_.path()).string() + "/libcopy.so";
-  EXPECT_EQ(RegText(u"CLSID\\" + RegText(u"TarvovCard.VCardColl\\CLSID") + u"\\InprocServer32"),
-            std::u16string(full.begin(), full.end()));
-  Check({{by_prog_id, 0}});
   std::remove((dir_ / "libcopy.so").c_str());
   Check({
       {by_prog_id, 1, "*", "*create the card collection*"},
