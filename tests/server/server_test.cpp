@@ -86,8 +86,6 @@ TEST(TypeLibrary, AgreesWithTheClientHeaderAndTheClasses) {
   decltype(header_interfaces) interfaces;
   decltype(header_enums) enums;
   for (const auto& itf : lib.interfaces) {
-    ASSERT_TRUE(kInterfaces.count(itf.name)) << itf.name;
-    EXPECT_EQ(itf.uuid, GuidText(*kInterfaces.at(itf.name))) << itf.name;
     EXPECT_EQ(itf.base, "IUnknown") << itf.name;
     for (const auto& m : itf.methods) interfaces[itf.name].push_back(m.name);
   }
