@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "server/scratch_registry.h"
 #include "support/files.h"
 
 namespace {
@@ -42,8 +41,8 @@ class Cli : public ::testing::Test {
  protected:
   std::string Fill(std::string text) const {
     for (const auto& [name, value] : {std::pair<std::string, std::string>{"{dir}", dir_.path()},
-                                      {"{reg}", "--registry '" + registry_.path() + "'"},
-                                      {"{regfile}", registry_.path()},
+                                      {"{reg}", "--registry '" + registry_ + "'"},
+                                      {"{regfile}", registry_},
                                       {"{src}", TARVOVCARD_SOURCE_DIR}})
       for (std::size_t at; (at = text.find(name)) != std::string::npos;)
         text.replace(at, name.size(), value);
@@ -69,7 +68,7 @@ class Cli : public ::testing::Test {
   }
 
   ScratchDir dir_;
-  ScratchRegistry registry_;
+  const std::string registry_ = dir_ / "registry";
 };
 
 const std::string kCardA =
