@@ -128,18 +128,12 @@ TEST(TypeLibrary, ReadIdlRefusesWhatItDoesNotKnow) {
   }
 }
 
-class Module : public ::testing::Test {
- protected:
-  // Every test starts and must end with nothing holding the library.
-  void SetUp() override { ASSERT_EQ(DllCanUnloadNow(), S_OK); }
-  void TearDown() override { EXPECT_EQ(DllCanUnloadNow(), S_OK) << "a lock was left behind"; }
-};
-
 // Each class object is made once and kept, and refuses bad creation arguments; each class
 // aggregates for IUnknown: its interfaces count on the outer and ask it for anything else. An
 // aggregated property serves as a value's parent, and the value forgets it when the aggregate goes.
-TEST_F(Module, EveryClassObjectIsKeptChecksItsArgumentsAndAggregates) {
-  const CComPtr<IVCardValue> value = testing::Create<IVCardValue>(CLSID_VCardValue);
+// Nothing holds the library at the end.
+TEST(Module, EveryClassObjectIsKeptChecksItsArgumentsAndAggregates) {
+  CComPtr<IVCardValue> value = testing::Create<IVCardValue>(CLSID_VCardValue);
   for (const auto& k : kClasses) {
     SCOPED_TRACE(k.name);
     CComPtr<IClassFactory> factory;
@@ -176,6 +170,8 @@ TEST_F(Module, EveryClassObjectIsKeptChecksItsArgumentsAndAggregates) {
   EXPECT_EQ(DllGetClassObject(IID_IVCard, IID_IClassFactory, &out), CLASS_E_CLASSNOTAVAILABLE);
   EXPECT_EQ(out, nullptr);
   EXPECT_EQ(DllGetClassObject(CLSID_VCard, IID_IClassFactory, nullptr), E_POINTER);
+  value.Release();
+  EXPECT_EQ(DllCanUnloadNow(), S_OK) << "a lock was left behind";
 }
 
 using Registrar = ScratchRegistryTest;
