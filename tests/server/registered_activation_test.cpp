@@ -10,7 +10,6 @@
 #include <string>
 
 #include "server/scratch_registry.h"
-#include "tarvovcard/automation_types.h"
 #include "tarvovcard/platform/atlbase.h"
 #include "tarvovcard/platform/objbase.h"
 
