@@ -14,7 +14,6 @@
 
 #include "platform/stub_unknown.h"
 #include "server/entry.h"
-#include "server/module.h"
 #include "server/registrar.h"
 #include "server/scratch_registry.h"
 #include "support/builders.h"
