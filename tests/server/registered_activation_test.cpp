@@ -3,7 +3,6 @@
 // unloaded by CoFreeUnusedLibraries once nothing holds it. Loading and saving through it is the
 // client's --progid row (cli_test.cpp).
 #include <dlfcn.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -110,8 +109,7 @@ TEST_F(RegisteredActivation, ProgIdsAreLookedUpAndBrokenRegistrationsFail) {
 // registry: registering it fails and changes nothing, instead of writing a
 // path with replacement characters that no loader would find.
 TEST_F(RegisteredActivation, ALibraryNameThatIsNotUtf8IsNotRegistered) {
-  const std::string folder = scratch_.dir() + "/lib\xFF", link = folder + "/libtarvovcard.so";
-  ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+  const std::string link = scratch_.path() + "-lib\xFF.so";
   ASSERT_EQ(symlink(kLibrary, link.c_str()), 0);
   const std::string before = scratch_.Text();
   for (const char* entry : {"DllRegisterServer", "DllUnregisterServer"}) {
