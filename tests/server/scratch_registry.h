@@ -20,7 +20,6 @@ class ScratchRegistry {
   ~ScratchRegistry() { RegSetRegistryFile((dir_ / "gone/registry").c_str()); }
 
   const std::string& path() const { return path_; }
-  const std::string& dir() const { return dir_.path(); }
   std::string Text() const { return tarvovcard::testing::ReadFile(path_); }
 
  private:
