@@ -57,12 +57,11 @@ TEST_F(RegisteredActivation, AnInstanceAClassObjectOrALockKeepsTheLibraryLoaded)
     int lock;
     bool keep, loaded;
   } steps[] = {
-      {false, 0, true, true},    // an instance in use
-      {false, 0, false, false},  // let go
-      {true, 0, true, true},     // the client holds the class object
-      {true, 0, false, false},   // the module's own reference holds nothing
-      {true, +2, false, true},   // server locks nest
-      {true, -1, false, true},  {true, -1, false, false},
+      {false, 0, true, true},   // an instance in use (let go at the end of its row)
+      {true, 0, true, true},    // the client holds the class object
+      {true, 0, false, false},  // the module's own reference holds nothing
+      {true, +2, false, true},  // server locks nest
+      {true, -1, false, true}, {true, -1, false, false},
   };
   for (const auto& s : steps) {
     SCOPED_TRACE(&s - steps);
