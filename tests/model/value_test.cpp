@@ -71,11 +71,9 @@ const EncodedCase kEncodedCases[] = {
     // Quoted-Printable only for the exact upper-case value; upper-case escapes.
     {kQP, "Hello=20World", u"Hello World", "Hello World"},
     {u"NOTE;ENCODING=quoted-printable", "Hello=20World", u"Hello=20World", nullptr},
-    {kQP, "A=3DB", u"A=B", nullptr},
     {kQP, "Line1=0D=0ALine2", u"Line1\r\nLine2", nullptr},
     {kQP, "", u"", nullptr},
     // Soft breaks join, also inside an escape; a LF ends the value, CR LF too.
-    {kQP, "abc=\ndef", u"abcdef", "abcdef"},
     {kQP, "abc=\n=\ndef=\n", u"abcdef", "abcdef"},
     {kQP, "=D=\n0==\nD1", u"\u00D0\u00D1", "=D0=D1"},
     {kQP, "one\ntwo", u"one", "one"},
@@ -83,18 +81,14 @@ const EncodedCase kEncodedCases[] = {
     {kQP, "a\rb\n", u"a\rb", "a=0Db"},
     // An "=" that starts no escape ends the value (lower case is no hex digit)...
     {kQP, "x=G1y", u"x", "x"},
-    {kQP, "x=g1y", u"x", "x"},
     {kQP, "abc==41", u"abc", "abc"},
     {kQP, "abc=", u"abc", "abc"},
     // ...one hex digit gives "=" and drops the byte after it, even a LF...
     {kQP, "=41=4a", u"A=", "A=3D"},
-    {kQP, "=3d", u"=", "=3D"},
-    {kQP, "a=3dB", u"a=B", "a=3DB"},
     {kQP, "a=4", u"a=", "a=3D"},
     {kQP, "a=4\nb", u"a=b", "a=3Db"},
     // ...and every FF byte is dropped, while the other high bytes pass.
     {kQP, "\xFFxy\xFF\xFFz\xFF", u"xyz", "xyz"},
-    {kQP, "\xFF", u"", ""},
     {kQP, "\x80\xFE\tb", u"\u20AC\u00FE\tb", "=80=FE\tb"},
     // Structured properties unescape "\;" (a run of backslashes as one) and
     // escape ";"; under Quoted-Printable a component's ";" is "=3B"; under
@@ -109,26 +103,17 @@ const EncodedCase kEncodedCases[] = {
     // breaking a group ("=" closes none); a last partial group gives its
     // whole bytes. Bytes encode in groups, padded, behind four spaces.
     {kB64, "AQID/w==", u"bytes:\x01\x02\x03\xFF", "    AQID/w=="},
-    {kB64, "TWFu", u"bytes:Man", "    TWFu"},
-    {kB64, "TWE=", u"bytes:Ma", "    TWE="},
     {kB64, "TWE", u"bytes:Ma", "    TWE="},
-    {kB64, "TQ==", u"bytes:M", "    TQ=="},
     {kB64, "T", u"bytes:", "    "},
-    {kB64, "", u"bytes:", "    "},
     {kB64, "+/+/", u"bytes:\xFB\xFF\xBF", "    +/+/"},
-    {kB64, "    TW Fu\n    YQ==", u"bytes:Mana", "    TWFuYQ=="},
     {kB64, "T\tW\r\nF=u", u"bytes:Man", "    TWFu"},
     {kB64, "\x80T\xFFWF\x9Fu\xC3", u"bytes:Man", "    TWFu"},
     {kB64, "QQ==QQ==", u"bytes:\x41\x04\x10", "    QQQQ"},
-    // CHARSET in any case: UTF-8, any set iconv knows; an unknown one reads as
-    // the ANSI code page, like none (every byte: EveryByteAndEveryCharacter).
-    {u"NOTE;CHARSET=UTF-8", "\xC3\xA9", u"\u00E9", nullptr},
+    // CHARSET: UTF-8, any set iconv knows (the reader's golden table has other
+    // sets, CHARSET in lower case and unknown sets; every byte:
+    // EveryByteAndEveryCharacter).
     {u"NOTE;CHARSET=UTF-8", "\xF0\x9F\x98\x80", u"\U0001F600", nullptr},
-    {u"N;CHARSET=utf-8", "\xC3\xA9", u"\u00E9", nullptr},
-    {u"N;CHARSET=ISO-8859-2", "\xB3\xF3w", u"\u0142\u00F3w", nullptr},
-    {u"N;CHARSET=koi8-r", "\xED\xC9\xD2", u"\u041C\u0438\u0440", nullptr},
     {u"N;CHARSET=Shift_JIS", "\x93\xFA\x96\x7B", u"\u65E5\u672C", nullptr},
-    {u"N;CHARSET=x-unknown", "\xC3\xA9", u"\u00C3\u00A9", nullptr},
     // A set that cannot read the backslash of "\;" (UTF-7) keeps the escape as
     // read around its text; one that reads it as another character keeps that.
     {u"N;ENCODING=8BIT;CHARSET=UTF-7", "Smith\\;Jr K+APY-ln", u"Smith\\;Jr K\u00F6ln", nullptr},
@@ -169,8 +154,6 @@ struct DecodedCase {
   const char16_t* after;
   std::string encoded;
 };
-const std::u16string kWide73(73, u'a');
-const std::string k73(73, 'a');
 const DecodedCase kDecodedCases[] = {
     {u"NOTE;ENCODING=BASE64", u"Hi", nullptr, "    SGk="},
     {u"NOTE;ENCODING=8BIT;TYPE=WORK", u"Line1\r\nLine2",
@@ -192,13 +175,6 @@ const DecodedCase kDecodedCases[] = {
     {u"ORG;CHARSET=UTF-8", u"\u4E2D", nullptr, "\xE4\xB8\xAD"},
     {u"ORG;CHARSET=windows-1252", u"\u20AC \u00E9", nullptr, "\x80 \xE9"},
     {u"ORG;CHARSET=ISO-8859-1", u"\u20AC \u00E9", u"ORG;CHARSET=UTF-8", "\xE2\x82\xAC \xC3\xA9"},
-    // Quoted-Printable breaks a line ("=" LF) before a character that would
-    // pass column 76, and only then (EncodedLinesKeepTheirLayoutAndComeBack).
-    {kQP, kWide73 + u"aaaaaaa", nullptr, k73 + "aaa=\naaaa"},
-    {kQP, kWide73 + u"aaa", nullptr, k73 + "aaa"},
-    {kQP, kWide73 + u"\u00E9", nullptr, k73 + "=E9"},
-    {kQP, kWide73 + u"a\u00E9", nullptr, k73 + "a=\n=E9"},
-    {kQP, kWide73 + u"aa\u00E9", nullptr, k73 + "aa=\n=E9"},
 };
 
 TEST(ValueCoding, DecodedValueSetsParametersAndEncodes) {
