@@ -31,10 +31,7 @@ TEST(Cards, RangesWalkCardsPropertiesParametersAndValues) {
   EXPECT_EQ(seen, (std::vector<std::string>{"VERSION:1", "N:5", "FN:1", "TEL;HOME;VOICE:1",
                                             "work.TEL;WORK:1", "BDAY:1", "FN:1", "ADR;WORK:7",
                                             "ORG:2", "AGENT:1"}));
-  EXPECT_EQ(book[0].Text("FN"), "Jonas Berg");
-  EXPECT_EQ(book[0].Text("NOTE"), "");
   EXPECT_EQ(book[0].Find("TEL", VCARD_PARAM_TYPE, "home;voice").size(), 1u);
-  EXPECT_EQ(book[0].Find("TEL")[1].Types(), (std::vector<std::string>{"WORK"}));
   EXPECT_TRUE(book[0].Find("TEL")[0].HasType("home"));
   const std::optional<tc::Card> agent = book[1].Find("AGENT")[0].GetValues()[0].NestedCard();
   ASSERT_TRUE(agent.has_value());
@@ -109,7 +106,6 @@ TEST(Cards, FailuresCarryTheirStatus) {
     EXPECT_NE(std::string(e.what()).find("no such file"), std::string::npos) << e.what();
   }
   tc::Cards book;
-  EXPECT_EQ(book.TryLoad({missing}), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
   EXPECT_TRUE(FAILED(book.TrySave(missing)));
   EXPECT_THROW(book.SaveAsXML(missing), tc::Error);
 
