@@ -13,12 +13,9 @@ prefix=$(mktemp -d "${TMPDIR:-/tmp}/tarvovcard-install.XXXXXX")
 trap 'rm -rf "$prefix"' EXIT
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
-for f in include/tarvovcard/tarvovcard.h include/tarvovcard/automation_types.h \
-  include/tarvovcard/cards.hpp include/tarvovcard/status.h include/tarvovcard/text.h \
-  include/tarvovcard/platform.h include/tarvovcard/platform/objbase.h share/man/man1/tarvovcard.1 \
-  share/doc/TarvovCard/README.md share/doc/TarvovCard/examples/phone_list.cpp \
-  lib/pkgconfig/tarvovcard.pc lib/cmake/TarvovCard/TarvovCardConfig.cmake lib/libtarvovcard.so \
-  lib/cmake/TarvovCard/TarvovCardConfigVersion.cmake lib/libtarvovcard_platform.so; do
+# Headers, libraries, .pc file and CMake package: the clients below use them.
+for f in share/man/man1/tarvovcard.1 share/doc/TarvovCard/README.md \
+  share/doc/TarvovCard/examples/phone_list.cpp; do
   test -f "$prefix/$f" || { echo "install_test: missing $f" >&2; exit 1; }
 done
 
