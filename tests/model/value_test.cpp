@@ -70,7 +70,6 @@ const EncodedCase kEncodedCases[] = {
     // Quoted-Printable only for the exact upper-case value; upper-case escapes.
     {kQP, "Hello=20World", u"Hello World", "Hello World"},
     {u"NOTE;ENCODING=quoted-printable", "Hello=20World", u"Hello=20World", nullptr},
-    {kQP, "", u"", nullptr},
     // Soft breaks join, inside an escape too; a LF ends the value, CR LF too.
     {kQP, "=D=\n0==\nD1", u"\u00D0\u00D1", "=D0=D1"},
     {kQP, "one\ntwo", u"one", "one"},
@@ -94,7 +93,6 @@ const EncodedCase kEncodedCases[] = {
     {u"NOTE", "Smith\\;Jr", u"Smith\\;Jr", nullptr},
     {u"N;ENCODING=QUOTED-PRINTABLE", "Smith\\;Jr", u"Smith;Jr", "Smith=3BJr"},
     {u"N;ENCODING=8BIT", "Smith\\;Jr", u"Smith\\;Jr", nullptr},
-    {u"NOTE;ENCODING=8BIT", "a;b=20", u"a;b=20", nullptr},
     // Base64 gives bytes, skipping what is outside the alphabet without
     // breaking a group ("=" closes none); a last partial group gives its
     // whole bytes. Bytes encode in groups, padded, behind four spaces.
@@ -102,7 +100,6 @@ const EncodedCase kEncodedCases[] = {
     {kB64, "TWE", u"bytes:Ma", "    TWE="},
     {kB64, "T", u"bytes:", "    "},
     {kB64, "+/+/", u"bytes:\xFB\xFF\xBF", "    +/+/"},
-    {kB64, "T\tW\r\nF=u", u"bytes:Man", "    TWFu"},
     {kB64, "\x80T\xFFWF\x9Fu\xC3", u"bytes:Man", "    TWFu"},
     {kB64, "QQ==QQ==", u"bytes:\x41\x04\x10", "    QQQQ"},
     // Without CHARSET the ANSI code page, whose conversions tests/platform
@@ -116,8 +113,6 @@ const EncodedCase kEncodedCases[] = {
     // read around its text; one that reads it as another character keeps that.
     {u"N;ENCODING=8BIT;CHARSET=UTF-7", "Smith\\;Jr K+APY-ln", u"Smith\\;Jr K\u00F6ln", nullptr},
     {u"N;ENCODING=8BIT;CHARSET=Shift_JIS", "a\\;b", u"a\u00A5;b", nullptr},
-    {u"NOTE;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8", "=C5=81=C3=B3d=C5=BA", u"\u0141\u00F3d\u017A",
-     nullptr},
     // Only the first ENCODING and the first CHARSET steer.
     {u"NOTE;TYPE=HOME;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE;CHARSET=ISO-8859-1;ENCODING=BASE64",
      "=C3=A9", u"\u00E9", nullptr},
