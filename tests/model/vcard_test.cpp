@@ -13,23 +13,15 @@
 namespace tarvovcard::testing {
 namespace {
 
-TEST(VCardQueries, NewCardHasNoPathsAndEveryQueryIsEmpty) {
+TEST(VCardQueries, NewCardHasNoPathsNorPropertiesAndNeedsAnOutput) {
   auto card = Create<IVCard>(CLSID_VCard);
   CComPtr<IVCardPropertyColl> properties = Get(card.p, &IVCard::get_Properties);
-  CComPtr<IVCardPropertyColl> a, b, c, d;
-  ExpectStatuses({
-      {CALL(card->QueryPropertyByType(VCARD_PROP_TEL, &a)), S_OK},
-      {CALL(card->QueryPropertyByName(CComBSTR(u"TEL"), &b)), S_OK},
-      {CALL(card->QueryPropertyByParameter(VCARD_PROP_TEL, VCARD_PARAM_TYPE, nullptr, &c)), S_OK},
-      {CALL(card->QueryPropertyByNameAndParameter(nullptr, VCARD_PARAM_TYPE, nullptr, &d)), S_OK},
-      {CALL(card->QueryPropertyByType(VCARD_PROP_TEL, nullptr)), E_POINTER},
-      {CALL(card->QueryPropertyByName(nullptr, nullptr)), E_POINTER},
-  });
+  EXPECT_EQ(card->QueryPropertyByType(VCARD_PROP_TEL, nullptr), E_POINTER);
+  EXPECT_EQ(card->QueryPropertyByName(nullptr, nullptr), E_POINTER);
   EXPECT_EQ(Get(card.p, &IVCard::get_FolderPath), u"<null>");
   EXPECT_EQ(Get(card.p, &IVCard::get_Filename), u"<null>");
   EXPECT_EQ(Get(card.p, &IVCard::get_Properties), properties);
-  for (IVCardPropertyColl* result : {properties.p, a.p, b.p, c.p, d.p})
-    EXPECT_EQ(CountOf(result), 0);
+  EXPECT_EQ(CountOf(properties), 0);
 }
 
 // The queries select the card's own objects, not copies, in card order, in
@@ -140,7 +132,6 @@ TEST(VCardLifetime, PropertiesNobodyElseHoldsGoWithTheCard) {
 TEST(Collection, RefusedArgumentsChangeNothing) {
   StubParameter a(VCARD_PARAM_TYPE, u"TYPE", u"A"), d(VCARD_PARAM_TYPE, u"TYPE", u"D");
   auto collection = Create<IVCardParameterColl>(CLSID_VCardParameterColl);
-  auto empty = Create<IVCardParameterColl>(CLSID_VCardParameterColl);
   for (int i = 0; i < 3; ++i) ASSERT_EQ(collection->Add(&a), S_OK);
   CComPtr<IEnumVARIANT> enumerator;
   ASSERT_EQ(collection.QueryInterface(&enumerator), S_OK);
@@ -157,7 +148,6 @@ TEST(Collection, RefusedArgumentsChangeNothing) {
       {CALL(collection->get_Count(nullptr)), E_POINTER},
       {CALL(collection->InsertAt(3, &d)), E_INVALIDARG},  // the end is no position
       {CALL(collection->InsertAt(-1, &d)), E_INVALIDARG},
-      {CALL(empty->InsertAt(0, &d)), E_INVALIDARG},
       {CALL(collection->Remove(3)), E_INVALIDARG},
       {CALL(collection->Remove(-1)), E_INVALIDARG},
       {CALL(enumerator->Next(2, &v, &fetched)), E_INVALIDARG},
