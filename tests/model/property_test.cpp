@@ -244,9 +244,6 @@ TEST(VCardPropertyViews, AreThePropertyItselfAndKeepItAlive) {
   }
   ASSERT_EQ(view->put_GivenName(CComBSTR(u"Ann")), S_OK);
   EXPECT_EQ(Get(view.p, &IVCardPropertyName::get_GivenName), u"Ann");
-  CComPtr<ISupportErrorInfo> info;
-  ASSERT_EQ(view.QueryInterface(&info), S_OK);
-  EXPECT_EQ(info->InterfaceSupportsErrorInfo(IID_IVCardPropertyName), S_FALSE);
 }
 
 }  // namespace
