@@ -63,7 +63,6 @@ const struct {
 } kOtherNames[] = {
     {u"charset", kRefused, VCARD_PARAM_CHARSET},
     {u"Charset", kRefused, VCARD_PARAM_CHARSET},
-    {u"language", kRefused, VCARD_PARAM_LANGUAGE},
     {u"X-", VCARD_PROP_X, VCARD_PARAM_X},
     {u"X-Custom", VCARD_PROP_X, VCARD_PARAM_X},
     {u"AX-B", kRefused, VCARD_PARAM_X},
