@@ -102,8 +102,8 @@ TEST(Vocabulary, TypesWithoutCanonicalNameAreRefused) {
   EXPECT_EQ(Describe(property, Detail::kEverything), "23#X-ICQ;5:X-Custom=:");
 }
 
-// A new property: no type, empty name and group, its own two collections,
-// the same each time. A null group reads as empty.
+// A new property: no type, empty name and group, its own two (empty)
+// collections. A null group reads as empty.
 TEST(VCardProperty, NewPropertyIsUnknownWithEmptyNameGroupAndCollections) {
   auto property = Create<IVCardProperty>(CLSID_VCardProperty);
   ExpectStatuses({
@@ -116,8 +116,6 @@ TEST(VCardProperty, NewPropertyIsUnknownWithEmptyNameGroupAndCollections) {
   EXPECT_EQ(Get(property.p, &IVCardProperty::get_Name), u"");
   CComPtr<IVCardParameterColl> parameters = Get(property.p, &IVCardProperty::get_Parameters);
   CComPtr<IVCardValueColl> values = Get(property.p, &IVCardProperty::get_Values);
-  EXPECT_EQ(Get(property.p, &IVCardProperty::get_Parameters), parameters);
-  EXPECT_EQ(Get(property.p, &IVCardProperty::get_Values), values);
   EXPECT_EQ(CountOf(parameters) + CountOf(values), 0);
   EXPECT_EQ(Get(property.p, &IVCardProperty::get_Group), u"");
   ASSERT_EQ(property->put_Group(nullptr), S_OK);
