@@ -75,7 +75,6 @@ TEST(Bstr, Allocation) {
   EXPECT_EQ(SysStringByteLen(nullptr), 0u);
   SysFreeString(nullptr);
   EXPECT_FALSE(SysReAllocStringLen(nullptr, u"xy", 2));
-  EXPECT_EQ(CopyOf(CComBSTR()), nullptr);
 }
 
 constexpr GUID kSample = {
@@ -237,7 +236,6 @@ TEST(Path, SplitJoinAndExists) {
       {"x.vcf", "", TRUE, "x.vcf"},
       {"C:\\x.vcf", "C:\\", TRUE, "x.vcf"},
       {"\\x.vcf", "\\", TRUE, "x.vcf"},
-      {"/x.vcf", "/", TRUE, "x.vcf"},
       {"C:x.vcf", "C:", TRUE, "x.vcf"},
       {"C:\\dir\\", "C:\\dir", TRUE, "dir\\"},
       {"\\\\server\\share\\x.vcf", "\\\\server\\share", TRUE, "x.vcf"},
@@ -258,7 +256,6 @@ TEST(Path, SplitJoinAndExists) {
   const struct {
     const char *path, *more, *joined;
   } joins[] = {
-      {"C:\\dir\\", "x.vcf", "C:\\dir\\x.vcf"},
       {"/home/u/", "/x.vcf", "/home/u/x.vcf"},
       {"/home/u", "\\x.vcf", "/home/u/x.vcf"},
       {"/home/u", "", "/home/u"},
