@@ -203,8 +203,8 @@ std::vector<Row> Rows() {
        "PHOTO;ENCODING=BASE64;TYPE=GIF:bytes:0 / FN:Ann / LOGO;ENCODING=BASE64:bytes:0 // FN:y",
        "30 lost: unreadable line skipped [N;BASE64:]", std::string(kSyntax) + "359\n"},
       // Character sets: any case, any set iconv knows (tests/model/value_test.cpp
-      // has how they decode), unknown ones, a code page after the name; a
-      // language tag.
+      // has a set that cannot read "\;"), unknown ones, a code page after the
+      // name; a language tag.
       {C("FN;CHARSET=utf-8:caf\xC3\xA9\nN;CHARSET=ISO-8859-2;ENCODING=8BIT:\xA3\xF3"
          "d\xBC;A\nTITLE;CHARSET=X-NOPE:\xE9t\xE9\nNOTE;CHARSET=UTF-8:1234:abc\n"
          "NOTE;CHARSET=UTF-8;LANGUAGE=fi-FI:x\n"),
