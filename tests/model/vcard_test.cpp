@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "server/entry.h"
 #include "support/builders.h"
 #include "support/doubles.h"
 
@@ -111,19 +110,6 @@ TEST(VCardQueries, AFailingPropertyStopsTheQueryWithItsCode) {
   EXPECT_EQ(by_name, nullptr);
   card.Release();
   EXPECT_EQ(failing.refs, 1u);
-}
-
-TEST(VCardLifetime, PropertiesNobodyElseHoldsGoWithTheCard) {
-  CComPtr<IVCardProperty> survivor;
-  ASSERT_EQ(DllCanUnloadNow(), S_OK);
-  {
-    CardBuilder builder;
-    ASSERT_EQ(Get(builder.Build(u"FN / TEL").p, &IVCard::get_Properties)->Item(0, &survivor), S_OK);
-  }
-  EXPECT_EQ(DllCanUnloadNow(), S_FALSE);
-  EXPECT_EQ(Get(survivor.p, &IVCardProperty::get_Type), VCARD_PROP_FN);
-  survivor.Release();
-  EXPECT_EQ(DllCanUnloadNow(), S_OK);
 }
 
 TEST(Collection, RefusedArgumentsChangeNothing) {
