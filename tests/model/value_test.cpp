@@ -1,6 +1,6 @@
-// The value object: its content through the coding rules of its parent (here
-// only; tests/coding has what a value cannot show), its statuses, embedded
-// cards and the parent it does not hold.
+// The value object: its content through the coding rules of its parent (what
+// Load reads is the reader's golden table's; tests/coding has what a value
+// cannot show), its statuses, embedded cards and the parent it does not hold.
 #include <random>
 #include <string>
 #include <vector>
