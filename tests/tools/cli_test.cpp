@@ -148,14 +148,12 @@ TEST_F(Cli, Commands) {
        "{dir}/out.vcf", kCardA},
       // The library's own diagnostic of the syntax error comes first.
       {"to-xml {dir}/out.xml {dir}/cut.vcf", 1, "",
-       "*\ntarvovcard: load {dir}/cut.vcf: 0x8007000D the text had errors\n*", "{dir}/out.xml",
-       "*" + Utf16File(u"<FN>B</FN>", false) + "*"},
+       "*\ntarvovcard: load {dir}/cut.vcf: 0x8007000D the text had errors\n*"},
       // Each problem as FILE:LINE: message; a lost line fails the run, repairs
       // alone do not, and --quiet leaves the repairs out.
       {"show {dir}/lost.vcf {dir}/repaired.vcf", 1, "*", "*" + lost + repaired + "tarvovcard: *"},
       {"show --quiet {dir}/lost.vcf {dir}/repaired.vcf", 1, "*",
        "*" + lost + "tarvovcard: 2 cards from 2 files, 2 problems\n"},
-      {"to-vcard {dir}/out3.vcf {dir}/repaired.vcf", 0, "", repaired + "tarvovcard: *"},
       {"to-xml -q {dir}/out.xml {dir}/repaired.vcf", 0, "",
        "tarvovcard: 1 card from 1 file, 1 problem; saved to {dir}/out.xml\n"},
       // The client destroys no file: not one of its inputs (whatever the
