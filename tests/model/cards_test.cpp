@@ -111,7 +111,6 @@ TEST(Cards, FailuresCarryTheirStatus) {
   ASSERT_EQ(damaged.Problems().size(), 1u);
   EXPECT_EQ(damaged.Problems()[0].line, 3);
   EXPECT_TRUE(damaged.Problems()[0].lost);
-  EXPECT_EQ(damaged[0].Text("TEL"), "1");
 }
 
 }  // namespace
