@@ -304,7 +304,8 @@ TEST_F(Registrar, TheLibraryRegistersEveryClassItsProgIdsAndTheTypeLibrary) {
   const std::string text = scratch_.Text();
   ASSERT_EQ(DllRegisterServer(), S_OK);
   EXPECT_EQ(scratch_.Text(), text);  // once more changes nothing
-  for (int i = 0; i < 2; ++i) ASSERT_EQ(DllUnregisterServer(), S_OK);  // the second finds nothing
+  // Unregistering twice: the second finds nothing.
+  for (int i = 0; i < 2; ++i) ASSERT_EQ(DllUnregisterServer(), S_OK);
 }
 
 }  // namespace
