@@ -214,14 +214,14 @@ std::string Civil(DATE d, SYSTEMTIME* out = nullptr) {
 
 constexpr double kSecond = 1.0 / 86400;
 
-// A date and its calendar reading; the exact rows are read back too.
+// A date and its calendar reading; the exact rows are read back too. The first and last days, and
+// the epoch, are the coding tests' (tests/coding/coding_test.cpp), printed and read back.
 TEST(Date, ConvertsBothWays) {
   const struct {
     DATE date;
     const char* civil;
     bool exact = false;
   } cases[] = {
-      {0.0, "1899-12-30 00:00:00.000 day 6", true},
       {2.0, "1900-01-01 00:00:00.000 day 1", true},
       {35170.0 + 8.5 / 24, "1996-04-15 08:30:00.000 day 1", true},
       {36585.0, "2000-02-29 00:00:00.000 day 2", true},
@@ -229,9 +229,7 @@ TEST(Date, ConvertsBothWays) {
       // A negative date keeps the time of day: -1.25 is 29 December 06:00, not 28 December 18:00.
       {-1.25, "1899-12-29 06:00:00.000 day 5", true},
       {-0.5, "1899-12-30 12:00:00.000 day 6"},  // between -1 and 0: 30 December itself
-      {-657434.0, "0100-01-01 00:00:00.000 day 5", true},
       {-657434.5, "0100-01-01 12:00:00.000 day 5"},
-      {2958465.0, "9999-12-31 00:00:00.000 day 5", true},
       {2958465.5, "9999-12-31 12:00:00.000 day 5"},
       // Rounded to the nearest second; half a second before midnight is the next day.
       {35170.0 + 10.49 * kSecond, "1996-04-15 00:00:10.000 day 1"},
