@@ -115,15 +115,15 @@ TEST(GuidText, Parses) {
   EXPECT_EQ(CLSIDFromString(u"{12345678-9ABC-DEF0-0123-456789ABCDEF}", nullptr), E_INVALIDARG);
 }
 
+// Well-formed UTF-8, and a high surrogate before other text, are a card's (tests/model, reader).
 TEST(CodePage, Conversions) {
-  enum Way { kBoth, kToWide, kToNarrow };
+  enum Way { kToWide, kToNarrow };
   const std::u16string rfd = u"\uFFFD";
   const struct {
     std::string bytes;
     std::u16string wide;
     Way way;
   } cases[] = {
-      {"A\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80z", u"A\u00E9\u20AC\U0001F600z", kBoth},
       // Malformed UTF-8 becomes replacement characters.
       {"a\x80z", u"a\uFFFDz", kToWide},                      // stray continuation
       {"a\xC3z", u"a\uFFFDz", kToWide},                      // truncated, next byte read afresh
@@ -136,16 +136,14 @@ TEST(CodePage, Conversions) {
       {"\xF0\x9F\x98", rfd, kToWide},
       {"\xFF\xFE", rfd + rfd, kToWide},  // bytes that never start a character
       // Unpaired surrogates become replacement characters.
-      {"a\xEF\xBF\xBD\x62", {u'a', char16_t(0xD83D), u'b'}, kToNarrow},  // \x62: "b"
       {"\xEF\xBF\xBD", {char16_t(0xDE00)}, kToNarrow},
       {"\xEF\xBF\xBD\xEF\xBF\xBD", {char16_t(0xDE00), char16_t(0xD83D)}, kToNarrow},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(&c - cases);
-    if (c.way != kToNarrow) {
+    if (c.way == kToWide) {
       EXPECT_EQ(tarvovcard::FromUtf8(c.bytes), c.wide);
-    }
-    if (c.way != kToWide) {
+    } else {
       EXPECT_EQ(tarvovcard::ToUtf8(c.wide), c.bytes);
     }
   }
