@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <limits>
 #include <string>
-#include <string_view>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -176,8 +175,6 @@ TEST(SafeArray, ShapesTypesAndBadIndices) {
       EXPECT_EQ(SafeArrayGetUBound(c.psa, bad, &bound), DISP_E_BADINDEX);
     }
   }
-  EXPECT_EQ(std::string_view(static_cast<const char*>(cases[0].psa->pvData), 5),
-            std::string_view("\0\0\0\0\0", 5));  // new elements are zeroed
   SAFEARRAY* psa = cases[2].psa;
   for (LONG k = 0; k < 6; ++k) {
     LONG indices[2] = {k % 3 + 1, k / 3 - 1}, value = 10 * indices[0] + indices[1];
