@@ -199,10 +199,9 @@ SYSTEMTIME Time(int year, int month, int day, int hour = 0, int minute = 0, int 
 }
 
 // The calendar reading of a date (with the day of the week), or "refused".
-std::string Civil(DATE d, SYSTEMTIME* out = nullptr) {
+std::string Civil(DATE d) {
   SYSTEMTIME st{};
   if (!VariantTimeToSystemTime(d, &st)) return "refused";
-  if (out) *out = st;
   char text[64];
   std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d.%03d day %d", st.wYear, st.wMonth,
                 st.wDay, st.wHour, st.wMinute, st.wSecond, st.wMilliseconds, st.wDayOfWeek);
@@ -211,19 +210,18 @@ std::string Civil(DATE d, SYSTEMTIME* out = nullptr) {
 
 constexpr double kSecond = 1.0 / 86400;
 
-// A date and its calendar reading; the exact rows are read back too. The first and last days, the
-// epoch and times of day are the coding tests' (tests/coding/coding_test.cpp), printed and read.
+// A date and its calendar reading, read back in the round trips below. The first and last days,
+// the epoch and times of day are printed and read back by tests/coding/coding_test.cpp.
 TEST(Date, ConvertsBothWays) {
   const struct {
     DATE date;
     const char* civil;
-    bool exact = false;
   } cases[] = {
-      {2.0, "1900-01-01 00:00:00.000 day 1", true},
-      {36585.0, "2000-02-29 00:00:00.000 day 2", true},
-      {-109511.0, "1600-03-01 00:00:00.000 day 3", true},
+      {2.0, "1900-01-01 00:00:00.000 day 1"},
+      {36585.0, "2000-02-29 00:00:00.000 day 2"},
+      {-109511.0, "1600-03-01 00:00:00.000 day 3"},
       // A negative date keeps the time of day: -1.25 is 29 December 06:00, not 28 December 18:00.
-      {-1.25, "1899-12-29 06:00:00.000 day 5", true},
+      {-1.25, "1899-12-29 06:00:00.000 day 5"},
       {-0.5, "1899-12-30 12:00:00.000 day 6"},  // between -1 and 0: 30 December itself
       {-657434.5, "0100-01-01 12:00:00.000 day 5"},
       {2958465.5, "9999-12-31 12:00:00.000 day 5"},
@@ -238,14 +236,8 @@ TEST(Date, ConvertsBothWays) {
       {1e300, "refused"},
       {std::numeric_limits<double>::quiet_NaN(), "refused"},
   };
+  for (const auto& c : cases) EXPECT_EQ(Civil(c.date), c.civil) << c.date;
   DATE back = 0;
-  for (const auto& c : cases) {
-    SYSTEMTIME st{};
-    EXPECT_EQ(Civil(c.date, &st), c.civil) << c.date;
-    if (!c.exact) continue;
-    EXPECT_TRUE(SystemTimeToVariantTime(&st, &back));
-    EXPECT_DOUBLE_EQ(back, c.date) << c.civil;
-  }
   for (SYSTEMTIME st : {Time(99, 12, 31), Time(10000, 1, 1), Time(1999, 2, 29), Time(1999, 13, 1),
                         Time(1999, 1, 1, 24)})
     EXPECT_FALSE(SystemTimeToVariantTime(&st, &back)) << st.wYear << "-" << st.wMonth;
