@@ -132,7 +132,7 @@ TEST(CodePage, Conversions) {
       {"\xED\xA0\x80", rfd + rfd + rfd, kToWide},            // encoded surrogate
       {"\xF4\x90\x80\x80", rfd + rfd + rfd + rfd, kToWide},  // above U+10FFFF
       {"\xE2\x82z", u"\uFFFDz", kToWide},  // one replacement for the broken prefix
-      {"\xFF\xFE", rfd + rfd, kToWide},  // bytes that never start a character
+      {"\xFF\xFE", rfd + rfd, kToWide},    // bytes that never start a character
       // Unpaired surrogates become replacement characters.
       {"\xEF\xBF\xBD", {char16_t(0xDE00)}, kToNarrow},
       {"\xEF\xBF\xBD\xEF\xBF\xBD", {char16_t(0xDE00), char16_t(0xD83D)}, kToNarrow},
