@@ -558,9 +558,11 @@ class IdlReader {
                : Find(method_attrs, "propput")    ? "put_" + name
                : Find(method_attrs, "propputref") ? "putref_" + name
                                                   : name;
-      if (const std::string* id = Find(method_attrs, "id")) {
-        if (!Number(*id, &m.dispid)) return false;
-      }
+      // Nothing here dispatches by identifier, but one that is no number
+      // still makes the description unreadable rather than half read.
+      long dispid = 0;
+      if (const std::string* id = Find(method_attrs, "id"); id && !Number(*id, &dispid))
+        return false;
       itf.methods.push_back(std::move(m));
     }
     ++pos_;

@@ -115,7 +115,6 @@ HRESULT UpdateRegistryFromResource(int number, bool do_register,
 
 struct IdlMethod {
   std::string name;  // with get_, put_ or putref_ for property accessors
-  long dispid = 0;
 };
 
 struct IdlInterface {
